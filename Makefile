@@ -1,0 +1,40 @@
+# Front door of the project. `make test` is all a fresh machine needs.
+SHELL := /bin/bash
+BUILD := build
+
+.PHONY: all deps native asan win32 test test-native test-asan test-win32 bench clean
+
+all: native win32
+
+# Installs what is missing (and nothing when all is there).
+deps:
+	@if ! scripts/install-deps --check >/dev/null 2>&1; then scripts/install-deps; fi
+
+native asan win32: deps
+	cmake --preset $@ >/dev/null
+	cmake --build --preset $@
+
+test-native: native
+	ctest --preset native
+test-asan: asan
+	ctest --preset asan
+test-win32: win32
+	ctest --preset win32
+
+# Every build's tests; each ctest prints its own summary.
+test: deps
+	$(MAKE) native asan win32
+	@status=0; \
+	for p in native asan win32; do \
+	  echo "== ctest --preset $$p"; \
+	  ctest --preset $$p || status=1; \
+	done; \
+	exit $$status
+
+bench: deps
+	cmake --preset bench >/dev/null
+	cmake --build --preset bench
+	$(BUILD)/bench/bench/run-benchmarks
+
+clean:
+	rm -rf $(BUILD)

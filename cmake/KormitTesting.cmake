@@ -1,0 +1,63 @@
+# GoogleTest for both builds, and kormit_add_test() to declare a test program.
+option(BUILD_TESTING "Build the tests" ON)
+
+if(BUILD_TESTING)
+  enable_testing()
+  if(CMAKE_CROSSCOMPILING)
+    # No prebuilt Windows GoogleTest exists: compile it from Debian's sources.
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    # GCC 12's win32 thread model lacks two std types that GoogleTest names.
+    target_compile_options(gtest PUBLIC
+      "SHELL:-include ${CMAKE_CURRENT_LIST_DIR}/gtest-win32-sync.h")
+
+    # One Wine session (prefix, X display, wineserver) serves every test of the
+    # run; the fixture starts it before the first test and stops it after the
+    # last, so nothing stays running once ctest ends.
+    set(KORMIT_WINE_STATE "${CMAKE_BINARY_DIR}/wine")
+    add_test(NAME wine_session_start
+             COMMAND "${PROJECT_SOURCE_DIR}/scripts/wine-session" start "${KORMIT_WINE_STATE}")
+    add_test(NAME wine_session_stop
+             COMMAND "${PROJECT_SOURCE_DIR}/scripts/wine-session" stop "${KORMIT_WINE_STATE}")
+    set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine_session)
+    set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine_session)
+  else()
+    find_package(GTest REQUIRED)
+  endif()
+  include(GoogleTest)
+endif()
+
+# kormit_add_test(NAME [SOURCES files...] [GLOB patterns...] [LIBS libs...]
+#                 [DESKTOP])
+# Builds a GoogleTest program from the sources (patterns relative to the
+# calling folder) and registers its tests with ctest. A program whose patterns
+# match nothing yet is skipped, so an area can be declared before its tests
+# exist. DESKTOP marks tests that open windows on the shared Wine desktop: they
+# run one at a time, so that they never see each other's windows.
+function(kormit_add_test name)
+  cmake_parse_arguments(T "DESKTOP" "" "SOURCES;GLOB;LIBS" ${ARGN})
+  set(sources ${T_SOURCES})
+  foreach(pattern IN LISTS T_GLOB)
+    file(GLOB matched CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/${pattern}")
+    list(APPEND sources ${matched})
+  endforeach()
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
+  target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}")
+
+  set(properties LABELS "${KORMIT_PLATFORM}")
+  if(CMAKE_CROSSCOMPILING)
+    list(APPEND properties FIXTURES_REQUIRED wine_session)
+    if(T_DESKTOP)
+      list(APPEND properties RESOURCE_LOCK wine_desktop)
+    endif()
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120
+    PROPERTIES ${properties})
+endfunction()
