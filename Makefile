@@ -34,7 +34,7 @@ test: deps
 bench: deps
 	cmake --preset bench >/dev/null
 	cmake --build --preset bench
-	$(BUILD)/bench/bench/run-benchmarks
+	cmake --build --preset bench --target run-bench
 
 clean:
 	rm -rf $(BUILD)
