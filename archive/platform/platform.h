@@ -1,0 +1,76 @@
+// The few system operations under the archive extractor. The extractor's
+// code is the same on both systems; only these types and functions differ.
+//
+//   Win32: the ANSI file calls and a progress message posted to a window.
+//   POSIX: open(O_CREAT|O_EXCL)/write/futimens/fchmod and a progress
+//          callback; entry names are converted from code page 932 to UTF-8.
+#pragma once
+
+#include <cstdint>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#ifdef _WIN32
+typedef HANDLE FileHandle;
+inline FileHandle NoFileHandle() { return INVALID_HANDLE_VALUE; }
+
+// Progress is posted (never sent) to a window: wParam position, lParam total.
+typedef HWND ProgressWindow;
+typedef UINT ProgressMessage;
+constexpr ProgressMessage kDefaultProgressMessage = WM_USER;
+
+constexpr uint32_t kCreateNew = CREATE_NEW;
+#else
+typedef int FileHandle;
+inline FileHandle NoFileHandle() { return -1; }
+
+// Without windows the receiver is a plain callback; the "message" is the
+// context pointer it gets back, so that one callback can serve many objects.
+typedef void (*ProgressWindow)(void* context, int32_t position, int32_t total);
+typedef void* ProgressMessage;
+constexpr ProgressMessage kDefaultProgressMessage = nullptr;
+
+// Win32's creation dispositions, which the POSIX layer maps onto open flags.
+constexpr uint32_t kCreateNew = 1;
+constexpr uint32_t kCreateAlways = 2;
+constexpr uint32_t kOpenExisting = 3;
+constexpr uint32_t kOpenAlways = 4;
+constexpr uint32_t kTruncateExisting = 5;
+#endif
+
+// Attribute bit that the POSIX layer maps onto "no write permission".
+constexpr uint32_t kAttributeReadOnly = 0x01;
+
+// An entry's info record, decoded: Win32 attribute bits and three FILETIMEs
+// (100 ns intervals since 1601-01-01 UTC).
+struct EntryInfo {
+  uint32_t attributes;
+  uint64_t creationTime;
+  uint64_t lastAccessTime;
+  uint64_t lastWriteTime;
+};
+
+// How the extractor writes files. The system's own table is theSystemFiles;
+// tests hand in another to simulate a full disk or a short write.
+//   create: opens path for writing with the given creation disposition;
+//           path is the destination folder, '\' and the entry name, which
+//           starts at path[nameStart] (code page 932). NoFileHandle() on
+//           failure.
+//   write:  writes count bytes; returns how many were written, or -1.
+//   finish: applies the three times, closes the file, applies the attribute
+//           bits. Nothing is reported: the extractor ignores the outcome.
+struct FileSink {
+  FileHandle (*create)(const char* path, int nameStart, uint32_t creationDisposition);
+  int32_t (*write)(FileHandle file, const uint8_t* bytes, int32_t count);
+  void (*finish)(FileHandle file, const char* path, const EntryInfo& info);
+};
+extern const FileSink theSystemFiles;
+
+// Reads exactly count bytes from an open file; false on error or a short read.
+bool ReadFileFully(FileHandle file, void* buffer, int32_t count);
+void CloseFileHandle(FileHandle file);
+
+// Hands (position, total) to the progress receiver without waiting for it.
+void PostProgress(ProgressWindow window, ProgressMessage message, int32_t position, int32_t total);
