@@ -1,0 +1,81 @@
+#include "packer/block_encoder.h"
+
+#include <algorithm>
+
+#include "packer/huffman_writer.h"
+#include "packer/level_table.h"
+#include "packer/run_tokens.h"
+
+namespace {
+
+// Parse and code lengths depend on each other: each parse is priced with
+// the code of the previous one. Beyond a few rounds nothing changes.
+constexpr int kParseRounds = 4;
+
+// A stream for the Huffman stage with the table that codes it best.
+struct CodedStream {
+  std::vector<uint8_t> stream;
+  HuffmanTable table;
+  uint64_t bits = 0;
+};
+
+CodedStream CodeStream(std::vector<uint8_t> stream) {
+  ByteCounts counts{};
+  for (const uint8_t byte : stream) ++counts[byte];
+  CodedStream coded;
+  coded.table = ChooseHuffmanTable(counts);
+  coded.bits = CodedBits(coded.table, counts);
+  coded.stream = std::move(stream);
+  return coded;
+}
+
+// What each byte would cost under this table. A byte value without a code
+// would need one: priced at one bit beyond the longest code.
+ByteBits BitsUnder(const HuffmanTable& table) {
+  const uint8_t longest = *std::max_element(table.codeLength.begin(), table.codeLength.end());
+  ByteBits bits{};
+  for (int s = 0; s < 256; ++s) {
+    bits[s] = table.codeLength[s] != 0 ? table.codeLength[s] : longest + 1u;
+  }
+  return bits;
+}
+
+}  // namespace
+
+bool EncodeBlock(std::span<const uint8_t> data, std::vector<uint8_t>& out) {
+  out.clear();
+  if (data.empty() || data.size() > kMaxBlockBytes) return false;
+
+  std::vector<uint8_t> stored;
+  stored.reserve(data.size() + 1);
+  stored.push_back(0);
+  stored.insert(stored.end(), data.begin(), data.end());
+  CodedStream best = CodeStream(std::move(stored));
+
+  // First prices: the bytes as the stored form codes them; bytes that the
+  // data lacks (escape, token and count bytes, mostly) at a neutral 8 bits.
+  ByteCounts counts{};
+  for (const uint8_t byte : data) ++counts[byte];
+  ByteBits bits = BitsUnder(best.table);
+  for (int s = 0; s < 256; ++s) {
+    if (counts[s] == 0) bits[s] = 8;
+  }
+  const uint8_t escape = ChooseEscapeByte(data);
+  bits[escape] = 8;
+
+  // The run stage's input must fit the decoder's capacity (block size + 16).
+  const size_t longestRunStream = data.size() + 16;
+  uint64_t previousBits = UINT64_MAX;
+  for (int round = 0; round < kParseRounds; ++round) {
+    std::vector<uint8_t> stream = BuildRunStream(data, escape, bits);
+    if (stream.size() > longestRunStream) break;
+    CodedStream runs = CodeStream(std::move(stream));
+    if (runs.bits >= previousBits) break;
+    previousBits = runs.bits;
+    bits = BitsUnder(runs.table);
+    if (runs.bits < best.bits) best = std::move(runs);
+  }
+
+  WriteHuffmanBlock(best.table, best.stream, out);
+  return true;
+}
