@@ -1,0 +1,23 @@
+// The paths that the installer composes inside a destination folder, each in
+// a buffer of kPathBufferSize bytes. Every function returns 1 when the whole
+// path fits with its terminator and 0 when it would not (the buffer then
+// holds an empty string), so that nothing is ever written past a buffer.
+#pragma once
+
+#include "installer/shift_jis_path.h"
+
+// folder + "\" + name: a file of the folder.
+int ComposeFolderEntry(char* out, const char* folder, const char* name);
+
+// folder + "\*.*": the pattern of a walk over the folder's entries.
+int ComposeFolderPattern(char* out, const char* folder);
+
+// The command line that starts the package's installer program: the path
+// folder + "\Setup.exe" in double quotes, so that a folder with a space can
+// never make the system start another program ("C:\Program.exe").
+int ComposeSetupCommandLine(char* out, const char* folder);
+
+// Writes "UnpackDir<number>\*.*" at out[prefixLength], where out already
+// holds prefixLength bytes of a folder and its backslash. 0 when it would not
+// fit; the prefix is then kept.
+int ComposeInstallProbe(char* out, int prefixLength, int number);

@@ -1,0 +1,71 @@
+#include "installer/shift_jis_path.h"
+
+#include <cstring>
+
+namespace {
+
+int IsLeadByte(unsigned char byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xEF);
+}
+
+// Index of the last backslash that is a separator and not the second byte of
+// a two-byte character, or -1.
+int LastSeparator(const char* path) {
+  int found = -1;
+  for (int i = 0; path[i] != '\0'; ++i) {
+    if (IsLeadByte(static_cast<unsigned char>(path[i]))) {
+      if (path[i + 1] == '\0') break;  // a lone lead byte ends the text
+      ++i;
+    } else if (path[i] == '\\') {
+      found = i;
+    }
+  }
+  return found;
+}
+
+}  // namespace
+
+int IsLeadByteAt(const char* text, int index) {
+  if (index < 0) return 0;
+  for (int i = 0; text[i] != '\0'; ++i) {
+    if (IsLeadByte(static_cast<unsigned char>(text[i]))) {
+      if (i == index) return 1;
+      if (text[i + 1] == '\0') return 0;
+      ++i;  // the second byte belongs to this character
+    }
+    if (i >= index) return 0;
+  }
+  return 0;
+}
+
+void CutAtLastSeparator(char* path) {
+  const int length = static_cast<int>(std::strlen(path));
+  int i = length - 1;
+  while (i >= 0) {
+    if (path[i] == ':') {
+      ++i;
+      break;
+    }
+    if (path[i] == '\\' && !IsLeadByteAt(path, i - 1)) break;
+    --i;
+  }
+  if (i > 0 && i < length) path[i] = '\0';
+}
+
+void CutExtension(char* path) {
+  const int stop = LastSeparator(path);
+  for (int i = static_cast<int>(std::strlen(path)) - 1; i >= 1 && i > stop; --i) {
+    if (path[i] == '.') {
+      path[i] = '\0';
+      return;
+    }
+  }
+}
+
+int AppendPath(char* buffer, int size, const char* text) {
+  const size_t used = std::strlen(buffer);
+  const size_t added = std::strlen(text);
+  if (used + added + 1 > static_cast<size_t>(size)) return 0;
+  std::memcpy(buffer + used, text, added + 1);
+  return 1;
+}
