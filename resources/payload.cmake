@@ -40,7 +40,8 @@ add_custom_command(
 # One installer executable; with an empty ARCHIVE it carries no payload.
 function(kormit_add_installer target output_name archive)
   set(sources "${PROJECT_SOURCE_DIR}/installer/main.cpp" "${PROJECT_SOURCE_DIR}/installer/globals.cpp"
-              "${PROJECT_SOURCE_DIR}/installer/allocation.cpp")
+              "${PROJECT_SOURCE_DIR}/installer/allocation.cpp"
+              "${PROJECT_SOURCE_DIR}/installer/process_entry.cpp")
   if(archive)
     set(rc "${CMAKE_CURRENT_BINARY_DIR}/${target}-payload.rc")
     set(PAYLOAD_PATH "${archive}")
@@ -53,6 +54,9 @@ function(kormit_add_installer target output_name archive)
   set_target_properties(${target} PROPERTIES OUTPUT_NAME "${output_name}")
   target_compile_options(${target} PRIVATE ${kormit_small_code})
   target_link_libraries(${target} PRIVATE kormit_installer_flow kormit_resources)
+  # The installer brings its own small entry (installer/process_entry.cpp).
+  target_link_options(${target} PRIVATE -nostartfiles -Wl,-e,_WinMainCRTStartup
+                      -Wl,--disable-auto-import -Wl,--disable-runtime-pseudo-reloc)
 endfunction()
 
 if(PAYLOAD_ARCHIVE)

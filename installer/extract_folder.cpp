@@ -1,0 +1,48 @@
+#include "installer/installer_flow.h"  // windows.h first: commdlg.h needs it
+
+#include <commdlg.h>
+
+#include "installer/shift_jis_path.h"
+#include "ui/progress_dialog.h"
+
+namespace {
+
+const char kRetryFormat[] =
+    "既に存在しているか、アクセス権がないなどの理由で、\n解凍先ディレクトリ [ %s ] を\n作成できませんん。\n"
+    "他のディレクトリを選択してください。";
+const char kSaveAsTitle[] = "解凍先ディレクトリの選択[ Kormit Ver 1.63 ]";
+// One filter with an empty description and the pattern "*.*", then the end
+// of the list: 00 2A 2E 2A 00 00.
+const char kAnyFileFilter[] = "\0*.*\0";
+
+}  // namespace
+
+int MakeExtractFolder(ProgressDialog& dialog) {
+  char* folder = dialog.destinationFolder;
+  ZeroMemory(folder, kPathBufferSize);
+  const DWORD length = GetModuleFileNameA(nullptr, folder, kPathBufferSize);
+  // A cut-off module path names some other place; let the user pick instead.
+  if (length == 0 || length >= static_cast<DWORD>(kPathBufferSize)) ZeroMemory(folder, kPathBufferSize);
+  CutExtension(folder);
+  if (folder[0] != '\0' && CreateDirectoryA(folder, nullptr)) return 1;
+
+  char chosen[kPathBufferSize] = "Kormit";  // kept between rounds
+  OPENFILENAMEA saveAs;
+  ZeroMemory(&saveAs, sizeof saveAs);
+  saveAs.lStructSize = OPENFILENAME_SIZE_VERSION_400A;  // 76: the form every system knows
+  saveAs.hInstance = GetModuleHandleA(nullptr);
+  saveAs.lpstrFilter = kAnyFileFilter;
+  saveAs.lpstrFile = chosen;
+  saveAs.nMaxFile = kPathBufferSize;
+  saveAs.lpstrTitle = kSaveAsTitle;
+  saveAs.Flags = OFN_HIDEREADONLY;
+
+  for (;;) {
+    char message[sizeof kRetryFormat + kPathBufferSize];
+    wsprintfA(message, kRetryFormat, folder);
+    if (MessageBoxA(dialog.window, message, "Self Unpack", MB_OKCANCEL) != IDOK) return 0;
+    if (!GetSaveFileNameA(&saveAs)) return 0;
+    lstrcpynA(folder, chosen, kPathBufferSize);
+    if (CreateDirectoryA(folder, nullptr)) return 1;
+  }
+}

@@ -1,0 +1,41 @@
+// The installer's process flow: the start decision, which picks the mode and
+// makes the destination folder, and the extraction job. Each works on the
+// one ProgressDialog, which carries the mode and the folder between them.
+#pragma once
+
+#include <windows.h>
+
+class ProgressDialog;
+
+// 1 when the system belongs to the NT family.
+int IsNtPlatform();
+
+// Makes the first free "UnpackDir<n>" folder under the Windows directory and
+// writes it into the dialog's destination folder. 1 on success.
+int MakeInstallFolder(ProgressDialog& dialog);
+
+// Makes the folder beside the executable (its own path without the
+// extension), or else one that the user picks, asking again until a folder
+// is made or the user gives up. 1 on success.
+int MakeExtractFolder(ProgressDialog& dialog);
+
+// Makes the destination folder of the dialog's mode. 1 on success.
+int ChooseFolder(ProgressDialog& dialog);
+
+// Asks the user whether to start and in which mode, makes the folder and
+// shows the progress dialog. 1 when the extraction may start; 0 when the
+// installer is to end (the user has been told why, if there is a why).
+int DecideStart(ProgressDialog& dialog);
+
+// The body of the worker thread; its argument is the ProgressDialog.
+// Extracts the payload into the destination folder and, in install mode,
+// runs the package's Setup.exe and removes the files again. Returns 0 when
+// the executable carries no payload, else 1.
+unsigned __stdcall UnpackJob(void* progressDialog);
+
+// The main thread's message loop: runs until the quit message.
+void RunMessageLoop();
+
+// Waits until the job thread has ended, serving the messages that the job
+// sends meanwhile, and closes the thread handle. A null handle returns at once.
+void WaitForJob(HANDLE job);

@@ -1,0 +1,30 @@
+// The installer's entry: the hidden progress dialog, the start decision, the
+// extraction job on its own thread, the message loop, and the wait for the
+// job. It takes no arguments and always ends with exit code 0.
+#include <windows.h>
+#include <commctrl.h>
+#include <process.h>
+
+#include "installer/installer_flow.h"
+#include "ui/progress_dialog.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  InitCommonControls();  // registers the progress bar's class
+  theProgressDialog.CreateModeless(nullptr, kProgressDialogTemplate);
+  if (!DecideStart(theProgressDialog)) {
+    theProgressDialog.Destroy();
+    return 0;
+  }
+
+  // The thread's own handle is the job's completion signal: it is ours until
+  // we close it, and it is signalled only once the job has returned.
+  HANDLE job = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, UnpackJob, &theProgressDialog, 0, nullptr));
+  RunMessageLoop();
+  // The window stays until the process ends; while the job finishes after a
+  // close by the user it no longer stands on the screen.
+  if (job != nullptr && WaitForSingleObject(job, 0) == WAIT_TIMEOUT && theProgressDialog.window != nullptr) {
+    ShowWindow(theProgressDialog.window, SW_HIDE);
+  }
+  WaitForJob(job);
+  return 0;
+}

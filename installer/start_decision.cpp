@@ -1,0 +1,31 @@
+#include "installer/installer_flow.h"
+#include "ui/confirm_dialog.h"
+#include "ui/progress_dialog.h"
+
+namespace {
+
+const char kNeedAdministrator[] = "管理者権限(administrator)を持ったユーザーで、ログオンして実行してください。";
+const char kAbandoned[] = "Kormit Ver 1.63 の解凍を中止します。";
+
+}  // namespace
+
+int ChooseFolder(ProgressDialog& dialog) {
+  return dialog.installMode ? MakeInstallFolder(dialog) : MakeExtractFolder(dialog);
+}
+
+int DecideStart(ProgressDialog& dialog) {
+  ConfirmDialog confirm;
+  if (confirm.RunModal(dialog.window, kConfirmDialogTemplate) != IDOK) return 0;  // cancel ends quietly
+  dialog.installMode = confirm.extractOnlyState == 0 ? 1 : 0;
+
+  if (ChooseFolder(dialog)) {
+    ShowWindow(dialog.window, SW_SHOW);
+    return 1;
+  }
+  if (dialog.installMode && IsNtPlatform()) {
+    MessageBoxA(nullptr, kNeedAdministrator, "Self Unpack - Kormit", MB_OK);
+  } else {
+    MessageBoxA(nullptr, kAbandoned, "Self Unpack", MB_OK);
+  }
+  return 0;
+}

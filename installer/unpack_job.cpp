@@ -1,0 +1,97 @@
+#include "archive/pack_reader.h"
+#include "installer/folder_paths.h"
+#include "installer/installer_flow.h"
+#include "ui/progress_dialog.h"
+
+namespace {
+
+// The job only ever talks to the dialog while its window exists. Sent
+// messages wait until the main thread has handled them.
+void Tell(const ProgressDialog& dialog, UINT message) {
+  if (dialog.window != nullptr) SendMessageA(dialog.window, message, 0, 0);
+}
+
+// Starts the package's Setup.exe with the installer's own current directory
+// and waits for that one process (not for what it starts) to end.
+void RunSetupAndWait(const ProgressDialog& dialog, const char* folder) {
+  STARTUPINFOA startup;
+  ZeroMemory(&startup, sizeof startup);
+  startup.cb = sizeof startup;  // 68; no STARTF_ flag: its own window state
+  char commandLine[kPathBufferSize];
+  const int fits = ComposeSetupCommandLine(commandLine, folder);
+  Tell(dialog, WM_UNPACK_WAIT);
+  PROCESS_INFORMATION process;
+  // A command line that would not fit is not started, like a missing program.
+  if (fits && CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                             &process)) {
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+  }
+}
+
+// Deletes the folder's top-level files and then the folder. Names that start
+// with "." are left, and so is anything that cannot be deleted (a subfolder,
+// a read-only or busy file); the folder then stays as well.
+void RemoveUnpackedFiles(const char* folder) {
+  char path[kPathBufferSize];
+  if (ComposeFolderPattern(path, folder)) {
+    WIN32_FIND_DATAA entry;
+    HANDLE walk = FindFirstFileA(path, &entry);
+    if (walk != INVALID_HANDLE_VALUE) {
+      do {
+        if (entry.cFileName[0] != '\0' && entry.cFileName[0] != '.' &&
+            ComposeFolderEntry(path, folder, entry.cFileName)) {
+          DeleteFileA(path);
+        }
+      } while (FindNextFileA(walk, &entry));
+      FindClose(walk);
+    }
+  }
+  RemoveDirectoryA(folder);
+}
+
+const uint8_t* LoadPayload() {
+  HMODULE self = GetModuleHandleA(nullptr);
+  HRSRC found = FindResourceA(self, "KORMIT", "FILESPACK");
+  HGLOBAL loaded = found != nullptr ? LoadResource(self, found) : nullptr;
+  return loaded != nullptr ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
+}
+
+}  // namespace
+
+unsigned __stdcall UnpackJob(void* progressDialog) {
+  ProgressDialog& dialog = *static_cast<ProgressDialog*>(progressDialog);
+  // Held for the whole run: whoever looks at the field sees a job at work.
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, nullptr);
+  dialog.jobMutex = mutex;
+  WaitForSingleObject(mutex, INFINITE);
+
+  unsigned result = 1;
+  const uint8_t* payload = LoadPayload();
+  if (payload == nullptr) {
+    // The folder stays (empty) and the dialog stays open for the user to close.
+    Tell(dialog, WM_COMMAND);
+    result = 0;
+  } else {
+    char folder[kPathBufferSize];
+    lstrcpynA(folder, dialog.destinationFolder, kPathBufferSize);
+    thePackReader.SetProgressTarget(dialog.window, WM_UNPACK_PROGRESS);
+    UnpackReport report;
+    const int extracted = thePackReader.ExtractFromMemory(payload, folder, &report);
+    if (!extracted) Tell(dialog, WM_COMMAND);  // the failure box; waits for the user
+    if (extracted && dialog.installMode) RunSetupAndWait(dialog, folder);
+    if (!extracted || dialog.installMode) {
+      Tell(dialog, WM_UNPACK_WAIT);
+      RemoveUnpackedFiles(folder);
+    }
+    if (dialog.window != nullptr) PostMessageA(dialog.window, WM_CLOSE, 0, 0);
+  }
+
+  // The field is cleared before the handle goes, so that nobody who reads it
+  // can get a handle that is already closed.
+  dialog.jobMutex = nullptr;
+  ReleaseMutex(mutex);
+  CloseHandle(mutex);
+  return result;
+}
