@@ -1,0 +1,340 @@
+// The real installer, run under Wine as a user would run it: each scenario
+// copies the executable into a fresh folder, starts it, answers its dialogs
+// and checks what is on disk afterwards, what the package's Setup.exe
+// recorded (KORMIT_SETUP_RECORD) and the exit code.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/installer/installer_driver.h"
+
+namespace kormit_test {
+namespace {
+
+const char kRetryText[] =
+    "既に存在しているか、アクセス権がないなどの理由で、\n解凍先ディレクトリ [ %s ] を\n作成できませんん。\n"
+    "他のディレクトリを選択してください。";
+const char kAbandonedText[] = "Kormit Ver 1.63 の解凍を中止します。";
+const char kFailureTextExtractOnly[] = "解凍できません！";
+const char kFailureTextInstall[] =
+    "解凍できません！\n管理者権限(administrator)を持ったユーザーで、ログオンして実行してください。";
+
+std::string WindowsFolder() {
+  char buffer[MAX_PATH];
+  GetWindowsDirectoryA(buffer, MAX_PATH);
+  return buffer;
+}
+
+bool SamePath(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
+
+std::string ReadWholeFile(const std::string& path) {
+  std::string bytes;
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return bytes;
+  char chunk[65536];
+  DWORD got = 0;
+  while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
+  CloseHandle(file);
+  return bytes;
+}
+
+// One line that the sample Setup.exe appended: its path, its current
+// directory and when it ran.
+struct SetupRecord {
+  std::string program;
+  std::string currentFolder;
+  std::string time;
+};
+
+std::vector<SetupRecord> ReadRecords(const std::string& path) {
+  std::vector<SetupRecord> records;
+  const std::string text = ReadWholeFile(path);
+  size_t start = 0;
+  for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    const std::string line = text.substr(start, end - start);
+    const size_t tab1 = line.find('\t');
+    const size_t tab2 = line.find('\t', tab1 + 1);
+    if (tab1 == std::string::npos || tab2 == std::string::npos) continue;
+    records.push_back({line.substr(0, tab1), line.substr(tab1 + 1, tab2 - tab1 - 1), line.substr(tab2 + 1)});
+  }
+  return records;
+}
+
+// Every file of the staged sample package is in `folder`, with the same
+// bytes, last-write time and attributes, and nothing else is.
+void ExpectPackageIn(const std::string& folder) {
+  const std::string stage = FromBuildPath(KORMIT_SAMPLE_STAGE);
+  std::vector<std::string> expected = FilesIn(stage);
+  std::vector<std::string> found = FilesIn(folder);
+  std::sort(expected.begin(), expected.end());
+  std::sort(found.begin(), found.end());
+  ASSERT_EQ(expected.size(), 31u);
+  ASSERT_EQ(found, expected) << "in " << folder;
+  for (const std::string& name : expected) {
+    WIN32_FILE_ATTRIBUTE_DATA want, got;
+    ASSERT_TRUE(GetFileAttributesExA((stage + "\\" + name).c_str(), GetFileExInfoStandard, &want));
+    ASSERT_TRUE(GetFileAttributesExA((folder + "\\" + name).c_str(), GetFileExInfoStandard, &got));
+    EXPECT_EQ(got.dwFileAttributes, want.dwFileAttributes) << name;
+    EXPECT_EQ(CompareFileTime(&got.ftLastWriteTime, &want.ftLastWriteTime), 0) << name;
+    EXPECT_EQ(got.nFileSizeLow, want.nFileSizeLow) << name;
+    EXPECT_TRUE(ReadWholeFile(folder + "\\" + name) == ReadWholeFile(stage + "\\" + name)) << name << " differs";
+  }
+}
+
+class InstallerTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    scratch_ = MakeScratchFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
+    record_ = scratch_ + "\\setup-record.txt";
+    SetEnvironmentVariableA("KORMIT_SETUP_RECORD", record_.c_str());
+    SetEnvironmentVariableA("KORMIT_SETUP_DELAY_MS", nullptr);
+  }
+  void TearDown() override {
+    SetEnvironmentVariableA("KORMIT_SETUP_RECORD", nullptr);
+    SetEnvironmentVariableA("KORMIT_SETUP_DELAY_MS", nullptr);
+    for (const std::string& folder : madeUnpackFolders_) RemoveTree(folder);
+    RemoveTree(scratch_);
+  }
+
+  // A copy of a built installer in `folder` under `name`.
+  std::string CopyInstaller(const char* built, const std::string& folder, const std::string& name) {
+    const std::string copy = folder + "\\" + name;
+    EXPECT_TRUE(CopyFileA(FromBuildPath(built).c_str(), copy.c_str(), FALSE)) << copy;
+    return copy;
+  }
+
+  // Starts the installer and answers the confirmation dialog.
+  void Confirm(InstallerRun& run, bool extractOnly, bool start = true) {
+    HWND confirm = run.WaitForConfirmDialog();
+    ASSERT_NE(confirm, nullptr);
+    if (extractOnly) {
+      ASSERT_TRUE(PressButton(confirm, 1005, "解凍のみ"));
+      for (int i = 0; i < 500 && SendMessageA(GetDlgItem(confirm, 1005), BM_GETCHECK, 0, 0) != BST_CHECKED; ++i) Sleep(10);
+      ASSERT_EQ(SendMessageA(GetDlgItem(confirm, 1005), BM_GETCHECK, 0, 0), BST_CHECKED);
+    }
+    DemoPause("confirm");
+    if (start) {
+      ASSERT_TRUE(PressButton(confirm, IDOK, "開始"));
+    } else {
+      ASSERT_TRUE(PressButton(confirm, IDCANCEL, "ｷｬﾝｾﾙ"));
+    }
+  }
+
+  // Answers a message box, after checking its caption and text.
+  void Answer(InstallerRun& run, const char* caption, const std::string& text, int button) {
+    std::string shown;
+    HWND box = run.WaitForMessageBox(caption, &shown);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(shown, text);
+    ASSERT_TRUE(PressButton(box, button));
+  }
+
+  std::string RetryText(const std::string& path) {
+    char text[1024];
+    wsprintfA(text, kRetryText, path.c_str());
+    return text;
+  }
+
+  // UnpackDir1 and UnpackDir2 made present (the second one not empty); the
+  // folder the installer should take next.
+  std::string PrepareUnpackFolders() {
+    const std::string windows = WindowsFolder();
+    for (int n = 1; n <= 2; ++n) {
+      const std::string folder = windows + "\\UnpackDir" + std::to_string(n);
+      if (!Exists(folder) && CreateDirectoryA(folder.c_str(), nullptr)) madeUnpackFolders_.push_back(folder);
+    }
+    const std::string marker = windows + "\\UnpackDir2\\left-by-someone.txt";
+    if (!Exists(marker)) {
+      HANDLE file = CreateFileA(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+      if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    }
+    int n = 1;
+    while (Exists(windows + "\\UnpackDir" + std::to_string(n))) ++n;
+    return windows + "\\UnpackDir" + std::to_string(n);
+  }
+
+  std::vector<std::string> UnpackFolders() {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE walk = FindFirstFileA((WindowsFolder() + "\\UnpackDir*").c_str(), &entry);
+    if (walk == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(entry.cFileName);
+    while (FindNextFileA(walk, &entry));
+    FindClose(walk);
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  std::string scratch_;
+  std::string record_;
+  std::vector<std::string> madeUnpackFolders_;
+};
+
+TEST_F(InstallerTest, CancelInTheConfirmationCreatesNothing) {
+  const std::vector<std::string> unpackBefore = UnpackFolders();
+  const std::string exe = CopyInstaller(KORMIT_INSTALLER_EXE, scratch_, "Kormit_DaduD1e63.exe");
+  InstallerRun run(exe, scratch_);
+  Confirm(run, /*extractOnly=*/true, /*start=*/false);
+  EXPECT_EQ(run.WaitForExit(), 0u);
+  EXPECT_EQ(FilesIn(scratch_), std::vector<std::string>{"Kormit_DaduD1e63.exe"});
+  EXPECT_FALSE(Exists(scratch_ + "\\Kormit_DaduD1e63"));
+  EXPECT_EQ(UnpackFolders(), unpackBefore);
+}
+
+TEST_F(InstallerTest, ExtractOnlyKeepsEveryFileBesideTheExecutable) {
+  const std::vector<std::string> unpackBefore = UnpackFolders();
+  const std::string exe = CopyInstaller(KORMIT_INSTALLER_EXE, scratch_, "Kormit_DaduD1e63.exe");
+  InstallerRun run(exe, scratch_);
+  Confirm(run, /*extractOnly=*/true);
+  if (GetEnvironmentVariableA("KORMIT_DEMO_PAUSE_DIR", nullptr, 0) > 0) {
+    // For the pictures of `make demo`: the job stands still meanwhile.
+    if (HWND progress = run.WaitForProgressDialog()) {
+      run.HoldOtherThreads(progress, true);
+      DemoPause("progress");
+      run.HoldOtherThreads(progress, false);
+    }
+  }
+  EXPECT_EQ(run.WaitForExit(), 0u);
+  ExpectPackageIn(scratch_ + "\\Kormit_DaduD1e63");
+  EXPECT_FALSE(Exists(record_)) << "Setup.exe ran in extract-only mode";
+  EXPECT_EQ(UnpackFolders(), unpackBefore) << "the Windows directory was touched";
+}
+
+TEST_F(InstallerTest, SecondExtractOnlyRunAsksForAnotherFolder) {
+  const std::string exe = CopyInstaller(KORMIT_INSTALLER_EXE, scratch_, "Kormit_DaduD1e63.exe");
+  {
+    InstallerRun first(exe, scratch_);
+    Confirm(first, /*extractOnly=*/true);
+    ASSERT_EQ(first.WaitForExit(), 0u);
+  }
+  InstallerRun second(exe, scratch_);
+  Confirm(second, /*extractOnly=*/true);
+  Answer(second, "Self Unpack", RetryText(scratch_ + "\\Kormit_DaduD1e63"), IDOK);
+  HWND saveAs = second.WaitForSaveAsDialog();
+  ASSERT_NE(saveAs, nullptr);
+  const std::string chosen = scratch_ + "\\chosen";
+  ASSERT_TRUE(ChooseInSaveAs(saveAs, chosen));
+  EXPECT_EQ(second.WaitForExit(), 0u);
+  ExpectPackageIn(chosen);
+  ExpectPackageIn(scratch_ + "\\Kormit_DaduD1e63");  // the first run's files stay as they were
+}
+
+TEST_F(InstallerTest, GivingUpOnAnotherFolderStops) {
+  // Either answer that gives up: Cancel in the retry message, or in the
+  // Save-As dialog. Both end with the stop message and exit code 0.
+  for (const bool cancelInSaveAs : {false, true}) {
+    SCOPED_TRACE(cancelInSaveAs ? "Cancel in the Save-As dialog" : "Cancel in the retry message");
+    const std::string folder = scratch_ + (cancelInSaveAs ? "\\b" : "\\a");
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string exe = CopyInstaller(KORMIT_INSTALLER_EXE, folder, "Kormit_DaduD1e63.exe");
+    CreateDirectoryA((folder + "\\Kormit_DaduD1e63").c_str(), nullptr);  // already there
+    InstallerRun run(exe, folder);
+    Confirm(run, /*extractOnly=*/true);
+    Answer(run, "Self Unpack", RetryText(folder + "\\Kormit_DaduD1e63"), cancelInSaveAs ? IDOK : IDCANCEL);
+    if (cancelInSaveAs) {
+      HWND saveAs = run.WaitForSaveAsDialog();
+      ASSERT_NE(saveAs, nullptr);
+      ASSERT_TRUE(PressButton(saveAs, IDCANCEL));
+    }
+    Answer(run, "Self Unpack", kAbandonedText, IDOK);
+    EXPECT_EQ(run.WaitForExit(), 0u);
+    EXPECT_TRUE(FilesIn(folder + "\\Kormit_DaduD1e63").empty());
+  }
+}
+
+TEST_F(InstallerTest, ExtractFolderStaysBesideAnExecutableWithoutExtension) {
+  // The dot of "my.tools" is not the executable's extension: the folder to
+  // make is the executable's own path, which exists as a file, so the user
+  // is asked; nothing may appear at "<scratch>\my".
+  const std::string folder = scratch_ + "\\my.tools";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string exe = CopyInstaller(KORMIT_INSTALLER_EXE, folder, "kormit");
+  InstallerRun run(exe, scratch_);
+  ASSERT_TRUE(run.started());
+  Confirm(run, /*extractOnly=*/true);
+  Answer(run, "Self Unpack", RetryText(folder + "\\kormit"), IDCANCEL);
+  Answer(run, "Self Unpack", kAbandonedText, IDOK);
+  EXPECT_EQ(run.WaitForExit(), 0u);
+  EXPECT_FALSE(Exists(scratch_ + "\\my"));
+}
+
+TEST_F(InstallerTest, InstallModeRunsSetupThenRemovesTheFolder) {
+  const std::string expectedFolder = PrepareUnpackFolders();
+  SetEnvironmentVariableA("KORMIT_SETUP_DELAY_MS", "1500");
+  const std::string current = scratch_ + "\\current";
+  CreateDirectoryA(current.c_str(), nullptr);
+  const std::string exe = CopyInstaller(KORMIT_INSTALLER_EXE, scratch_, "Kormit_DaduD1e63.exe");
+  InstallerRun run(exe, current);
+  Confirm(run, /*extractOnly=*/false);
+
+  // Setup.exe writes its line first and then waits: meanwhile every file is
+  // complete and the installer is waiting for it.
+  for (int i = 0; i < 2000 && ReadRecords(record_).empty() && !run.HasEnded(); ++i) Sleep(10);
+  const std::vector<SetupRecord> records = ReadRecords(record_);
+  ASSERT_EQ(records.size(), 1u) << "Setup.exe did not run (once)";
+  EXPECT_TRUE(SamePath(records[0].program, expectedFolder + "\\Setup.exe")) << records[0].program;
+  EXPECT_TRUE(SamePath(records[0].currentFolder, current)) << records[0].currentFolder;
+  EXPECT_FALSE(run.HasEnded()) << "the installer did not wait for Setup.exe";
+  ExpectPackageIn(expectedFolder);
+
+  EXPECT_EQ(run.WaitForExit(), 0u);
+  EXPECT_FALSE(Exists(expectedFolder)) << "the unpacked files were left behind";
+  EXPECT_TRUE(IsFolder(WindowsFolder() + "\\UnpackDir1"));
+  EXPECT_TRUE(Exists(WindowsFolder() + "\\UnpackDir2\\left-by-someone.txt"));
+  EXPECT_EQ(ReadRecords(record_).size(), 1u);
+}
+
+TEST_F(InstallerTest, DamagedPayloadShowsTheFailureAndRemovesThePartialFolder) {
+  const std::string current = scratch_;
+  const std::string exe = CopyInstaller(KORMIT_DAMAGED_EXE, scratch_, "Kormit_damaged.exe");
+  for (const bool extractOnly : {true, false}) {
+    SCOPED_TRACE(extractOnly ? "extract only" : "install");
+    const std::string folder = extractOnly ? scratch_ + "\\Kormit_damaged" : PrepareUnpackFolders();
+    InstallerRun run(exe, current);
+    Confirm(run, extractOnly);
+    Answer(run, "Self Unpack", extractOnly ? kFailureTextExtractOnly : kFailureTextInstall, IDOK);
+    EXPECT_EQ(run.WaitForExit(), 0u);
+    EXPECT_FALSE(Exists(folder)) << "the partial folder stayed";
+  }
+  EXPECT_FALSE(Exists(record_)) << "Setup.exe ran after a failed extraction";
+}
+
+TEST_F(InstallerTest, ClosingTheProgressWindowWhileSetupRunsEndsCleanly) {
+  const std::string expectedFolder = PrepareUnpackFolders();
+  SetEnvironmentVariableA("KORMIT_SETUP_DELAY_MS", "2500");
+  const std::string exe = CopyInstaller(KORMIT_INSTALLER_EXE, scratch_, "Kormit_DaduD1e63.exe");
+  InstallerRun run(exe, scratch_);
+  Confirm(run, /*extractOnly=*/false);
+  HWND progress = run.WaitForProgressDialog();
+  ASSERT_NE(progress, nullptr);
+  for (int i = 0; i < 2000 && ReadRecords(record_).empty() && !run.HasEnded(); ++i) Sleep(10);
+  ASSERT_EQ(ReadRecords(record_).size(), 1u);
+
+  // The close box, while the job waits for Setup.exe and still has to tell
+  // the dialog "please wait", clean up and close.
+  PostMessageA(progress, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_EQ(run.WaitForExit(), 0u);
+  EXPECT_FALSE(Exists(expectedFolder)) << "the job was cut off before its cleanup";
+}
+
+TEST_F(InstallerTest, MissingPayloadShowsTheFailureAndKeepsTheDialog) {
+  const std::string exe = CopyInstaller(KORMIT_BARE_EXE, scratch_, "Kormit_bare.exe");
+  InstallerRun run(exe, scratch_);
+  Confirm(run, /*extractOnly=*/true);
+  Answer(run, "Self Unpack", kFailureTextExtractOnly, IDOK);
+  // The job has ended; the dialog stays until the user closes it.
+  HWND progress = run.WaitForProgressDialog();
+  ASSERT_NE(progress, nullptr);
+  Sleep(200);
+  EXPECT_FALSE(run.HasEnded());
+  PostMessageA(progress, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_EQ(run.WaitForExit(), 0u);
+  EXPECT_TRUE(IsFolder(scratch_ + "\\Kormit_bare"));
+  EXPECT_TRUE(FilesIn(scratch_ + "\\Kormit_bare").empty());
+}
+
+}  // namespace
+}  // namespace kormit_test
