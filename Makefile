@@ -2,7 +2,7 @@
 SHELL := /bin/bash
 BUILD := build
 
-.PHONY: all deps native asan win32 test test-native test-asan test-win32 bench clean
+.PHONY: all deps native asan win32 test test-native test-asan test-win32 bench demo clean
 
 all: native win32
 
@@ -35,6 +35,13 @@ bench: deps
 	cmake --preset bench >/dev/null
 	cmake --build --preset bench
 	cmake --build --preset bench --target run-bench
+
+# The installer with the sample package under Wine: on the display when one
+# answers, else played through under Xvfb (pictures in build/win32/).
+demo: deps
+	cmake --preset win32 >/dev/null
+	cmake --build --preset win32 --target kormit_installer installer_e2e_tests
+	installer/demo $(BUILD)/win32
 
 clean:
 	rm -rf $(BUILD)

@@ -96,7 +96,22 @@ class InstallerTest : public testing::Test {
     SetEnvironmentVariableA("KORMIT_SETUP_RECORD", nullptr);
     SetEnvironmentVariableA("KORMIT_SETUP_DELAY_MS", nullptr);
     for (const std::string& folder : madeUnpackFolders_) RemoveTree(folder);
-    RemoveTree(scratch_);
+    if (!keepScratch_) RemoveTree(scratch_);
+  }
+
+  // Under `make demo` the extracted folder stays, and its path is left in
+  // <KORMIT_DEMO_PAUSE_DIR>\extracted.txt for the demo to list.
+  void KeepForDemo(const std::string& folder) {
+    char demo[MAX_PATH];
+    if (GetEnvironmentVariableA("KORMIT_DEMO_PAUSE_DIR", demo, MAX_PATH) == 0) return;
+    keepScratch_ = true;
+    HANDLE file = CreateFileA((std::string(demo) + "\\extracted.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    if (file != INVALID_HANDLE_VALUE) {
+      WriteFile(file, folder.data(), static_cast<DWORD>(folder.size()), &written, nullptr);
+      CloseHandle(file);
+    }
   }
 
   // A copy of a built installer in `folder` under `name`.
@@ -171,6 +186,7 @@ class InstallerTest : public testing::Test {
   std::string scratch_;
   std::string record_;
   std::vector<std::string> madeUnpackFolders_;
+  bool keepScratch_ = false;
 };
 
 TEST_F(InstallerTest, CancelInTheConfirmationCreatesNothing) {
@@ -199,6 +215,7 @@ TEST_F(InstallerTest, ExtractOnlyKeepsEveryFileBesideTheExecutable) {
   }
   EXPECT_EQ(run.WaitForExit(), 0u);
   ExpectPackageIn(scratch_ + "\\Kormit_DaduD1e63");
+  KeepForDemo(scratch_ + "\\Kormit_DaduD1e63");
   EXPECT_FALSE(Exists(record_)) << "Setup.exe ran in extract-only mode";
   EXPECT_EQ(UnpackFolders(), unpackBefore) << "the Windows directory was touched";
 }
