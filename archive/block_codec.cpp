@@ -1,0 +1,112 @@
+// The run stage of block decoding, and the codec that runs both stages.
+#include "archive/block_codec.h"
+
+#include <cstring>
+#include <new>
+
+#include "archive/huffman_stage.h"
+
+namespace {
+
+// Forms of the run stage's input, named by its first byte.
+constexpr uint8_t kStoredForm = 0;
+constexpr uint8_t kRunForm = 1;
+// After the escape byte: an escaped escape byte, and the first long run.
+constexpr uint8_t kEscapedEscape = 0xFF;
+constexpr uint8_t kFirstLongRun = 0x80;
+// Room beyond the capacity in the scratch buffer.
+constexpr size_t kScratchSlack = 16;
+
+// Writes `count` copies of the `size`-byte pattern to out.
+void RepeatPattern(uint8_t* out, const uint8_t* pattern, int32_t size, int32_t count) {
+  const int32_t total = size * count;
+  if (size == 1) {
+    std::memset(out, *pattern, static_cast<size_t>(total));
+    return;
+  }
+  std::memcpy(out, pattern, static_cast<size_t>(size));
+  // Doubling copies of what is already written.
+  for (int32_t filled = size; filled < total;) {
+    const int32_t chunk = filled < total - filled ? filled : total - filled;
+    std::memcpy(out + filled, out, static_cast<size_t>(chunk));
+    filled += chunk;
+  }
+}
+
+// Expands the run form's token stream in[2 .. n-1] into out, which holds at
+// least capacity bytes. Returns the output length, or -1 when the output
+// would pass the capacity, a token's operands lie past the input, or input
+// is left once the capacity is reached (every token then passes it).
+int32_t ExpandRuns(uint8_t* in, int32_t n, int32_t capacity, uint8_t* out) {
+  const uint8_t escape = in[1];
+  in[n] = escape;  // the sentinel after the input, as the format's decoders leave it
+  int32_t i = 2;
+  int32_t o = 0;
+  while (i < n) {
+    // Literals up to the next escape byte.
+    const void* hit = std::memchr(in + i, escape, static_cast<size_t>(n - i));
+    const int32_t literals = hit ? static_cast<int32_t>(static_cast<const uint8_t*>(hit) - in) - i : n - i;
+    if (literals > capacity - o) return -1;
+    std::memcpy(out + o, in + i, static_cast<size_t>(literals));
+    o += literals;
+    i += literals;
+    if (i == n) break;
+
+    // A token; every operand is checked to lie inside the input before
+    // it is read.
+    if (n - i < 2) return -1;
+    const uint8_t token = in[i + 1];
+    i += 2;
+    if (token == kEscapedEscape) {
+      if (o == capacity) return -1;
+      out[o++] = escape;
+      continue;
+    }
+    int32_t size;
+    int32_t count;
+    if (token < kFirstLongRun) {
+      size = (token >> 4) + 1;
+      count = (token & 0x0F) + 1;
+    } else {
+      if (i == n) return -1;
+      size = ((token >> 4) & 7) + 1;
+      count = 16 + 15 * in[i] + (token & 0x0F);
+      ++i;
+    }
+    if (size > n - i) return -1;
+    if (size * count > capacity - o) return -1;
+    RepeatPattern(out + o, in + i, size, count);
+    o += size * count;
+    i += size;
+  }
+  return o;
+}
+
+}  // namespace
+
+BlockCodec::~BlockCodec() = default;
+
+int32_t BlockCodec::Decode(uint8_t* buffer, int32_t length, int32_t capacity) {
+  const int32_t decoded = DecodeHuffmanBlock(buffer, length, capacity);
+  if (decoded <= 0) return decoded;
+  return DecodeRuns(buffer, decoded, capacity);
+}
+
+int32_t BlockCodec::DecodeRuns(uint8_t* buffer, int32_t n, int32_t capacity) {
+  if (n < 1 || capacity < 0) return -1;
+  if (buffer[0] == kStoredForm) {
+    // Never more than the capacity, even when called with more input than
+    // the Huffman stage could have produced.
+    if (n - 1 > capacity) return -1;
+    std::memmove(buffer, buffer + 1, static_cast<size_t>(n - 1));
+    return n - 1;
+  }
+  if (buffer[0] != kRunForm || n == 1) return -1;  // unknown form; no escape byte
+
+  uint8_t* scratch = new (std::nothrow) uint8_t[static_cast<size_t>(capacity) + kScratchSlack];
+  if (scratch == nullptr) return -1;
+  const int32_t produced = ExpandRuns(buffer, n, capacity, scratch);
+  if (produced > 0) std::memcpy(buffer, scratch, static_cast<size_t>(produced));
+  delete[] scratch;
+  return produced;
+}
