@@ -1,0 +1,44 @@
+// Writes a packed archive ("FILE_PACKER 1.00", plain) from a list of files:
+// every file cut into pieces of one block size, each piece a coded block of
+// the block encoder. Everything is checked before the first byte is written,
+// and the archive appears under its name only once it is complete.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "packer/pack_files.h"
+
+constexpr int32_t kDefaultBlockSize = 200000;
+constexpr int32_t kMinBlockSize = 1024;
+constexpr int32_t kMaxBlockSize = 4000000;
+
+// Called after each chunk is written: files completed so far and input bytes
+// read so far.
+typedef void (*PackProgress)(void* context, int32_t filesDone, int64_t bytesDone);
+
+struct PackOptions {
+  int32_t blockSize = kDefaultBlockSize;
+  bool overwrite = false;  // replace an existing archive
+  PackProgress progress = nullptr;
+  void* progressContext = nullptr;
+};
+
+struct PackSummary {
+  int32_t fileCount = 0;
+  int64_t bytesIn = 0;   // the files' sizes added up
+  int64_t bytesOut = 0;  // the archive's length
+};
+
+// Checks what the installer's extractor would refuse or fail on: a block
+// size outside 1024..4,000,000, no files, files that add up to no bytes or to
+// 2 GiB or more, a stored name that is empty, longer than 255 bytes or
+// refused by the extractor, and two names that Windows takes for the same
+// file. The error names the file.
+bool CheckPackSources(const std::vector<PackSource>& sources, int32_t blockSize, std::string& error);
+
+// Writes the archive at `target`, through a temporary file beside it. On
+// failure nothing is left behind and an existing target is untouched.
+bool WriteArchive(const std::string& target, const std::vector<PackSource>& sources,
+                  const PackOptions& options, PackSummary& summary, std::string& error);

@@ -1,0 +1,57 @@
+// The file-system side of packing: what the archive writer needs to know of
+// each file (its stored name, size, attributes and times), folder listings,
+// and the temporary file that becomes the archive only once it is complete.
+//
+// Paths are the system's own narrow strings: UTF-8 bytes on POSIX, the ANSI
+// code page on Win32. Error texts are in the same encoding and name the file.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// One file to be packed.
+struct PackSource {
+  std::string path;        // where to read it
+  std::string storedName;  // the entry's name, code page 932
+  int64_t size = 0;
+  uint32_t attributes = 0;  // Win32 attribute bits
+  uint64_t creationTime = 0;  // FILETIMEs: 100 ns since 1601-01-01 UTC
+  uint64_t lastAccessTime = 0;
+  uint64_t lastWriteTime = 0;
+};
+
+// Fills `source` for the regular file at `path`: its last path element
+// converted to code page 932, its size, attributes and times.
+//   Win32: attributes and times as the file system holds them.
+//   POSIX: attributes 0x20 (archive), plus 0x01 (read-only) when the owner
+//          may not write it; creation time = last write time.
+// False, with a message naming the file, when the file cannot be read, is a
+// folder, or its name has no code page 932 form.
+bool DescribePackFile(const std::string& path, PackSource& source, std::string& error);
+
+// True when path names an existing folder.
+bool IsFolder(const std::string& path);
+
+// True when anything exists at path.
+bool PathExists(const std::string& path);
+
+// The paths of the entries directly inside `folder`, in byte order of their
+// names ("." and ".." left out). False, naming the folder, on failure; a
+// name that the system cannot hand over (Win32: one outside the ANSI code
+// page) is an error naming it.
+bool ListFolder(const std::string& folder, std::vector<std::string>& paths, std::string& error);
+
+// Creates a new, empty temporary file in the folder of `target`, opened for
+// binary writing.
+bool CreateTempBeside(const std::string& target, std::string& tempPath, std::FILE*& file,
+                      std::string& error);
+
+// Moves the finished temporary file to `target`. Without `overwrite` an
+// existing target is left alone and the move fails.
+bool CommitTemp(const std::string& tempPath, const std::string& target, bool overwrite,
+                std::string& error);
+
+// Removes a file; the outcome does not matter to the caller.
+void RemoveFile(const std::string& path);

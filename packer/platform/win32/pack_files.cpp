@@ -1,0 +1,199 @@
+// Win32: attributes and times as the file system keeps them, paths in the
+// ANSI code page. Folder names are split and listed through UTF-16, where a
+// backslash can never be the second byte of a two-byte character and a name
+// outside the ANSI code page shows up instead of turning into "?".
+#include "packer/pack_files.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "packer/cp932_text.h"
+
+namespace {
+
+std::string SystemError(const std::string& path) {
+  DWORD code = GetLastError();
+  char text[256] = {};
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                nullptr, code, 0, text, sizeof(text), nullptr);
+  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' ||
+                        text[length - 1] == ' ' || text[length - 1] == '.')) {
+    text[--length] = '\0';
+  }
+  std::string result = path + ": ";
+  result += length > 0 ? text : "system error";
+  result += " (" + std::to_string(code) + ")";
+  return result;
+}
+
+bool ToWide(const std::string& ansi, std::wstring& wide) {
+  wide.clear();
+  if (ansi.empty()) return true;
+  int count = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+  if (count <= 0) return false;
+  wide.resize(count);
+  MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), count);
+  return true;
+}
+
+// UTF-16 to the ANSI code page, refusing characters that it lacks.
+bool ToAnsi(const std::wstring& wide, std::string& ansi) {
+  ansi.clear();
+  if (wide.empty()) return true;
+  BOOL usedDefault = FALSE;
+  int count = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
+                                  static_cast<int>(wide.size()), nullptr, 0, nullptr, &usedDefault);
+  if (count <= 0 || usedDefault) return false;
+  ansi.resize(count);
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                      ansi.data(), count, nullptr, &usedDefault);
+  return !usedDefault;
+}
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// Splits path into folder (without its final separator; "." when there is
+// none) and last element.
+void SplitPath(const std::string& path, std::string& folder, std::string& last) {
+  std::wstring wide;
+  ToWide(path, wide);
+  while (wide.size() > 1 && IsSeparator(wide.back())) wide.pop_back();
+  size_t cut = wide.find_last_of(L"\\/:");
+  if (cut == std::wstring::npos) {
+    folder = ".";
+    ToAnsi(wide, last);
+    return;
+  }
+  std::wstring folderPart = wide.substr(0, cut + 1);
+  // "C:\" and "\" keep their separator; other folders lose it.
+  if (folderPart.size() > 1 && IsSeparator(folderPart.back()) &&
+      !(folderPart.size() == 3 && folderPart[1] == L':')) {
+    folderPart.pop_back();
+  }
+  ToAnsi(folderPart, folder);
+  ToAnsi(wide.substr(cut + 1), last);
+}
+
+uint64_t ToUint64(const FILETIME& time) {
+  return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+}  // namespace
+
+bool DescribePackFile(const std::string& path, PackSource& source, std::string& error) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    error = SystemError(path);
+    return false;
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    error = path + ": is a folder";
+    return false;
+  }
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    error = SystemError(path);
+    return false;
+  }
+  LARGE_INTEGER size;
+  FILETIME creation, lastAccess, lastWrite;
+  bool ok = GetFileSizeEx(file, &size) && GetFileTime(file, &creation, &lastAccess, &lastWrite);
+  if (!ok) error = SystemError(path);
+  CloseHandle(file);
+  if (!ok) return false;
+
+  std::string folder, name;
+  SplitPath(path, folder, name);
+  if (!NativeToCp932(name, source.storedName)) {
+    error = path + ": the name \"" + name + "\" has no code page 932 form";
+    return false;
+  }
+  source.path = path;
+  source.size = size.QuadPart;
+  source.attributes = attributes;
+  source.creationTime = ToUint64(creation);
+  source.lastAccessTime = ToUint64(lastAccess);
+  source.lastWriteTime = ToUint64(lastWrite);
+  return true;
+}
+
+bool IsFolder(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool PathExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool ListFolder(const std::string& folder, std::vector<std::string>& paths, std::string& error) {
+  paths.clear();
+  std::wstring wideFolder;
+  ToWide(folder, wideFolder);
+  if (!wideFolder.empty() && !IsSeparator(wideFolder.back()) && wideFolder.back() != L':') {
+    wideFolder += L'\\';
+  }
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((wideFolder + L"*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) {
+    error = SystemError(folder);
+    return false;
+  }
+  std::vector<std::string> names;
+  bool ok = true;
+  do {
+    std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    std::string ansi;
+    if (!ToAnsi(name, ansi)) {
+      error = folder + ": holds a file whose name has no form in the ANSI code page (" + ansi + ")";
+      ok = false;
+      break;
+    }
+    names.push_back(ansi);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  if (!ok) return false;
+  std::sort(names.begin(), names.end());
+  std::string prefix;
+  ToAnsi(wideFolder, prefix);
+  for (const std::string& name : names) paths.push_back(prefix + name);
+  return true;
+}
+
+bool CreateTempBeside(const std::string& target, std::string& tempPath, std::FILE*& file,
+                      std::string& error) {
+  std::string folder, name;
+  SplitPath(target, folder, name);
+  char buffer[MAX_PATH];
+  // Creates the file, so the name is ours.
+  if (GetTempFileNameA(folder.c_str(), "fpk", 0, buffer) == 0) {
+    error = SystemError(target);
+    return false;
+  }
+  tempPath = buffer;
+  file = std::fopen(buffer, "wb");
+  if (file == nullptr) {
+    error = SystemError(tempPath);
+    DeleteFileA(buffer);
+    return false;
+  }
+  return true;
+}
+
+bool CommitTemp(const std::string& tempPath, const std::string& target, bool overwrite,
+                std::string& error) {
+  DWORD flags = overwrite ? MOVEFILE_REPLACE_EXISTING : 0;
+  if (MoveFileExA(tempPath.c_str(), target.c_str(), flags)) return true;
+  DWORD code = GetLastError();
+  if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS) {
+    error = target + ": already exists";
+  } else {
+    error = SystemError(target);
+  }
+  return false;
+}
+
+void RemoveFile(const std::string& path) { DeleteFileA(path.c_str()); }

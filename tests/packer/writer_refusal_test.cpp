@@ -1,0 +1,216 @@
+// What the writer refuses before it writes anything, and how it leaves the
+// target when it refuses or fails.
+#include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include "packer/archive_writer.h"
+#include "packer/pack_sources.h"
+#include "tests/packer/writer_test_files.h"
+
+namespace {
+
+PackSource Named(const std::string& name, int64_t size = 10) {
+  PackSource source;
+  source.path = "in/" + name;
+  source.storedName = name;
+  source.size = size;
+  source.attributes = 0x20;
+  return source;
+}
+
+struct Refusal {
+  const char* why;
+  std::vector<PackSource> sources;
+  int32_t blockSize;
+  const char* errorMentions;
+};
+
+TEST(WriterRefusal, CheckRefusesWhatTheInstallerCannotTake) {
+  const std::string longest(255, 'n');
+  const Refusal cases[] = {
+      {"block size below range", {Named("a")}, 1023, "block size"},
+      {"block size above range", {Named("a")}, 4000001, "block size"},
+      {"no files", {}, 200000, "no files"},
+      {"empty name", {Named("")}, 200000, "in/"},
+      {"name of 256 bytes", {Named(longest + "x")}, 200000, "256 bytes"},
+      {"parent folder", {Named("..")}, 200000, "in/.."},
+      {"device name", {Named("con.txt")}, 200000, "in/con.txt"},
+      {"drive or stream", {Named("a:b")}, 200000, "in/a:b"},
+      {"trailing dot", {Named("trail.")}, 200000, "in/trail."},
+      {"trailing space", {Named("trail ")}, 200000, "in/trail "},
+      {"backslash", {Named("sub\\file")}, 200000, "\\"},
+      {"slash", {Named("sub/file")}, 200000, "in/sub/file"},
+      {"wildcard", {Named("what?")}, 200000, "?"},
+      {"pipe", {Named("a|b")}, 200000, "|"},
+      {"control byte", {Named("tab\tname")}, 200000, "in/tab"},
+      {"same name but for case", {Named("Setup.exe"), Named("SETUP.EXE")}, 200000, "in/Setup.exe"},
+      {"only empty files", {Named("a", 0), Named("b", 0)}, 200000, "no bytes"},
+      {"2 GiB in all", {Named("a", 0x7FFFFFFF), Named("b", 1)}, 200000, "2 GiB"},
+  };
+  for (const Refusal& c : cases) {
+    std::string error;
+    EXPECT_FALSE(CheckPackSources(c.sources, c.blockSize, error)) << c.why;
+    EXPECT_NE(std::string::npos, error.find(c.errorMentions)) << c.why << ": " << error;
+  }
+}
+
+TEST(WriterRefusal, CheckAcceptsTheLimitsAndTwoByteCharacters) {
+  std::string error;
+  // "ソ" and "表" end in 0x5C, "ポ" in 0x7C: second bytes, not separators or pipes.
+  std::vector<PackSource> sources = {Named(std::string(255, 'n')), Named("ソ表ポ.txt"), Named("Setup.exe"),
+                                     Named("Setup.ini", 0)};
+  EXPECT_TRUE(CheckPackSources(sources, 1024, error)) << error;
+  EXPECT_TRUE(CheckPackSources(sources, 4000000, error)) << error;
+  EXPECT_TRUE(CheckPackSources({Named("a", 0x7FFFFFFF)}, 200000, error)) << error;
+}
+
+// A file whose name the installer would refuse: "con" on POSIX; on Win32,
+// where such names cannot exist, one of 256 bytes in code page 932.
+TEST(WriterRefusal, RefusedNameLeavesNoFileBehind) {
+  TempFolder folder;
+#ifdef _WIN32
+  std::string name;
+  for (int i = 0; i < 128; i++) name += "ア";
+#else
+  std::string name = "con";
+#endif
+  WriteFileBytes(folder / name, "content");
+  PackSource source;
+  std::string error;
+  ASSERT_TRUE(DescribePackFile(folder / name, source, error)) << error;
+  PackSummary summary;
+  EXPECT_FALSE(WriteArchive(folder / "out.pak", {source}, PackOptions(), summary, error));
+  EXPECT_NE(std::string::npos, error.find(folder / name)) << error;
+  std::vector<std::string> left;
+  ASSERT_TRUE(ListFolder(folder.path(), left, error));
+  EXPECT_EQ(1u, left.size());
+}
+
+// A name without a code page 932 form ("é") is an error naming the file.
+TEST(WriterRefusal, NameOutsideCodePage932IsAnError) {
+  TempFolder folder;
+  std::string error;
+#ifdef _WIN32
+  std::wstring wideFolder(folder.path().begin(), folder.path().end());
+  HANDLE file = CreateFileW((wideFolder + L"\\caf\u00e9.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+  CloseHandle(file);
+  std::vector<PackSource> sources;
+  EXPECT_FALSE(CollectPackSources({folder.path()}, sources, error));
+  EXPECT_NE(std::string::npos, error.find(folder.path())) << error;
+#else
+  const std::string path = folder / reinterpret_cast<const char*>(u8"café.txt");
+  WriteFileBytes(path, "x");
+  PackSource source;
+  EXPECT_FALSE(DescribePackFile(path, source, error));
+  EXPECT_NE(std::string::npos, error.find(path)) << error;
+#endif
+}
+
+TEST(WriterRefusal, ExistingArchiveIsReplacedOnlyWhenAsked) {
+  TempFolder folder;
+  WriteFileBytes(folder / "in.txt", "some content");
+  WriteFileBytes(folder / "out.pak", "an older archive");
+  PackSource source;
+  std::string error;
+  ASSERT_TRUE(DescribePackFile(folder / "in.txt", source, error)) << error;
+  PackSummary summary;
+  PackOptions options;
+  EXPECT_FALSE(WriteArchive(folder / "out.pak", {source}, options, summary, error));
+  EXPECT_NE(std::string::npos, error.find("already exists")) << error;
+  EXPECT_EQ("an older archive", ReadFileBytes(folder / "out.pak"));
+
+  options.overwrite = true;
+  ASSERT_TRUE(WriteArchive(folder / "out.pak", {source}, options, summary, error)) << error;
+  EXPECT_EQ("FILE_PACKER 1.00", ReadFileBytes(folder / "out.pak").substr(0, 16));
+  std::vector<std::string> left;
+  ASSERT_TRUE(ListFolder(folder.path(), left, error));
+  EXPECT_EQ(2u, left.size()) << "a temporary file was left behind";
+}
+
+// A file that changes between being described and being packed fails the
+// archive; neither the target nor the temporary file remains.
+TEST(WriterRefusal, FileThatChangedFailsWithoutLeavingAnything) {
+  TempFolder folder;
+  WriteFileBytes(folder / "grows.txt", "0123456789");
+  WriteFileBytes(folder / "gone.txt", "0123456789");
+  for (const char* name : {"grows.txt", "gone.txt"}) {
+    PackSource source;
+    std::string error;
+    ASSERT_TRUE(DescribePackFile(folder / name, source, error)) << error;
+    if (std::string(name) == "grows.txt") {
+      WriteFileBytes(folder / name, "0123456789 and more");
+    } else {
+      RemoveFile(folder / name);
+    }
+    PackSummary summary;
+    EXPECT_FALSE(WriteArchive(folder / "out.pak", {source}, PackOptions(), summary, error)) << name;
+    EXPECT_NE(std::string::npos, error.find(folder / name)) << error;
+    EXPECT_FALSE(FileExists(folder / "out.pak"));
+  }
+  std::vector<std::string> left;
+  std::string error;
+  ASSERT_TRUE(ListFolder(folder.path(), left, error));
+  EXPECT_EQ(1u, left.size());
+}
+
+TEST(WriterSources, FolderGivesItsFilesInNameOrder) {
+  TempFolder folder;
+  MakeFolder(folder / "pkg");
+  for (const char* name : {"b.dll", "Setup.exe", "a.txt"}) WriteFileBytes(JoinPath(folder / "pkg", name), name);
+  WriteFileBytes(folder / "extra.txt", "extra");
+  std::vector<PackSource> sources;
+  std::string error;
+  ASSERT_TRUE(CollectPackSources({folder / "extra.txt", folder / "pkg"}, sources, error)) << error;
+  std::vector<std::string> names;
+  for (const PackSource& source : sources) names.push_back(source.storedName);
+  EXPECT_EQ((std::vector<std::string>{"extra.txt", "Setup.exe", "a.txt", "b.dll"}), names);
+  EXPECT_EQ(5, sources[2].size);
+}
+
+TEST(WriterSources, FolderInsideAFolderIsAnErrorNamingIt) {
+  TempFolder folder;
+  MakeFolder(folder / "pkg");
+  WriteFileBytes(JoinPath(folder / "pkg", "a.txt"), "a");
+  MakeFolder(JoinPath(folder / "pkg", "sub"));
+  std::vector<PackSource> sources;
+  std::string error;
+  EXPECT_FALSE(CollectPackSources({folder / "pkg"}, sources, error));
+  EXPECT_NE(std::string::npos, error.find("sub")) << error;
+  EXPECT_NE(std::string::npos, error.find("subfolder")) << error;
+}
+
+TEST(WriterSources, MissingFileIsAnErrorNamingIt) {
+  TempFolder folder;
+  std::vector<PackSource> sources;
+  std::string error;
+  EXPECT_FALSE(CollectPackSources({folder / "missing.txt"}, sources, error));
+  EXPECT_NE(std::string::npos, error.find("missing.txt")) << error;
+}
+
+TEST(WriterSources, DescriptionCarriesNameTimesAndAttributes) {
+  TempFolder folder;
+  const std::string path = folder / NativeJapaneseName();
+  WriteFileBytes(path, "read me");
+  const FileTimes times{FileTimeOfUnixSeconds(1219631017), FileTimeOfUnixSeconds(1218324716)};
+  SetFileTimes(path, times);
+  SetReadOnly(path);
+  PackSource source;
+  std::string error;
+  ASSERT_TRUE(DescribePackFile(path, source, error)) << error;
+  EXPECT_EQ(Cp932JapaneseName(), source.storedName);
+  EXPECT_EQ(7, source.size);
+  EXPECT_EQ(times.lastAccess, source.lastAccessTime);
+  EXPECT_EQ(times.lastWrite, source.lastWriteTime);
+  EXPECT_EQ(0x21u, source.attributes & 0x21u);
+#ifndef _WIN32
+  EXPECT_EQ(0x21u, source.attributes);
+  EXPECT_EQ(source.lastWriteTime, source.creationTime);
+#endif
+}
+
+}  // namespace

@@ -1,0 +1,58 @@
+// Files and folders for the writer's and filepacker's tests, in the system's
+// own narrow encoding (POSIX: UTF-8; Win32: the ANSI code page, 932 under
+// the test runner).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// A fresh folder under the system's temporary folder, removed with all it
+// holds when the object goes.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+  // path() joined with name.
+  std::string operator/(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+// folder, the separator and name.
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+std::string ReadFileBytes(const std::string& path);  // empty when unreadable
+bool FileExists(const std::string& path);
+void MakeFolder(const std::string& path);
+
+// Times as FILETIMEs (100 ns since 1601-01-01 UTC).
+struct FileTimes {
+  uint64_t lastAccess = 0;
+  uint64_t lastWrite = 0;
+};
+void SetFileTimes(const std::string& path, const FileTimes& times);
+FileTimes GetFileTimes(const std::string& path);
+
+// POSIX: no write permission; Win32: the read-only attribute.
+void SetReadOnly(const std::string& path);
+bool IsReadOnly(const std::string& path);
+
+// A FILETIME for a whole second of Unix time, which every file system here
+// keeps exactly.
+constexpr uint64_t FileTimeOfUnixSeconds(int64_t seconds) {
+  return static_cast<uint64_t>((seconds + 11644473600) * 10000000);
+}
+
+// The name "ソフト.txt" ("ソ" ends in 0x5C in code page 932) as the system
+// spells file names, and as the archive stores it.
+std::string NativeJapaneseName();
+std::string Cp932JapaneseName();
+
+// Pseudo-random bytes that the block encoder cannot shrink much.
+std::string RandomBytes(size_t count, uint32_t seed);
