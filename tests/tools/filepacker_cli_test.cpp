@@ -1,0 +1,299 @@
+// filepacker run as a process: round trips through pack, list, test and
+// extract, the exit statuses, the JSON shapes, and where test places a fault.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <nlohmann/json.hpp>
+
+#include "tests/packer/writer_test_files.h"
+#include "tests/tools/filepacker_process.h"
+
+namespace {
+
+using nlohmann::json;
+
+std::string U8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
+// The extractor's texts as the console gets them: UTF-8 on POSIX, code page
+// 932 as it is on Win32.
+std::string ConsoleText(const char8_t* utf8, const char* cp932) {
+#ifdef _WIN32
+  (void)utf8;
+  return cp932;
+#else
+  (void)cp932;
+  return U8(utf8);
+#endif
+}
+
+json ParseJson(const ProcessResult& result) {
+  json parsed = json::parse(result.out, nullptr, false);
+  EXPECT_FALSE(parsed.is_discarded()) << "not JSON: " << result.out;
+  return parsed;
+}
+
+int32_t Int32At(const std::string& bytes, size_t at) {
+  int32_t value;
+  std::memcpy(&value, bytes.data() + at, 4);
+  return value;
+}
+
+// Offsets of the chunk length fields of every entry, walking the archive.
+std::vector<std::vector<size_t>> ChunkOffsets(const std::string& archive) {
+  std::vector<std::vector<size_t>> entries;
+  size_t at = 36;
+  while (at < archive.size() && archive[at] != 0) {
+    at += 1 + static_cast<uint8_t>(archive[at]) + 32;
+    std::vector<size_t> chunks;
+    for (;;) {
+      chunks.push_back(at);
+      int32_t length = Int32At(archive, at);
+      at += 4;
+      if (length <= 0) break;
+      at += static_cast<size_t>(length);
+    }
+    entries.push_back(chunks);
+  }
+  return entries;
+}
+
+// A package of three files: random bytes over three chunks of 1024, a
+// read-only text with a Japanese name, and an empty file.
+struct Package {
+  TempFolder folder;
+  std::string source = folder / "src";
+  std::string archive = folder / "out.pak";
+  std::string binary = RandomBytes(2500, 3);
+  std::string text = "Kormit 1.63\nReadme\n";
+  FileTimes times{FileTimeOfUnixSeconds(1219631017), FileTimeOfUnixSeconds(1218324716)};
+
+  Package() {
+    MakeFolder(source);
+    WriteFileBytes(JoinPath(source, "b.bin"), binary);
+    WriteFileBytes(JoinPath(source, NativeJapaneseName()), text);
+    WriteFileBytes(JoinPath(source, "empty.txt"), "");
+    for (const char* name : {"b.bin", "empty.txt"}) SetFileTimes(JoinPath(source, name), times);
+    SetFileTimes(JoinPath(source, NativeJapaneseName()), times);
+    SetReadOnly(JoinPath(source, NativeJapaneseName()));
+  }
+
+  ProcessResult Pack() { return RunFilepacker({"pack", "-b", "1024", "-o", archive, source}); }
+};
+
+TEST(FilepackerCli, PackListTestExtractKeepContentsTimesAndAttributes) {
+  Package package;
+  ProcessResult pack = package.Pack();
+  ASSERT_EQ(0, pack.exitCode) << pack.err;
+  EXPECT_NE(std::string::npos, pack.out.find("3 files")) << pack.out;
+  EXPECT_NE(std::string::npos, pack.out.find("2519 bytes in")) << pack.out;
+
+  ProcessResult list = RunFilepacker({"list", "--json", package.archive});
+  ASSERT_EQ(0, list.exitCode) << list.err;
+  json listed = ParseJson(list);
+  ASSERT_EQ(3u, listed["entries"].size());
+  // A folder's files in byte order of their names.
+  EXPECT_EQ("b.bin", listed["entries"][0]["name"]);
+  EXPECT_EQ("empty.txt", listed["entries"][1]["name"]);
+  EXPECT_EQ(U8(u8"ソフト.txt"), listed["entries"][2]["name"]);
+  EXPECT_EQ(2500, listed["entries"][0]["size"]);
+  EXPECT_EQ(3, listed["entries"][0]["chunks"]);
+  EXPECT_EQ(0, listed["entries"][1]["chunks"]);
+  EXPECT_EQ(1, listed["entries"][2]["chunks"]);
+  EXPECT_EQ("AR", listed["entries"][2]["attribute_letters"]);
+  EXPECT_EQ(package.times.lastWrite, listed["entries"][2]["filetimes"][2].get<uint64_t>());
+  EXPECT_EQ(package.times.lastAccess, listed["entries"][0]["filetimes"][1].get<uint64_t>());
+  EXPECT_EQ(3, listed["totals"]["files"]);
+  EXPECT_EQ(2519, listed["totals"]["size"]);
+  EXPECT_EQ(4, listed["totals"]["chunks"]);
+
+  ProcessResult test = RunFilepacker({"test", "--json", package.archive});
+  EXPECT_EQ(0, test.exitCode) << test.out << test.err;
+  json tested = ParseJson(test);
+  EXPECT_EQ(true, tested["ok"]);
+  EXPECT_EQ(0u, tested["problems"].size());
+
+  std::string dest = package.folder / "dest";
+  MakeFolder(dest);
+  ProcessResult extract = RunFilepacker({"extract", "--json", package.archive, dest});
+  ASSERT_EQ(0, extract.exitCode) << extract.out << extract.err;
+  json extracted = ParseJson(extract);
+  EXPECT_EQ((json{{"ok", true},
+                  {"files", 3},
+                  {"bytes", ReadFileBytes(package.archive).size()},
+                  {"coder_error", false},
+                  {"message", U8(u8"解凍完了！ ファイル数:3")}}),
+            extracted);
+
+  for (const std::string& name : {std::string("b.bin"), NativeJapaneseName(), std::string("empty.txt")}) {
+    // Times first: reading the contents could move the access time.
+    FileTimes times = GetFileTimes(JoinPath(dest, name));
+    EXPECT_EQ(package.times.lastWrite, times.lastWrite) << name;
+    EXPECT_EQ(package.times.lastAccess, times.lastAccess) << name;
+  }
+  EXPECT_EQ(package.binary, ReadFileBytes(JoinPath(dest, "b.bin")));
+  EXPECT_EQ(package.text, ReadFileBytes(JoinPath(dest, NativeJapaneseName())));
+  EXPECT_TRUE(FileExists(JoinPath(dest, "empty.txt")));
+  EXPECT_TRUE(IsReadOnly(JoinPath(dest, NativeJapaneseName())));
+  EXPECT_FALSE(IsReadOnly(JoinPath(dest, "b.bin")));
+}
+
+TEST(FilepackerCli, TextOutputsNameTheOutcome) {
+  Package package;
+  ASSERT_EQ(0, package.Pack().exitCode);
+  ProcessResult test = RunFilepacker({"test", package.archive});
+  EXPECT_EQ(0, test.exitCode);
+  EXPECT_EQ("OK: 3 entries, 2519 bytes in 4 chunks\n", test.out);
+
+  ProcessResult list = RunFilepacker({"list", package.archive});
+  EXPECT_EQ(0, list.exitCode);
+  EXPECT_NE(std::string::npos, list.out.find(ConsoleText(u8"ソフト.txt", "ソフト.txt"))) << list.out;
+  EXPECT_NE(std::string::npos, list.out.find("3 files, block size 1024")) << list.out;
+
+  std::string dest = package.folder / "dest";
+  MakeFolder(dest);
+  ProcessResult extract = RunFilepacker({"extract", package.archive, dest});
+  EXPECT_EQ(0, extract.exitCode);
+  EXPECT_EQ(ConsoleText(u8"解凍完了！ ファイル数:3", "解凍完了！ ファイル数:3") + "\n", extract.out);
+  EXPECT_EQ("", extract.err) << "no progress bar unless stderr is a terminal";
+}
+
+// A chunk that does not decode: test names the entry, the chunk's index and
+// its offset; extract fails with the extractor's text.
+TEST(FilepackerCli, CorruptedChunkIsPlacedExactly) {
+  Package package;
+  ASSERT_EQ(0, package.Pack().exitCode);
+  std::string archive = ReadFileBytes(package.archive);
+  size_t chunk = ChunkOffsets(archive)[0][1];
+  // The block's decoded-length field: far above what a block may hold.
+  std::memcpy(archive.data() + chunk + 4, "\xFF\xFF\xFF\x7F", 4);
+  WriteFileBytes(package.archive, archive);
+
+  ProcessResult test = RunFilepacker({"test", "--json", package.archive});
+  EXPECT_EQ(1, test.exitCode);
+  json tested = ParseJson(test);
+  EXPECT_EQ(false, tested["ok"]);
+  ASSERT_EQ(1u, tested["problems"].size());
+  EXPECT_EQ("b.bin", tested["problems"][0]["entry"]);
+  EXPECT_EQ(1, tested["problems"][0]["chunk"]);
+  EXPECT_EQ(chunk, tested["problems"][0]["offset"].get<size_t>());
+
+  ProcessResult text = RunFilepacker({"test", package.archive});
+  EXPECT_EQ(1, text.exitCode);
+  EXPECT_NE(std::string::npos,
+            text.out.find("FAILED: entry \"b.bin\", chunk 1, offset " + std::to_string(chunk) + ": "))
+      << text.out;
+
+  std::string dest = package.folder / "dest";
+  MakeFolder(dest);
+  ProcessResult extract = RunFilepacker({"extract", "--json", package.archive, dest});
+  EXPECT_EQ(1, extract.exitCode);
+  json extracted = ParseJson(extract);
+  EXPECT_EQ(false, extracted["ok"]);
+  EXPECT_EQ(0, extracted["files"]);
+  EXPECT_EQ(U8(u8"解凍エラー！ b.bin"), extracted["message"]);
+}
+
+// Names the writer would never store, made by patching an archive: list
+// flags them and still succeeds, test fails on them.
+TEST(FilepackerCli, RefusedNamesAreFlagged) {
+  TempFolder folder;
+  WriteFileBytes(folder / "COMX.txt", "device");
+  std::string archivePath = folder / "out.pak";
+  ASSERT_EQ(0, RunFilepacker({"pack", "-o", archivePath, folder / "COMX.txt"}).exitCode);
+  std::string archive = ReadFileBytes(archivePath);
+  ASSERT_EQ("COMX.txt", archive.substr(37, 8));
+  archive[40] = '1';
+  WriteFileBytes(archivePath, archive);
+
+  ProcessResult list = RunFilepacker({"list", "--json", archivePath});
+  EXPECT_EQ(0, list.exitCode);
+  json listed = ParseJson(list);
+  EXPECT_EQ(true, listed["entries"][0]["refused"]);
+  EXPECT_EQ(1, listed["totals"]["refused"]);
+  EXPECT_NE(std::string::npos, list.err.find("refused")) << list.err;
+
+  ProcessResult test = RunFilepacker({"test", "--json", archivePath});
+  EXPECT_EQ(1, test.exitCode);
+  json tested = ParseJson(test);
+  ASSERT_EQ(1u, tested["problems"].size());
+  EXPECT_EQ("COM1.txt", tested["problems"][0]["entry"]);
+  EXPECT_EQ(36, tested["problems"][0]["offset"]);
+}
+
+struct ExitCase {
+  const char* why;
+  std::vector<std::string> arguments;  // "@" stands for the test's folder
+  int exitCode;
+  const char* errMentions;  // on stderr, after "filepacker: "; "" for none
+};
+
+TEST(FilepackerCli, ExitStatuses) {
+  Package package;
+  ASSERT_EQ(0, package.Pack().exitCode);
+  const std::string& dir = package.folder.path();
+  WriteFileBytes(package.folder / "junk.pak", "FILE_PACKER 1.00/***\x05");
+  WriteFileBytes(package.folder / "short.pak", std::string("FILE_PACKER 1.00/***\xff\x00\x00\x00QVL-2000", 32));
+  MakeFolder(package.folder / "nested");
+  MakeFolder(JoinPath(package.folder / "nested", "inner"));
+  MakeFolder(package.folder / "dest");
+  const ExitCase cases[] = {
+      {"help", {"--help"}, 0, ""},
+      {"version", {"--version"}, 0, ""},
+      {"no command", {}, 2, "filepacker: "},
+      {"unknown command", {"frobnicate"}, 2, "filepacker: "},
+      {"pack without -o", {"pack", "@/src"}, 2, "filepacker: "},
+      {"block size below range", {"pack", "-b", "1023", "-o", "@/x.pak", "@/src"}, 2, "filepacker: "},
+      {"block size not a number", {"pack", "-b", "big", "-o", "@/x.pak", "@/src"}, 2, "filepacker: "},
+      {"missing input", {"pack", "-o", "@/x.pak", "@/absent.txt"}, 2, "absent.txt"},
+      {"existing archive", {"pack", "-o", "@/out.pak", "@/src"}, 2, "out.pak"},
+      {"existing archive, forced", {"pack", "-f", "-o", "@/out.pak", "@/src"}, 0, ""},
+      {"folder in a folder", {"pack", "-o", "@/y.pak", "@/nested"}, 2, "inner"},
+      {"list of a missing archive", {"list", "@/absent.pak"}, 2, "absent.pak"},
+      {"test of a missing archive", {"test", "@/absent.pak"}, 2, "absent.pak"},
+      {"list of a folder", {"list", "@/src"}, 2, "src"},
+      {"list of a broken archive", {"list", "@/junk.pak"}, 1, "junk.pak"},
+      {"test of a broken archive", {"test", "@/junk.pak"}, 1, "junk.pak"},
+      {"extract of a broken archive", {"extract", "@/junk.pak", "@/dest"}, 1, "junk.pak"},
+      {"extract past the file's end", {"extract", "@/short.pak", "@/dest"}, 1, "shorter than its size field"},
+      {"extract into a missing folder", {"extract", "@/out.pak", "@/absent"}, 2, "absent"},
+      {"extract without a folder", {"extract", "@/out.pak"}, 2, "filepacker: "},
+  };
+  for (const ExitCase& c : cases) {
+    std::vector<std::string> arguments;
+    for (std::string argument : c.arguments) {
+      if (argument[0] == '@') argument = JoinPath(dir, argument.substr(2));
+      arguments.push_back(argument);
+    }
+    ProcessResult result = RunFilepacker(arguments);
+    EXPECT_EQ(c.exitCode, result.exitCode) << c.why << "\n" << result.out << result.err;
+    if (c.errMentions[0] != '\0') {
+      EXPECT_EQ(0u, result.err.find("filepacker: ")) << c.why << ": " << result.err;
+      EXPECT_NE(std::string::npos, result.err.find(c.errMentions)) << c.why << ": " << result.err;
+    }
+  }
+  EXPECT_FALSE(FileExists(package.folder / "x.pak"));
+  EXPECT_FALSE(FileExists(package.folder / "y.pak"));
+  EXPECT_NE(std::string::npos, RunFilepacker({"--version"}).out.find("1.63"));
+  EXPECT_NE(std::string::npos, RunFilepacker({"--help"}).out.find("extract"));
+}
+
+TEST(FilepackerCli, FailedExtractionGivesOneJsonObject) {
+  TempFolder folder;
+  WriteFileBytes(folder / "junk.pak", "not an archive at all, but long enough");
+  ProcessResult result = RunFilepacker({"extract", "--json", folder / "junk.pak", folder.path()});
+  EXPECT_EQ(1, result.exitCode);
+  EXPECT_EQ((json{{"ok", false}, {"files", 0}, {"bytes", 0}, {"coder_error", false},
+                  {"message", U8(u8"書式エラー！")}}),
+            ParseJson(result));
+
+  std::string coded = "FILE_PACKER 1.00ABCD" + std::string("\x10\x00\x00\x00", 4) + "xxxxxxxx" +
+                      std::string("\x40\x0D\x03\x00", 4) + std::string(4, '\0');
+  WriteFileBytes(folder / "coded.pak", coded);
+  result = RunFilepacker({"extract", "--json", folder / "coded.pak", folder.path()});
+  EXPECT_EQ(1, result.exitCode);
+  json parsed = ParseJson(result);
+  EXPECT_EQ(true, parsed["coder_error"]);
+  EXPECT_EQ(U8(u8"コーダーエラー！"), parsed["message"]);
+}
+
+}  // namespace

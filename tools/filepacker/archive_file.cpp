@@ -1,0 +1,56 @@
+#include "tools/filepacker/archive_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include "packer/pack_files.h"
+
+namespace {
+
+int64_t FileLength(std::FILE* file) {
+#ifdef _WIN32
+  if (_fseeki64(file, 0, SEEK_END) != 0) return -1;
+  int64_t length = _ftelli64(file);
+  if (_fseeki64(file, 0, SEEK_SET) != 0) return -1;
+#else
+  if (fseeko(file, 0, SEEK_END) != 0) return -1;
+  int64_t length = ftello(file);
+  if (fseeko(file, 0, SEEK_SET) != 0) return -1;
+#endif
+  return length;
+}
+
+}  // namespace
+
+LoadOutcome LoadArchiveFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
+  bytes.clear();
+  if (IsFolder(path)) {
+    error = path + ": is a folder, not an archive";
+    return LoadOutcome::kUnreadable;
+  }
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    error = path + ": " + std::strerror(errno);
+    return LoadOutcome::kUnreadable;
+  }
+  int64_t length = FileLength(file);
+  LoadOutcome outcome = LoadOutcome::kLoaded;
+  if (length < 0) {
+    error = path + ": cannot be read (is it a folder?)";
+    outcome = LoadOutcome::kUnreadable;
+  } else if (length > std::numeric_limits<int32_t>::max()) {
+    error = path + ": " + std::to_string(length) + " bytes; an archive holds less than 2 GiB";
+    outcome = LoadOutcome::kTooLarge;
+  } else {
+    bytes.resize(static_cast<size_t>(length));
+    if (length > 0 && std::fread(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
+      error = path + ": read error";
+      outcome = LoadOutcome::kUnreadable;
+    }
+  }
+  std::fclose(file);
+  if (outcome != LoadOutcome::kLoaded) bytes.clear();
+  return outcome;
+}

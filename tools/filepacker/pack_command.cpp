@@ -1,0 +1,33 @@
+#include <cstdio>
+
+#include "packer/archive_writer.h"
+#include "packer/pack_sources.h"
+#include "tools/filepacker/commands.h"
+#include "tools/filepacker/text_format.h"
+
+int RunPack(const PackRequest& request) {
+  std::vector<PackSource> sources;
+  std::string error;
+  // Everything about the input is checked before the archive is begun.
+  if (!CollectPackSources(request.paths, sources, error) ||
+      !CheckPackSources(sources, request.blockSize, error)) {
+    PrintError(error);
+    return kExitUsage;
+  }
+  if (!request.force && PathExists(request.archive)) {
+    PrintError(request.archive + ": already exists (use -f to replace it)");
+    return kExitUsage;
+  }
+  PackOptions options;
+  options.blockSize = request.blockSize;
+  options.overwrite = request.force;
+  PackSummary summary;
+  if (!WriteArchive(request.archive, sources, options, summary, error)) {
+    PrintError(error);
+    return kExitFailed;
+  }
+  std::printf("%s: %d files, %lld bytes in, %lld bytes out, ratio %s\n", request.archive.c_str(),
+              static_cast<int>(summary.fileCount), static_cast<long long>(summary.bytesIn),
+              static_cast<long long>(summary.bytesOut), RatioText(summary.bytesOut, summary.bytesIn).c_str());
+  return kExitSuccess;
+}
