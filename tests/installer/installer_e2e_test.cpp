@@ -280,7 +280,7 @@ TEST_F(InstallerTest, ExtractFolderStaysBesideAnExecutableWithoutExtension) {
 
 TEST_F(InstallerTest, InstallModeRunsSetupThenRemovesTheFolder) {
   const std::string expectedFolder = PrepareUnpackFolders();
-  SetEnvironmentVariableA("KORMIT_SETUP_DELAY_MS", "1500");
+  SetEnvironmentVariableA("KORMIT_SETUP_DELAY_MS", "3000");
   const std::string current = scratch_ + "\\current";
   CreateDirectoryA(current.c_str(), nullptr);
   const std::string exe = CopyInstaller(KORMIT_INSTALLER_EXE, scratch_, "Kormit_DaduD1e63.exe");
