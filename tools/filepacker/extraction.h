@@ -10,6 +10,10 @@
 // Returns ExtractFromMemory's result.
 int RunExtraction(PackReader& reader, const uint8_t* archive, const char* folder, UnpackReport* report);
 
+// True when stderr is a terminal (a console on Win32): only then is a
+// progress bar drawn.
+bool StderrIsTerminal();
+
 // Draws "[#####.....]  50%" for position of total on stderr, over itself.
 void DrawProgressBar(int64_t position, int64_t total);
 // Ends the bar's line.

@@ -3,7 +3,20 @@
 #include "packer/archive_writer.h"
 #include "packer/pack_sources.h"
 #include "tools/filepacker/commands.h"
+#include "tools/filepacker/extraction.h"
 #include "tools/filepacker/text_format.h"
+
+namespace {
+
+struct PackTotal {
+  int64_t bytes = 0;
+};
+
+void OnPackProgress(void* context, int32_t, int64_t bytesDone) {
+  DrawProgressBar(bytesDone, static_cast<PackTotal*>(context)->bytes);
+}
+
+}  // namespace
 
 int RunPack(const PackRequest& request) {
   std::vector<PackSource> sources;
@@ -21,8 +34,17 @@ int RunPack(const PackRequest& request) {
   PackOptions options;
   options.blockSize = request.blockSize;
   options.overwrite = request.force;
+  PackTotal total;
+  for (const PackSource& source : sources) total.bytes += source.size;
+  bool showProgress = StderrIsTerminal();
+  if (showProgress) {
+    options.progress = OnPackProgress;
+    options.progressContext = &total;
+  }
   PackSummary summary;
-  if (!WriteArchive(request.archive, sources, options, summary, error)) {
+  bool written = WriteArchive(request.archive, sources, options, summary, error);
+  if (showProgress) EndProgressBar();
+  if (!written) {
     PrintError(error);
     return kExitFailed;
   }

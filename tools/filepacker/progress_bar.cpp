@@ -1,5 +1,13 @@
 #include <cstdio>
 
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
 #include "tools/filepacker/extraction.h"
 
 void DrawProgressBar(int64_t position, int64_t total) {
@@ -16,3 +24,5 @@ void DrawProgressBar(int64_t position, int64_t total) {
 }
 
 void EndProgressBar() { std::fputc('\n', stderr); }
+
+bool StderrIsTerminal() { return isatty(fileno(stderr)) != 0; }

@@ -1,8 +1,6 @@
 // POSIX: the extractor calls back on its own thread after every chunk.
 #include "tools/filepacker/extraction.h"
 
-#include <unistd.h>
-
 namespace {
 
 void OnProgress(void*, int32_t position, int32_t total) { DrawProgressBar(position, total); }
@@ -10,7 +8,7 @@ void OnProgress(void*, int32_t position, int32_t total) { DrawProgressBar(positi
 }  // namespace
 
 int RunExtraction(PackReader& reader, const uint8_t* archive, const char* folder, UnpackReport* report) {
-  bool showProgress = isatty(STDERR_FILENO) != 0;
+  bool showProgress = StderrIsTerminal();
   reader.SetProgressTarget(showProgress ? OnProgress : nullptr, nullptr);
   int result = reader.ExtractFromMemory(archive, folder, report);
   reader.SetProgressTarget(nullptr, nullptr);

@@ -27,16 +27,11 @@ DWORD WINAPI ExtractOnWorker(void* parameter) {
   return 0;
 }
 
-bool StderrIsConsole() {
-  DWORD mode;
-  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
-}
-
 }  // namespace
 
 int RunExtraction(PackReader& reader, const uint8_t* archive, const char* folder, UnpackReport* report) {
   HWND window = nullptr;
-  if (StderrIsConsole()) {
+  if (StderrIsTerminal()) {
     window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
   }
   if (window == nullptr) {

@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# bench/extract_bench.sh FILEPACKER WORK_DIR [ROUNDS]
+# Extraction of a realistic package, about 30 files and 3 to 5 MB (32-bit
+# Windows DLLs and EXEs that Wine installs, license texts, images), by
+# `filepacker extract` beside `tar -xzf` of the same files packed with
+# gzip -9, timed in the same run, rounds interleaved. Target: filepacker at
+# most tar's time. Also the archive's size beside the .tar.gz.
+set -eu
+filepacker=$1
+work=$2
+rounds=${3:-15}
+pe_dir=/usr/lib/i386-linux-gnu/wine/i386-windows
+
+rm -rf "$work"
+mkdir -p "$work/package"
+pkg=$work/package
+
+# 20 PE files of 60 to 400 KB, in name order, at most 3.2 MB together.
+total=0
+count=0
+while read -r file; do
+  size=$(stat -c %s "$file")
+  [ $((total + size)) -gt 3200000 ] && continue
+  cp -p "$file" "$pkg/"
+  total=$((total + size))
+  count=$((count + 1))
+  [ $count -ge 20 ] && break
+done < <(find "$pe_dir" -maxdepth 1 \( -name '*.dll' -o -name '*.exe' \) -size +60k -size -400k | sort)
+
+# Texts.
+for text in GPL-3 LGPL-2.1 Apache-2.0 Artistic MPL-2.0 GFDL-1.3; do
+  [ -f "/usr/share/common-licenses/$text" ] && cp -p "/usr/share/common-licenses/$text" "$pkg/$text.txt"
+done
+
+# Images: ImageMagick's built-in pictures, as an installer's bitmaps and
+# PNGs, and any PNG the machine keeps in /usr/share.
+if command -v convert >/dev/null; then
+  convert logo: "$pkg/logo.bmp"
+  convert rose: -resize 300% "$pkg/rose.bmp"
+  convert wizard: "$pkg/wizard.png"
+  convert granite: -resize 200% "$pkg/granite.png"
+fi
+find /usr/share -maxdepth 3 -name '*.png' -size +8k 2>/dev/null | sort | head -2 | while read -r png; do
+  cp -p "$png" "$pkg/"
+done
+
+files=$(ls "$pkg" | wc -l)
+bytes=$(du -cb "$pkg"/* | tail -1 | cut -f1)
+
+"$filepacker" pack -o "$work/package.pak" "$pkg" >/dev/null
+tar -cf - -C "$pkg" . | gzip -9 >"$work/package.tar.gz"
+pak_size=$(stat -c %s "$work/package.pak")
+tgz_size=$(stat -c %s "$work/package.tar.gz")
+
+now_ns() { date +%s%N; }
+pak_ns=0
+tgz_ns=0
+for round in $(seq 1 "$rounds"); do
+  for tool in pak tgz; do
+    dest=$work/out-$tool-$round
+    mkdir "$dest"
+    start=$(now_ns)
+    if [ $tool = pak ]; then
+      "$filepacker" extract "$work/package.pak" "$dest" >/dev/null
+      pak_ns=$((pak_ns + $(now_ns) - start))
+    else
+      tar -xzf "$work/package.tar.gz" -C "$dest"
+      tgz_ns=$((tgz_ns + $(now_ns) - start))
+    fi
+  done
+  # Both must give back the package exactly.
+  for tool in pak tgz; do
+    diff -r "$pkg" "$work/out-$tool-$round" >/dev/null || { echo "extract_bench: $tool round $round differs" >&2; exit 1; }
+    rm -rf "$work/out-$tool-$round"
+  done
+done
+
+pak_ms=$(awk -v ns=$pak_ns -v n=$rounds 'BEGIN { printf "%.2f", ns / n / 1e6 }')
+tgz_ms=$(awk -v ns=$tgz_ns -v n=$rounds 'BEGIN { printf "%.2f", ns / n / 1e6 }')
+ratio=$(awk -v a=$pak_ns -v b=$tgz_ns 'BEGIN { printf "%.2f", a / b }')
+verdict=$(awk -v a=$pak_ns -v b=$tgz_ns 'BEGIN { print (a <= b) ? "within" : "OVER" }')
+printf 'extract package: %d files, %d bytes\n' "$files" "$bytes"
+printf '  filepacker extract: %8s ms per run (mean of %d)\n' "$pak_ms" "$rounds"
+printf '  tar -xzf (gzip -9): %8s ms per run\n' "$tgz_ms"
+printf '  time ratio filepacker/tar: %s (%s the target of 1.00)\n' "$ratio" "$verdict"
+printf '  size: archive %d bytes (%.1f%%), .tar.gz %d bytes (%.1f%%)\n' "$pak_size" \
+  "$(awk -v a=$pak_size -v b=$bytes 'BEGIN { print 100 * a / b }')" "$tgz_size" \
+  "$(awk -v a=$tgz_size -v b=$bytes 'BEGIN { print 100 * a / b }')"
+rm -rf "$work"
