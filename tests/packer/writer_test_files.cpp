@@ -6,6 +6,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <winioctl.h>
 #else
 #include <fcntl.h>
 #include <ftw.h>
@@ -113,6 +114,23 @@ std::string ReadFileBytes(const std::string& path) {
   while ((count = std::fread(buffer, 1, sizeof(buffer), file)) > 0) bytes.append(buffer, count);
   std::fclose(file);
   return bytes;
+}
+
+bool MakeSparseFile(const std::string& path, int64_t length) {
+#ifdef _WIN32
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD returned;
+  DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+  LARGE_INTEGER size;
+  size.QuadPart = length;
+  bool ok = SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+  CloseHandle(file);
+  return ok;
+#else
+  WriteFileBytes(path, "");
+  return truncate(path.c_str(), length) == 0;
+#endif
 }
 
 bool FileExists(const std::string& path) {

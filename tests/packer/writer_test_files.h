@@ -28,6 +28,8 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string ReadFileBytes(const std::string& path);  // empty when unreadable
+// A file of length bytes that takes no room on disk (sparse).
+bool MakeSparseFile(const std::string& path, int64_t length);
 bool FileExists(const std::string& path);
 void MakeFolder(const std::string& path);
 

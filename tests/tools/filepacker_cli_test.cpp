@@ -277,6 +277,21 @@ TEST(FilepackerCli, ExitStatuses) {
   EXPECT_NE(std::string::npos, RunFilepacker({"--help"}).out.find("extract"));
 }
 
+// The format's offsets are signed 32-bit: a file of 2 GiB is refused before
+// it is read.
+TEST(FilepackerCli, ArchiveOf2GiBIsRefused) {
+  TempFolder folder;
+  ASSERT_TRUE(MakeSparseFile(folder / "huge.pak", int64_t{1} << 31));
+  for (const char* command : {"extract", "list", "test"}) {
+    std::vector<std::string> arguments = {command, folder / "huge.pak"};
+    if (std::string(command) == "extract") arguments.push_back(folder.path());
+    ProcessResult result = RunFilepacker(arguments);
+    EXPECT_EQ(1, result.exitCode) << command;
+    EXPECT_NE(std::string::npos, result.err.find("2 GiB")) << command << ": " << result.err;
+    EXPECT_NE(std::string::npos, result.err.find("huge.pak")) << command << ": " << result.err;
+  }
+}
+
 TEST(FilepackerCli, FailedExtractionGivesOneJsonObject) {
   TempFolder folder;
   WriteFileBytes(folder / "junk.pak", "not an archive at all, but long enough");
