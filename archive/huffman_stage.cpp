@@ -2,11 +2,13 @@
 //
 // The header is read through BitReader exactly as the format lays it out.
 // The codes are then decoded with a left-justified 64-bit window: the next
-// 32 stream bits, compared with the first code value past each level
-// (left-justified as well), give the level of the next code directly, with
-// one comparison per level and one refill per code. That is the same code
-// value extended level by level that the canonical code defines, without a
-// lookup table per code.
+// 31 stream bits, compared with the first code value past each level
+// (left-justified as well), give the level of the next code, one comparison
+// per level. That is the code value extended level by level that the
+// canonical code defines, without a lookup table per code. Two things keep
+// it fast: the window's first 8 bits choose the level where the comparisons
+// start (levels shorter than the code cannot hold it), so most codes take a
+// single comparison; and one refill serves as many codes as 56 bits hold.
 #include "archive/huffman_stage.h"
 
 #include <bit>
@@ -17,35 +19,51 @@
 
 namespace {
 
-constexpr int kLevels = 256;   // at most 255 levels, plus the "no level" row
+constexpr int kLevels = 256;   // the level count has 8 bits: up to 255 levels
 constexpr int kSymbols = 256;  // byte values
 constexpr int kMaxLength = 31; // code lengths must fit a 32-bit code value
 constexpr int kMaxStep = 25;   // the widest field the reader delivers
+constexpr int kPrefixBits = 8; // bits that choose where the level search starts
 // Zeroed bytes after the working copy: the header reader may fetch 4 bytes
 // past the last bit and the code window 8 bytes from up to 7 bytes past it.
 constexpr int kSlack = 16;
 
 // One level that holds codes, as the code window uses it.
 struct DecodeLevel {
-  uint64_t limit;   // first code value past the level, left-justified to 32
-                    // bits (up to 2^32 when the level fills the code space)
-  int64_t base;     // code value + base = index into the symbol lists
-  int32_t shift;    // 64 - length: brings a code to the low bits
-  int32_t length;   // the code length in bits
+  uint32_t limit;   // first code value past the level, left-justified to 31
+                    // bits (2^31 when the level fills the code space)
+  uint32_t base;    // code value + base (mod 2^32) = index into the symbol lists
+  uint8_t shift;    // 64 - length: brings a code to the low bits
+  uint8_t length;   // the code length in bits
+};
+// Above every 31-bit window: ends the level search at "no such code".
+constexpr uint32_t kNoLevel = 0xFFFFFFFF;
+
+// Where the level search starts for one value of the window's first bits,
+// with a copy of that level, so that the common case of a code found at
+// the first comparison reads a single entry.
+struct LevelStart {
+  DecodeLevel level;  // limit 0 when no level is left: always searched on
+  uint32_t next;      // where the search goes on when the code is longer
 };
 
-// The working tables of one call. About 270 KB: they live in the calling
-// thread's stack frame, never on the heap.
+// The working tables of one call. About 270 KB, nearly all of it the symbol
+// lists: they live in the calling thread's stack frame, never on the heap.
+// Only the rows and entries that the block's table fills are ever read, so
+// nothing needs clearing between blocks.
 struct CodeTables {
   int32_t levelCount;                // g
   int32_t lengths[kLevels];          // L[k], code length of level k
   int32_t levelIndex[kSymbols];      // level of each byte value (>= g: none)
   int32_t step[kLevels];             // L[k] - L[k-1]; step[0] = L[0]
-  uint32_t endValue[kLevels];        // one past the last code of level k
   int32_t levelSize[kLevels];        // byte values at level k
   uint32_t symbols[kLevels * kSymbols];  // row k: level k's byte values, ascending
   int32_t decodeCount;               // levels that hold codes
   DecodeLevel decode[kLevels + 1];   // those levels, then a sentinel
+  int32_t longestCode;               // bits
+  // For each value of the first 8 bits, the first of those levels that can
+  // hold a code starting so: the level search begins there.
+  LevelStart firstLevel[1 << kPrefixBits];
 };
 
 // Level count and level lengths. Lengths that fall, reach 32 bits or step
@@ -98,22 +116,37 @@ bool AssignCodes(CodeTables& t) {
 
   uint64_t nextFree = 0;  // next free code value of length L[k]
   t.decodeCount = 0;
+  t.longestCode = 0;
   for (int32_t k = 0; k < t.levelCount; ++k) {
     const int32_t length = t.lengths[k];
     const uint64_t space = uint64_t{1} << length;
     nextFree = (nextFree << t.step[k]) + static_cast<uint64_t>(t.levelSize[k]);
     const bool last = k == t.levelCount - 1;
     if (nextFree > space || (!last && nextFree == space)) return false;
-    t.endValue[k] = static_cast<uint32_t>(nextFree);
     if (t.levelSize[k] == 0) continue;
     DecodeLevel& level = t.decode[t.decodeCount++];
-    level.limit = nextFree << (32 - length);
-    level.base = int64_t{k} * kSymbols - static_cast<int64_t>(nextFree - static_cast<uint64_t>(t.levelSize[k]));
-    level.shift = 64 - length;
-    level.length = length;
+    const uint64_t first = nextFree - static_cast<uint64_t>(t.levelSize[k]);
+    level.limit = static_cast<uint32_t>(nextFree << (kMaxLength - length));
+    level.base = static_cast<uint32_t>(static_cast<uint64_t>(k) * kSymbols - first);
+    level.shift = static_cast<uint8_t>(64 - length);
+    level.length = static_cast<uint8_t>(length);
+    if (length > t.longestCode) t.longestCode = length;
   }
-  // Above every 32-bit window: ends the level search at "no such code".
-  t.decode[t.decodeCount] = DecodeLevel{uint64_t{1} << 33, 0, 0, 0};
+  t.decode[t.decodeCount] = DecodeLevel{kNoLevel, 0, 0, 0};
+
+  // Levels are ordered by code value: a window whose first bits are p is at
+  // least p followed by zeros, so its level is not before the first one
+  // whose limit lies above that.
+  uint32_t level = 0;
+  for (uint32_t prefix = 0; prefix < (1u << kPrefixBits); ++prefix) {
+    const uint32_t smallest = prefix << (kMaxLength - kPrefixBits);
+    while (smallest >= t.decode[level].limit) ++level;
+    LevelStart& start = t.firstLevel[prefix];
+    start.level = t.decode[level];
+    const bool none = static_cast<int32_t>(level) == t.decodeCount;
+    if (none) start.level.limit = 0;
+    start.next = none ? level : level + 1;
+  }
   return true;
 }
 
@@ -143,16 +176,56 @@ struct CodeWindow {
   bool Overrun(const uint8_t* end) const { return next > end && (next - end) * 8 > count; }
 };
 
+// Decodes one code from a window that holds enough bits. Returns false
+// for a code value past the last level's codes.
+inline bool DecodeOne(CodeWindow& window, const CodeTables& t, uint8_t* out) {
+  const uint32_t top = static_cast<uint32_t>(window.bits >> (64 - kMaxLength));
+  const LevelStart& start = t.firstLevel[window.bits >> (64 - kPrefixBits)];
+  const DecodeLevel* level = &start.level;
+  if (top >= level->limit) {
+    level = t.decode + start.next;
+    while (top >= level->limit) ++level;
+    if (level == t.decode + t.decodeCount) return false;
+  }
+  *out = static_cast<uint8_t>(t.symbols[static_cast<uint32_t>(window.bits >> level->shift) + level->base]);
+  window.Consume(level->length);
+  return true;
+}
+
+// Decodes out[0 .. d-1], kCodes codes per refill (a refill leaves at least
+// 56 bits, so kCodes codes of the longest length must fit in 56 bits).
+template <int kCodes>
+bool DecodeCodes(CodeWindow& window, const CodeTables& t, const uint8_t* streamEnd,
+                 uint8_t* out, int32_t d) {
+  uint8_t* const end = out + d;
+  for (;;) {
+    // Stops a stream that is too short before the window runs off the
+    // working copy's slack.
+    if (window.next > streamEnd && window.Overrun(streamEnd)) return false;
+    window.Refill();
+    if (end - out < kCodes) break;
+    for (int i = 0; i < kCodes; ++i) {
+      if (!DecodeOne(window, t, out + i)) return false;
+    }
+    out += kCodes;
+  }
+  // The last few codes, from the refill just made.
+  for (; out != end; ++out) {
+    if (!DecodeOne(window, t, out)) return false;
+  }
+  return !window.Overrun(streamEnd);
+}
+
 // Decodes d codes into out. Fails when the bits run out first or a code
 // value lies past the last level's codes.
 bool DecodeSymbols(BitReader& reader, const CodeTables& t, const uint8_t* streamEnd,
                    uint8_t* out, int32_t d) {
   if (t.decodeCount == 0) return false;  // no byte value has a code
-  const DecodeLevel* levels = t.decode;
-  if (levels[0].length == 0) {
+  const DecodeLevel& first = t.decode[0];
+  if (first.length == 0) {
     // A single code of no bits, which alone fills the code space: every
     // byte is the same and no bit is read.
-    std::memset(out, static_cast<int>(t.symbols[(levels[0].base)]), static_cast<size_t>(d));
+    std::memset(out, static_cast<int>(t.symbols[first.base]), static_cast<size_t>(d));
     return true;
   }
 
@@ -162,20 +235,12 @@ bool DecodeSymbols(BitReader& reader, const CodeTables& t, const uint8_t* stream
   window.Refill();
   window.Consume(headerBits % 8);
 
-  const DecodeLevel* const noLevel = levels + t.decodeCount;
-  for (uint8_t* const end = out + d; out != end; ++out) {
-    // Stops a stream that is too short before the window runs off the
-    // working copy's slack.
-    if (window.next > streamEnd && window.Overrun(streamEnd)) return false;
-    window.Refill();
-    const uint64_t top = window.bits >> 32;
-    const DecodeLevel* level = levels;
-    while (top >= level->limit) ++level;
-    if (level == noLevel) return false;
-    *out = static_cast<uint8_t>(t.symbols[static_cast<int64_t>(window.bits >> level->shift) + level->base]);
-    window.Consume(level->length);
-  }
-  if (window.Overrun(streamEnd)) return false;
+  const int32_t codesPerRefill = 56 / t.longestCode;
+  const bool decoded = codesPerRefill >= 4   ? DecodeCodes<4>(window, t, streamEnd, out, d)
+                       : codesPerRefill == 3 ? DecodeCodes<3>(window, t, streamEnd, out, d)
+                       : codesPerRefill == 2 ? DecodeCodes<2>(window, t, streamEnd, out, d)
+                                             : DecodeCodes<1>(window, t, streamEnd, out, d);
+  if (!decoded) return false;
 
   const int64_t consumed = (window.next - reader.start) * int64_t{8} - window.count;
   reader.Finish(consumed > INT32_MAX ? INT32_MAX : static_cast<int32_t>(consumed));

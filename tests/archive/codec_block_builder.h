@@ -101,6 +101,7 @@ inline std::vector<uint8_t> BuildBlock(const LevelTable& table, const std::vecto
   const std::array<Code, 256> codes = CanonicalCodes(table);
   for (uint8_t s : symbols) sink.Put(codes[s].value, codes[s].length);
   std::vector<uint8_t> block;
+  block.reserve(4 + sink.Bytes().size());
   PutDecodedLength(block, d);
   block.insert(block.end(), sink.Bytes().begin(), sink.Bytes().end());
   return block;
