@@ -10,7 +10,7 @@ namespace {
 
 // Parse and code lengths depend on each other: each parse is priced with
 // the code of the previous one. Beyond a few rounds nothing changes.
-constexpr int kParseRounds = 4;
+constexpr int kParseRounds = 3;
 
 // A stream for the Huffman stage with the table that codes it best.
 struct CodedStream {

@@ -35,11 +35,13 @@ CodeLengths LimitedCodeLengths(const ByteCounts& counts, int maxLength, bool cod
   // lists[0] holds the leaves alone (the deepest length); each further list
   // merges the leaves with the packages of the list before it.
   std::vector<std::vector<MergeItem>> lists(static_cast<size_t>(maxLength));
+  lists[0].reserve(static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) lists[0].push_back({counts[leaves[i]], true, i});
   for (int d = 1; d < maxLength; ++d) {
     const std::vector<MergeItem>& below = lists[d - 1];
     std::vector<MergeItem>& merged = lists[d];
     const size_t packages = below.size() / 2;
+    merged.reserve(static_cast<size_t>(n) + packages);
     size_t leaf = 0, package = 0;
     while (leaf < static_cast<size_t>(n) || package < packages) {
       const bool takeLeaf =

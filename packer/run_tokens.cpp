@@ -7,6 +7,10 @@ namespace {
 
 constexpr uint8_t kEscapedEscape = 0xFF;
 
+// Where at most this many repeats are possible, the parse tries every count;
+// beyond, trying each count would cost time in proportion to the run.
+constexpr int kEveryCountBelow = 64;
+
 // The cheapest way to write E and the token (and count) bytes of a run of
 // `repeats` patterns of one length; the pattern bytes come on top.
 struct RunHead {
@@ -18,12 +22,14 @@ struct RunHead {
 
 class RunHeads {
  public:
-  RunHeads(uint8_t escape, const ByteBits& bits) {
+  // Counts up to what a block of blockBytes can hold.
+  RunHeads(uint8_t escape, const ByteBits& bits, size_t blockBytes) {
     for (int length = 1; length <= kMaxPatternLength; ++length) {
       std::vector<RunHead>& heads = byLength_[length - 1];
-      heads.assign(static_cast<size_t>(MaxRepeats(length)) + 1, RunHead{});
+      const int maxRepeats = static_cast<int>(std::min<size_t>(MaxRepeats(length), blockBytes / length));
+      heads.assign(static_cast<size_t>(maxRepeats) + 1, RunHead{});
       const int lengthField = (length - 1) << 4;
-      for (int repeats = 1; repeats <= MaxRepeats(length); ++repeats) {
+      for (int repeats = 1; repeats <= maxRepeats; ++repeats) {
         RunHead& head = heads[repeats];
         auto consider = [&](int tag, int count, bool isLong) {
           const uint32_t cost = bits[escape] + bits[tag] + (isLong ? bits[count] : 0);
@@ -66,7 +72,7 @@ uint8_t ChooseEscapeByte(std::span<const uint8_t> data) {
 std::vector<uint8_t> BuildRunStream(std::span<const uint8_t> data, uint8_t escape,
                                     const ByteBits& bits) {
   const size_t n = data.size();
-  const RunHeads heads(escape, bits);
+  const RunHeads heads(escape, bits, n);
   auto literalBits = [&](uint8_t byte) {
     return byte == escape ? bits[escape] + bits[kEscapedEscape] : bits[byte];
   };
@@ -105,27 +111,34 @@ std::vector<uint8_t> BuildRunStream(std::span<const uint8_t> data, uint8_t escap
       // A single repeat only pays when it spares escaping E in literals.
       if (available < 2 && !holdsEscape) continue;
       const uint32_t patternBits = rawBitsBefore[i + length] - rawBitsBefore[i];
-      int period = length;  // the shortest period of the pattern that divides it
+      const int longest = static_cast<int>(std::min<size_t>(available, MaxRepeats(length)));
+      // A pattern that is itself a repeat of a shorter one (period divides
+      // length) spells the same output as a run of the shorter pattern,
+      // except that its head is another code and its longest run reaches
+      // further. Inside long stretches only that reach is worth its time.
+      int period = length;
       for (int p = 1; p < length; ++p) {
         if (length % p == 0 && periodMatch[p] >= static_cast<size_t>(length - p)) {
           period = p;
           break;
         }
       }
-      const int longest = static_cast<int>(std::min<size_t>(available, MaxRepeats(length)));
-      if (period == length) {
-        for (int repeats = 1; repeats <= std::min(longest, kMaxShortRepeats); ++repeats) {
-          consider(length, repeats, patternBits);
+      if (period < length) {
+        const size_t periodRepeats = (periodMatch[period] + period) / period;
+        if (periodRepeats > kEveryCountBelow) {
+          if (longest * length > MaxRepeats(period) * period) consider(length, longest, patternBits);
+          continue;
         }
-        // Longer runs: the longest, and a few shorter ones that leave room
-        // for a better token at the end.
-        for (int repeats = std::max(longest - 2, kMaxShortRepeats + 1); repeats <= longest; ++repeats) {
-          consider(length, repeats, patternBits);
-        }
-      } else if (longest * length > MaxRepeats(period) * period) {
-        // A pattern made of a shorter one only pays where the shorter
-        // pattern's longest run cannot cover as much.
-        consider(length, longest, patternBits);
+      }
+      // Every count where the run can only be short; otherwise every short
+      // count and the top 15 long ones, one for each low nibble, since a
+      // cheap token byte may pay for a second token at the end.
+      const int everyCountUpTo = longest <= kEveryCountBelow ? longest : kMaxShortRepeats;
+      for (int repeats = 1; repeats <= everyCountUpTo; ++repeats) {
+        consider(length, repeats, patternBits);
+      }
+      for (int repeats = std::max(longest - 14, everyCountUpTo + 1); repeats <= longest; ++repeats) {
+        consider(length, repeats, patternBits);
       }
     }
     costFrom[i] = best;

@@ -27,7 +27,10 @@ using ByteBits = std::array<uint32_t, 256>;
 uint8_t ChooseEscapeByte(std::span<const uint8_t> data);
 
 // The run-form stream of data (at least one byte) with this escape byte
-// whose bytes cost the fewest bits under `bits`: an optimal parse over every
-// position, not a greedy one.
+// whose bytes cost the fewest bits under `bits`: a shortest-path parse over
+// every position, not a greedy one. It is exact wherever at most 64 repeats
+// fit; inside longer stretches it tries every short count and the 15
+// longest long counts of each pattern length, and a pattern that repeats a
+// shorter one only at its longest.
 std::vector<uint8_t> BuildRunStream(std::span<const uint8_t> data, uint8_t escape,
                                     const ByteBits& bits);
