@@ -1,0 +1,317 @@
+// The block codec on blocks of 200,000 bytes cut from files of this machine:
+// 32-bit Windows DLLs, texts and images, the content of an installer.
+// Decoding is timed beside zlib's inflate of the same blocks compressed at
+// level 9 (target: at least as fast), every result checked; the encoder's
+// coded size is set beside zlib -9 and beside the order-0 entropy of the
+// run stage's output, which bounds what the Huffman stage can reach.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "archive/block_codec.h"
+#include "archive/huffman_stage.h"
+#include "packer/block_encoder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+constexpr size_t kBlockBytes = 200000;
+// The extractor's capacity and buffer for this block size.
+constexpr int32_t kCapacity = static_cast<int32_t>(kBlockBytes) + 16;
+constexpr size_t kBufferBytes = kBlockBytes + 512;
+
+struct Block {
+  Bytes data;
+  Bytes coded;     // EncodeBlock's output
+  Bytes deflated;  // zlib level 9
+  double runStageEntropyBits = 0;  // order-0 entropy of the run stage's input, in bits
+};
+
+struct Category {
+  std::string name;
+  std::vector<Block> blocks;
+  size_t files = 0;  // how many files the blocks were cut from
+};
+
+// Regular files under the folders whose name ends with one of the
+// extensions, in path order, so the corpus is the same on every run.
+std::vector<fs::path> FindFiles(const std::vector<std::string>& folders,
+                                const std::vector<std::string>& extensions, bool recursive) {
+  std::vector<fs::path> files;
+  auto take = [&](const fs::directory_entry& entry) {
+    if (!entry.is_regular_file()) return;
+    const std::string name = entry.path().filename().string();
+    for (const std::string& extension : extensions) {
+      if (name.size() > extension.size() && name.ends_with(extension)) {
+        files.push_back(entry.path());
+        return;
+      }
+    }
+  };
+  for (const std::string& folder : folders) {
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) continue;
+    if (recursive) {
+      for (const auto& entry : fs::recursive_directory_iterator(folder, fs::directory_options::skip_permission_denied, error)) take(entry);
+    } else {
+      for (const auto& entry : fs::directory_iterator(folder, error)) take(entry);
+    }
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+Bytes ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+// Files spread evenly over the list (every stride-th, then the ones after
+// them), at most two blocks' worth of each, concatenated and cut into whole
+// blocks. Returns the blocks and counts the files used.
+std::vector<Bytes> CutBlocks(const std::vector<fs::path>& files, size_t blockCount, size_t& filesUsed) {
+  std::vector<Bytes> blocks;
+  filesUsed = 0;
+  Bytes pending;
+  const size_t stride = std::max<size_t>(1, files.size() / (blockCount * 4));
+  for (size_t offset = 0; offset < stride && blocks.size() < blockCount; ++offset) {
+    for (size_t i = offset; i < files.size() && blocks.size() < blockCount; i += stride) {
+      Bytes file = ReadFile(files[i]);
+      if (file.empty()) continue;
+      file.resize(std::min(file.size(), 2 * kBlockBytes));
+      ++filesUsed;
+      pending.insert(pending.end(), file.begin(), file.end());
+      while (pending.size() >= kBlockBytes && blocks.size() < blockCount) {
+        blocks.emplace_back(pending.begin(), pending.begin() + kBlockBytes);
+        pending.erase(pending.begin(), pending.begin() + kBlockBytes);
+      }
+    }
+  }
+  return blocks;
+}
+
+double Order0EntropyBits(const uint8_t* bytes, size_t size) {
+  size_t counts[256] = {};
+  for (size_t i = 0; i < size; ++i) ++counts[bytes[i]];
+  double bits = 0;
+  for (const size_t count : counts) {
+    if (count > 0) bits -= static_cast<double>(count) * std::log2(static_cast<double>(count) / static_cast<double>(size));
+  }
+  return bits;
+}
+
+Block PrepareBlock(Bytes data) {
+  Block block;
+  block.data = std::move(data);
+  if (!EncodeBlock(block.data, block.coded)) {
+    std::fprintf(stderr, "codec_bench: EncodeBlock refused a block\n");
+    std::exit(1);
+  }
+  uLongf deflatedSize = compressBound(static_cast<uLong>(block.data.size()));
+  block.deflated.resize(deflatedSize);
+  if (compress2(block.deflated.data(), &deflatedSize, block.data.data(), static_cast<uLong>(block.data.size()), 9) != Z_OK) {
+    std::fprintf(stderr, "codec_bench: zlib failed\n");
+    std::exit(1);
+  }
+  block.deflated.resize(deflatedSize);
+  // The Huffman stage alone gives back the run stage's input.
+  Bytes buffer(kBufferBytes, 0);
+  std::copy(block.coded.begin(), block.coded.end(), buffer.begin());
+  const int32_t streamBytes = DecodeHuffmanBlock(buffer.data(), static_cast<int32_t>(block.coded.size()), kCapacity);
+  if (streamBytes <= 0) {
+    std::fprintf(stderr, "codec_bench: the Huffman stage refused an encoded block\n");
+    std::exit(1);
+  }
+  block.runStageEntropyBits = Order0EntropyBits(buffer.data(), static_cast<size_t>(streamBytes));
+  return block;
+}
+
+std::vector<Category> LoadCorpus() {
+  const std::vector<std::string> peFolders = {"/usr/lib/wine/i386-windows", "/usr/lib/i386-linux-gnu/wine/i386-windows"};
+  const std::vector<std::string> textFolders = {"/usr/share/common-licenses", "/usr/include", "/usr/share/doc"};
+  const std::vector<std::string> imageFolders = {"/usr/share"};
+  struct Source {
+    const char* name;
+    std::vector<fs::path> files;
+    size_t blocks;
+  };
+  const Source sources[] = {
+      {"pe_dll", FindFiles(peFolders, {".dll"}, false), 8},
+      {"text", FindFiles(textFolders, {".h", "copyright", "GPL-3", "GPL-2", "LGPL-2.1", "Apache-2.0", "GFDL-1.3", "Artistic", "MPL-2.0", ".txt", ".md"}, true), 3},
+      {"image", FindFiles(imageFolders, {".png", ".jpg", ".jpeg", ".gif"}, true), 2},
+  };
+  std::vector<Category> corpus;
+  for (const Source& source : sources) {
+    Category category{source.name, {}, 0};
+    for (Bytes& data : CutBlocks(source.files, source.blocks, category.files)) {
+      category.blocks.push_back(PrepareBlock(std::move(data)));
+    }
+    if (!category.blocks.empty()) corpus.push_back(std::move(category));
+  }
+  return corpus;
+}
+
+void DecodeBlocks(benchmark::State& state, const Category* category) {
+  BlockCodec codec;
+  Bytes buffer(kBufferBytes);
+  for (auto _ : state) {
+    for (const Block& block : category->blocks) {
+      std::memcpy(buffer.data(), block.coded.data(), block.coded.size());
+      const int32_t decoded = codec.Decode(buffer.data(), static_cast<int32_t>(block.coded.size()), kCapacity);
+      state.PauseTiming();
+      const bool exact = decoded == static_cast<int32_t>(block.data.size()) &&
+                         std::memcmp(buffer.data(), block.data.data(), block.data.size()) == 0;
+      state.ResumeTiming();
+      if (!exact) {
+        state.SkipWithError("BlockCodec::Decode gave another result");
+        return;
+      }
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * category->blocks.size() * kBlockBytes));
+}
+
+void InflateBlocks(benchmark::State& state, const Category* category) {
+  z_stream stream{};
+  inflateInit(&stream);
+  Bytes output(kBlockBytes);
+  for (auto _ : state) {
+    for (const Block& block : category->blocks) {
+      inflateReset(&stream);
+      stream.next_in = const_cast<Bytef*>(block.deflated.data());
+      stream.avail_in = static_cast<uInt>(block.deflated.size());
+      stream.next_out = output.data();
+      stream.avail_out = static_cast<uInt>(output.size());
+      const int result = inflate(&stream, Z_FINISH);
+      state.PauseTiming();
+      const bool exact = result == Z_STREAM_END && stream.total_out == block.data.size() &&
+                         std::memcmp(output.data(), block.data.data(), block.data.size()) == 0;
+      state.ResumeTiming();
+      if (!exact) {
+        state.SkipWithError("inflate gave another result");
+        break;
+      }
+    }
+  }
+  inflateEnd(&stream);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * category->blocks.size() * kBlockBytes));
+}
+
+void EncodeBlocks(benchmark::State& state, const Category* category) {
+  Bytes coded;
+  for (auto _ : state) {
+    for (const Block& block : category->blocks) {
+      EncodeBlock(block.data, coded);
+      benchmark::DoNotOptimize(coded.data());
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * category->blocks.size() * kBlockBytes));
+}
+
+void DeflateBlocks(benchmark::State& state, const Category* category) {
+  Bytes output(compressBound(kBlockBytes));
+  for (auto _ : state) {
+    for (const Block& block : category->blocks) {
+      uLongf size = static_cast<uLongf>(output.size());
+      compress2(output.data(), &size, block.data.data(), static_cast<uLong>(block.data.size()), 9);
+      benchmark::DoNotOptimize(output.data());
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * category->blocks.size() * kBlockBytes));
+}
+
+// Keeps the console output and remembers each benchmark's throughput for
+// the summary.
+class ThroughputReporter : public benchmark::ConsoleReporter {
+ public:
+  ThroughputReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
+
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      const auto rate = run.counters.find("bytes_per_second");
+      if (!run.error_occurred && rate != run.counters.end()) megabytesPerSecond[run.benchmark_name()] = rate->second.value / 1e6;
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+  std::map<std::string, double> megabytesPerSecond;
+};
+
+void PrintSummary(const std::vector<Category>& corpus, const ThroughputReporter& reporter) {
+  auto rate = [&](const std::string& name) {
+    const auto found = reporter.megabytesPerSecond.find(name);
+    return found == reporter.megabytesPerSecond.end() ? 0.0 : found->second;
+  };
+  std::printf("\nBlocks of %zu bytes (MB = 10^6 bytes). Sizes as a share of the input; the entropy column is the order-0\n"
+              "entropy of the run stage's output, the bound of the Huffman stage; 'vs H0' is the\n"
+              "coded block (length field included) over that bound. Decode includes copying the\n"
+              "coded block into the buffer, which the in-place decoder needs.\n\n", kBlockBytes);
+  std::printf("%-8s %6s %5s %8s %8s %8s %7s | %9s %9s %6s | %9s %9s\n", "set", "blocks", "files", "ours", "zlib-9",
+              "entropy", "vs H0", "decode", "inflate", "ratio", "encode", "deflate9");
+  std::printf("%-8s %6s %5s %8s %8s %8s %7s | %9s %9s %6s | %9s %9s\n", "", "", "", "", "", "", "", "MB/s",
+              "MB/s", "", "MB/s", "MB/s");
+  double allInput = 0, allOurs = 0, allZlib = 0, allEntropy = 0;
+  for (const Category& category : corpus) {
+    double input = 0, ours = 0, zlib = 0, entropy = 0;
+    for (const Block& block : category.blocks) {
+      input += static_cast<double>(block.data.size());
+      ours += static_cast<double>(block.coded.size());
+      zlib += static_cast<double>(block.deflated.size());
+      entropy += block.runStageEntropyBits / 8;
+    }
+    allInput += input, allOurs += ours, allZlib += zlib, allEntropy += entropy;
+    const double decode = rate("decode/" + category.name), inflate = rate("inflate/" + category.name);
+    std::printf("%-8s %6zu %5zu %7.2f%% %7.2f%% %7.2f%% %7.4f | %9.1f %9.1f %6.2f | %9.2f %9.2f\n",
+                category.name.c_str(), category.blocks.size(), category.files, 100 * ours / input, 100 * zlib / input, 100 * entropy / input,
+                ours / entropy, decode, inflate, inflate > 0 ? decode / inflate : 0.0,
+                rate("encode/" + category.name), rate("deflate9/" + category.name));
+  }
+  const double decode = rate("decode/all"), inflate = rate("inflate/all");
+  std::printf("%-8s %6s %5s %7.2f%% %7.2f%% %7.2f%% %7.4f | %9.1f %9.1f %6.2f | %9.2f %9.2f\n", "all", "", "",
+              100 * allOurs / allInput, 100 * allZlib / allInput, 100 * allEntropy / allInput, allOurs / allEntropy,
+              decode, inflate, inflate > 0 ? decode / inflate : 0.0, rate("encode/all"), rate("deflate9/all"));
+  std::printf("\ndecode/inflate target >= 1.00: %s\n", inflate > 0 && decode >= inflate ? "met" : "NOT met");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<Category> corpus = LoadCorpus();
+  if (corpus.empty()) {
+    std::fprintf(stderr, "codec_bench: no files found for the corpus\n");
+    return 1;
+  }
+  Category all{"all", {}, 0};
+  for (const Category& category : corpus) all.blocks.insert(all.blocks.end(), category.blocks.begin(), category.blocks.end());
+
+  std::vector<const Category*> sets;
+  for (const Category& category : corpus) sets.push_back(&category);
+  sets.push_back(&all);
+  for (const Category* set : sets) {
+    benchmark::RegisterBenchmark(("decode/" + set->name).c_str(), DecodeBlocks, set)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("inflate/" + set->name).c_str(), InflateBlocks, set)->Unit(benchmark::kMillisecond);
+  }
+  for (const Category* set : sets) {
+    benchmark::RegisterBenchmark(("encode/" + set->name).c_str(), EncodeBlocks, set)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("deflate9/" + set->name).c_str(), DeflateBlocks, set)->Unit(benchmark::kMillisecond);
+  }
+
+  benchmark::Initialize(&argc, argv);
+  ThroughputReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  PrintSummary(corpus, reporter);
+  return 0;
+}
