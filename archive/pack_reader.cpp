@@ -1,0 +1,353 @@
+// The extractor: one forward pass over the container, every read bounded by
+// its size field. Each element of the format has its own function below;
+// each returns true to go on and false once it has recorded a failure.
+//
+// Outcome texts (the first failure ends the extraction and keeps its text):
+//   "リードエラー！"                    a read would pass the size field's bound,
+//                                       or the chunk buffer cannot be allocated
+//   "書式エラー！"                      wrong magic, size field <= 0 or too large,
+//                                       wrong signature (plain archive), block
+//                                       size out of range, chunks ending before
+//                                       the file does, sizes adding up past 2^31
+//   "書式エラー！ [セグメントサイズ] %s"  a chunk length above block size + 16
+//   "コーダーエラー！"                  a coded archive refused (coder error 1)
+//   "ライトエラー！"                    a file cannot be created, or its name is
+//                                       unsafe or does not fit the path buffer
+//   "ライトエラー！ %s"                  a chunk not written in full
+//   "解凍エラー！ %s"                    a chunk that does not decode, or decodes
+//                                       past the file's size
+//   "解凍完了！ ファイル数:%d"           success
+#include "archive/pack_reader.h"
+
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+#include "archive/block_codec.h"
+#include "archive/entry_name.h"
+
+namespace {
+
+const char kReadError[] = "リードエラー！";
+const char kFormatError[] = "書式エラー！";
+const char kSegmentSizeError[] = "書式エラー！ [セグメントサイズ] %s";
+const char kCoderError[] = "コーダーエラー！";
+const char kCreateError[] = "ライトエラー！";
+const char kWriteError[] = "ライトエラー！ %s";
+const char kDecodeError[] = "解凍エラー！ %s";
+const char kComplete[] = "解凍完了！ ファイル数:%d";
+
+const char kMagic[] = "FILE_PACKER 1.00";
+const char kPlainTag[] = "/***";
+const char kSignature[] = "QVL-2000";
+
+constexpr int kHeaderLength = 32;      // magic, tag, size, signature
+constexpr int32_t kSizeFieldEnd = 24;  // the size field counts from here
+constexpr int kInfoLength = 28;        // attributes and three FILETIMEs
+constexpr int32_t kMinBlockSize = 1024;
+constexpr int32_t kMaxBlockSize = 4000000;
+constexpr int32_t kChunkSlack = 16;    // a chunk may be this much longer than a block
+constexpr int32_t kBufferSlack = 512;  // room the codec may use past a block
+constexpr int kPathCapacity = 260;     // MAX_PATH, with the terminating NUL
+constexpr int kMessageCapacity = sizeof(UnpackReport::message);
+
+int32_t LoadInt32(const uint8_t* bytes) {
+  const uint32_t value = uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 |
+                         uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24;
+  return static_cast<int32_t>(value);
+}
+
+uint64_t LoadUint64(const uint8_t* bytes) {
+  return uint64_t{static_cast<uint32_t>(LoadInt32(bytes))} |
+         uint64_t{static_cast<uint32_t>(LoadInt32(bytes + 4))} << 32;
+}
+
+// Copies text into message, replacing "%s" by name and "%d" by number;
+// always NUL-terminated within the capacity.
+void FormatMessage(char* message, const char* text, const char* name, int32_t number) {
+  int out = 0;
+  auto put = [&](char c) {
+    if (out < kMessageCapacity - 1) message[out++] = c;
+  };
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (p[0] == '%' && p[1] == 's') {
+      for (const char* q = name; *q != '\0'; ++q) put(*q);
+      ++p;
+    } else if (p[0] == '%' && p[1] == 'd') {
+      char digits[12];
+      int count = 0;
+      uint32_t magnitude = number < 0 ? 0u - static_cast<uint32_t>(number) : static_cast<uint32_t>(number);
+      do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+      } while (magnitude != 0);
+      if (number < 0) put('-');
+      while (count > 0) put(digits[--count]);
+      ++p;
+    } else {
+      put(*p);
+    }
+  }
+  message[out] = '\0';
+}
+
+// The state of one extraction.
+struct Extraction {
+  PackReader& reader;
+  UnpackReport* report;
+  DataTransform* transform;  // null for a plain archive
+  BlockCodec* codec;
+  uint8_t* chunk;            // block size + 512 bytes
+  int32_t blockSize;
+  char path[kPathCapacity];  // folder, "\", the current entry's name, NUL
+  int prefixLength;          // folder and "\"
+  uint8_t info[kInfoLength];
+  int32_t fileCount;
+  int32_t runningTotal;      // sum of the sizes met so far; -1 after a failure
+
+  const char* Name() const { return path + prefixLength; }
+};
+
+// Records the failure's text; returns false so that callers can end with it.
+bool Fail(Extraction& x, const char* text, const char* name = "") {
+  if (x.report != nullptr) FormatMessage(x.report->message, text, name, 0);
+  return false;
+}
+
+bool FailCoded(Extraction& x) {
+  if (x.report != nullptr) x.report->coderError = 1;
+  return Fail(x, kCoderError);
+}
+
+void Transform(Extraction& x, uint8_t* bytes, int count) {
+  if (x.transform != nullptr) x.transform->Apply(bytes, count);
+}
+
+// The progress field may be cleared by the dialog's thread at any time, so
+// it is read afresh, once, before each post.
+void ReportProgress(PackReader& reader) {
+  const ProgressWindow window = std::atomic_ref<ProgressWindow>(reader.progressWindow).load(std::memory_order_relaxed);
+  if (window != nullptr) PostProgress(window, reader.progressMessage, reader.position, reader.total);
+}
+
+// Magic, size, coding tag and signature.
+bool ReadHeader(Extraction& x) {
+  PackReader& reader = x.reader;
+  uint8_t header[kHeaderLength];
+  reader.total = kHeaderLength;
+  if (!reader.Read(header, kHeaderLength)) return Fail(x, kReadError);
+  if (std::memcmp(header, kMagic, 16) != 0) return Fail(x, kFormatError);
+
+  // The size must leave total = size + 24 representable.
+  const int32_t size = LoadInt32(header + 20);
+  if (size > INT32_MAX - kSizeFieldEnd) return Fail(x, kFormatError);
+  reader.total = size + kSizeFieldEnd;
+  if (size <= 0) return Fail(x, kFormatError);
+
+  uint8_t* tag = header + 16;
+  uint8_t* signature = header + 24;
+  if (std::memcmp(tag, kPlainTag, 4) == 0) {
+    reader.transform = nullptr;
+    x.transform = nullptr;
+    if (std::memcmp(signature, kSignature, 8) != 0) return Fail(x, kFormatError);
+    return true;
+  }
+  uint8_t tagCopy[4];
+  std::memcpy(tagCopy, tag, 4);
+  x.transform = reader.transform;
+  if (x.transform == nullptr) return FailCoded(x);
+  if (x.transform->Prepare(tagCopy + 1, 3) == 0) return FailCoded(x);
+  if (std::memcmp(tag, tagCopy, 4) != 0) return FailCoded(x);
+  x.transform->Apply(signature, 8);
+  if (std::memcmp(signature, kSignature, 8) != 0) return FailCoded(x);
+  return true;
+}
+
+bool ReadBlockSize(Extraction& x) {
+  uint8_t field[4];
+  if (!x.reader.Read(field, 4)) return Fail(x, kReadError);
+  x.blockSize = LoadInt32(field);
+  if (x.blockSize < kMinBlockSize || x.blockSize > kMaxBlockSize) return Fail(x, kFormatError);
+  return true;
+}
+
+// The chunk list of the open file: reads, decodes and writes each chunk
+// until the terminating length.
+bool ExtractChunks(Extraction& x, FileHandle file, int32_t remaining) {
+  PackReader& reader = x.reader;
+  const int32_t limit = x.blockSize + kChunkSlack;
+  for (;;) {
+    uint8_t field[4];
+    if (!reader.Read(field, 4)) return Fail(x, kReadError);
+    const int32_t length = LoadInt32(field);
+    if (length > limit) return Fail(x, kSegmentSizeError, x.Name());
+    if (length <= 0) {
+      if (remaining == 0) return true;
+      return Fail(x, kFormatError);  // the chunks ended before the file
+    }
+    if (!reader.Read(x.chunk, length)) return Fail(x, kReadError);
+    Transform(x, x.chunk, length);
+
+    const int32_t decoded = x.codec->Decode(x.chunk, length, limit);
+    if (decoded <= 0 || decoded > remaining) return Fail(x, kDecodeError, x.Name());
+    remaining -= decoded;
+    if (reader.fileSink->write(file, x.chunk, decoded) != decoded) {
+      return Fail(x, kWriteError, x.Name());
+    }
+    ReportProgress(reader);
+  }
+}
+
+EntryInfo DecodeInfo(const uint8_t* record) {
+  EntryInfo info;
+  info.attributes = static_cast<uint32_t>(LoadInt32(record));
+  info.creationTime = LoadUint64(record + 4);
+  info.lastAccessTime = LoadUint64(record + 12);
+  info.lastWriteTime = LoadUint64(record + 20);
+  return info;
+}
+
+enum class EntryResult { kExtracted, kEndOfList, kFailed };
+
+// One file entry: name, size, info record, then the file and its chunks.
+EntryResult ExtractEntry(Extraction& x) {
+  PackReader& reader = x.reader;
+  if (!reader.Read(x.chunk, 1)) {
+    Fail(x, kReadError);
+    return EntryResult::kFailed;
+  }
+  const int nameLength = x.chunk[0];
+  if (nameLength == 0) return EntryResult::kEndOfList;
+  if (!reader.Read(x.chunk, nameLength + 4)) {
+    Fail(x, kReadError);
+    return EntryResult::kFailed;
+  }
+
+  // An unsafe name, or one that does not fit the path buffer, is refused at
+  // the point where its file would be created, exactly as a file that
+  // cannot be created.
+  Transform(x, x.chunk, nameLength);
+  const bool fits = x.prefixLength + nameLength + 1 <= kPathCapacity;
+  if (fits) {
+    std::memcpy(x.path + x.prefixLength, x.chunk, nameLength);
+    x.path[x.prefixLength + nameLength] = '\0';
+  }
+  const bool creatable = fits && IsSafeEntryName(reinterpret_cast<const char*>(x.chunk), nameLength);
+
+  const int32_t size = LoadInt32(x.chunk + nameLength);
+  if (size > 0 && x.runningTotal > INT32_MAX - size) {
+    Fail(x, kFormatError);
+    return EntryResult::kFailed;
+  }
+  x.runningTotal += size;
+
+  if (!reader.Read(x.info, kInfoLength)) {
+    Fail(x, kReadError);
+    return EntryResult::kFailed;
+  }
+  Transform(x, x.info, kInfoLength);
+
+  const FileHandle file = creatable ? reader.fileSink->create(x.path, x.prefixLength, reader.creationDisposition)
+                                    : NoFileHandle();
+  if (file == NoFileHandle()) {
+    Fail(x, kCreateError);
+    return EntryResult::kFailed;
+  }
+  ++x.fileCount;
+
+  const bool complete = ExtractChunks(x, file, size);
+  // Even a file whose chunks failed keeps what was written, with its times
+  // and attributes.
+  reader.fileSink->finish(file, x.path, DecodeInfo(x.info));
+  return complete ? EntryResult::kExtracted : EntryResult::kFailed;
+}
+
+// Everything after the block size: owns the chunk buffer and the codec.
+bool ExtractEntries(Extraction& x, const char* folder) {
+  // A chunk buffer that cannot be had means the archive cannot be read; the
+  // archive itself is not at fault, hence a read error, not a format error.
+  uint8_t* chunk = new (std::nothrow) uint8_t[static_cast<uint32_t>(x.blockSize) + kBufferSlack];
+  if (chunk == nullptr) return Fail(x, kReadError);
+  BlockCodec codec;
+  x.codec = &codec;
+  x.chunk = chunk;
+
+  // A folder too long for even a one-byte name leaves the prefix unused:
+  // every entry is then refused as not fitting.
+  x.prefixLength = static_cast<int>(std::strlen(folder)) + 1;
+  if (x.prefixLength < kPathCapacity) {
+    std::memcpy(x.path, folder, x.prefixLength - 1);
+    x.path[x.prefixLength - 1] = '\\';
+    x.path[x.prefixLength] = '\0';
+  } else {
+    x.prefixLength = kPathCapacity;
+  }
+  x.fileCount = 0;
+  x.runningTotal = 0;
+
+  for (;;) {
+    const EntryResult result = ExtractEntry(x);
+    if (result == EntryResult::kEndOfList) break;
+    if (result == EntryResult::kFailed) {
+      x.runningTotal = -1;
+      break;
+    }
+  }
+  delete[] chunk;
+  x.chunk = nullptr;
+  x.codec = nullptr;
+
+  // An archive without entries, or only empty ones, fails with no text.
+  if (x.runningTotal <= 0) return false;
+  if (x.report != nullptr) {
+    x.report->fileCount = x.fileCount;
+    FormatMessage(x.report->message, kComplete, "", x.fileCount);
+  }
+  ReportProgress(x.reader);
+  return true;
+}
+
+bool Extract(Extraction& x, const char* folder) {
+  if (x.report != nullptr) std::memset(x.report, 0, sizeof(*x.report));
+  return ReadHeader(x) && ReadBlockSize(x) && ExtractEntries(x, folder);
+}
+
+}  // namespace
+
+int DataTransform::Reserved1(uint8_t*, int) { return 0; }
+int DataTransform::Reserved2(uint8_t*, int) { return 0; }
+
+PackReader::~PackReader() {}
+
+void PackReader::SetProgressTarget(ProgressWindow window, ProgressMessage message) {
+  std::atomic_ref<ProgressWindow>(progressWindow).store(window, std::memory_order_relaxed);
+  progressMessage = message;
+}
+
+int PackReader::ExtractFromMemory(const uint8_t* archive, const char* folder, UnpackReport* report) {
+  if (fileSource != NoFileHandle()) {
+    CloseFileHandle(fileSource);
+    fileSource = NoFileHandle();
+  }
+  memorySource = archive;
+  total = 0;
+  position = 0;
+  Extraction extraction{*this, report, nullptr, nullptr, nullptr, 0, {}, 0, {}, 0, 0};
+  if (!Extract(extraction, folder)) return 0;
+  if (report != nullptr) report->byteTotal = total;
+  memorySource = nullptr;
+  return 1;
+}
+
+int PackReader::Read(void* buffer, int32_t count) {
+  if (count < 0 || count > INT32_MAX - position) return 0;
+  if (fileSource != NoFileHandle()) {
+    if (!ReadFileFully(fileSource, buffer, count)) return 0;
+  } else {
+    if (memorySource == nullptr || total - position < count) return 0;
+    std::memcpy(buffer, memorySource + position, static_cast<size_t>(count));
+  }
+  position += count;
+  return 1;
+}

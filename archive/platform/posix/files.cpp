@@ -1,0 +1,87 @@
+// The extractor's file operations on POSIX: create only what does not exist
+// yet, write in full, apply last access and last write time (POSIX file
+// systems hold no creation time to set) and map the read-only attribute
+// onto the write permissions.
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "archive/platform/platform.h"
+#include "archive/platform/posix/entry_path.h"
+#include "archive/platform/posix/file_time.h"
+
+namespace {
+
+int OpenFlags(uint32_t creationDisposition) {
+  switch (creationDisposition) {
+    case kCreateNew: return O_CREAT | O_EXCL;
+    case kCreateAlways: return O_CREAT | O_TRUNC;
+    case kOpenExisting: return 0;
+    case kOpenAlways: return O_CREAT;
+    case kTruncateExisting: return O_TRUNC;
+    default: return -1;
+  }
+}
+
+FileHandle CreateEntryFile(const char* path, int nameStart, uint32_t creationDisposition) {
+  const int flags = OpenFlags(creationDisposition);
+  if (flags < 0 || nameStart < 1) return NoFileHandle();
+  char nativePath[PATH_MAX];
+  // path[nameStart - 1] is the "\" that the extractor put after the folder.
+  if (!MakeUtf8Path(path, static_cast<size_t>(nameStart - 1), path + nameStart, nativePath, sizeof(nativePath))) {
+    return NoFileHandle();
+  }
+  const int file = open(nativePath, flags | O_WRONLY | O_CLOEXEC, 0666);
+  return file < 0 ? NoFileHandle() : file;
+}
+
+int32_t WriteEntryFile(FileHandle file, const uint8_t* bytes, int32_t count) {
+  int32_t written = 0;
+  while (written < count) {
+    const ssize_t result = write(file, bytes + written, static_cast<size_t>(count - written));
+    if (result < 0 && errno == EINTR) continue;
+    if (result <= 0) return written > 0 ? written : -1;
+    written += static_cast<int32_t>(result);
+  }
+  return written;
+}
+
+// A FILETIME of 0 leaves that time as it is, as SetFileTime does.
+timespec TimeToApply(uint64_t fileTime) {
+  if (fileTime == 0) {
+    timespec omit{};
+    omit.tv_nsec = UTIME_OMIT;
+    return omit;
+  }
+  return FileTimeToTimespec(fileTime);
+}
+
+void FinishEntryFile(FileHandle file, const char*, const EntryInfo& info) {
+  const timespec times[2] = {TimeToApply(info.lastAccessTime), TimeToApply(info.lastWriteTime)};
+  futimens(file, times);
+  if (info.attributes & kAttributeReadOnly) {
+    struct stat status;
+    if (fstat(file, &status) == 0) fchmod(file, status.st_mode & ~mode_t{0222} & 07777);
+  }
+  close(file);
+}
+
+}  // namespace
+
+const FileSink theSystemFiles = {CreateEntryFile, WriteEntryFile, FinishEntryFile};
+
+bool ReadFileFully(FileHandle file, void* buffer, int32_t count) {
+  uint8_t* bytes = static_cast<uint8_t*>(buffer);
+  int32_t done = 0;
+  while (done < count) {
+    const ssize_t result = read(file, bytes + done, static_cast<size_t>(count - done));
+    if (result < 0 && errno == EINTR) continue;
+    if (result <= 0) return false;
+    done += static_cast<int32_t>(result);
+  }
+  return true;
+}
+
+void CloseFileHandle(FileHandle file) { close(file); }
