@@ -1,0 +1,207 @@
+#include "tests/archive/extract_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#ifndef _WIN32
+#include <dirent.h>
+#include <ftw.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "archive/platform/posix/file_time.h"
+#endif
+
+namespace archive_test {
+
+bool WriteWholeFile(const std::string& path, const std::string& content) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool ok = std::fwrite(content.data(), 1, content.size(), file) == content.size();
+  return std::fclose(file) == 0 && ok;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* content) {
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  content->clear();
+  char buffer[65536];
+  size_t count;
+  while ((count = std::fread(buffer, 1, sizeof(buffer), file)) > 0) content->append(buffer, count);
+  std::fclose(file);
+  return true;
+}
+
+#ifdef _WIN32
+
+namespace {
+
+uint64_t ToUint64(const FILETIME& time) {
+  return uint64_t{time.dwHighDateTime} << 32 | time.dwLowDateTime;
+}
+
+void RemoveTree(const std::string& path) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string child = path + "\\" + name;
+      SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(child);
+      } else {
+        DeleteFileA(child.c_str());
+      }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryA(path.c_str());
+}
+
+}  // namespace
+
+TempFolder::TempFolder() {
+  char base[MAX_PATH];
+  GetTempPathA(sizeof(base), base);
+  for (unsigned attempt = GetTickCount() ^ GetCurrentProcessId();; ++attempt) {
+    char name[32];
+    std::snprintf(name, sizeof(name), "kx%08x", attempt);
+    path_ = std::string(base) + name;
+    if (CreateDirectoryA(path_.c_str(), nullptr)) return;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) {
+      ADD_FAILURE() << "cannot create " << path_;
+      return;
+    }
+  }
+}
+
+TempFolder::~TempFolder() { RemoveTree(path_); }
+
+bool MakeFolder(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
+
+std::vector<std::string> FolderEntries(const std::string& path) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::string name = found.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+DiskStatus StatusOf(const std::string& path) {
+  DiskStatus status;
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return status;
+  status.exists = true;
+  status.attributes = attributes;
+  status.writable = !(attributes & FILE_ATTRIBUTE_READONLY);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    FILETIME creation, lastAccess, lastWrite;
+    if (GetFileTime(file, &creation, &lastAccess, &lastWrite)) {
+      status.creationTime = ToUint64(creation);
+      status.lastAccessTime = ToUint64(lastAccess);
+      status.lastWriteTime = ToUint64(lastWrite);
+    }
+    CloseHandle(file);
+  }
+  return status;
+}
+
+// Wine keeps its files on a POSIX file system, which cannot take a creation
+// time.
+bool CreationTimeIsKept() {
+  return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") == nullptr;
+}
+
+ProgressLog::ProgressLog() {
+  window_ = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  if (window_ == nullptr) ADD_FAILURE() << "cannot create the progress window";
+}
+
+ProgressLog::~ProgressLog() {
+  if (window_ != nullptr) DestroyWindow(window_);
+}
+
+constexpr UINT kProgressMessage = WM_USER + 10;
+
+void ProgressLog::Attach(PackReader& reader) { reader.SetProgressTarget(window_, kProgressMessage); }
+
+std::vector<std::pair<int32_t, int32_t>> ProgressLog::Collect() {
+  MSG message;
+  while (PeekMessageA(&message, window_, kProgressMessage, kProgressMessage, PM_REMOVE)) {
+    received_.emplace_back(static_cast<int32_t>(message.wParam), static_cast<int32_t>(message.lParam));
+  }
+  return received_;
+}
+
+#else
+
+namespace {
+
+int RemoveOne(const char* path, const struct stat*, int, struct FTW*) { return remove(path); }
+
+}  // namespace
+
+TempFolder::TempFolder() {
+  const char* base = getenv("TMPDIR");
+  std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/kx-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot create " << pattern;
+  path_ = pattern;
+}
+
+TempFolder::~TempFolder() { nftw(path_.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS); }
+
+bool MakeFolder(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
+
+std::vector<std::string> FolderEntries(const std::string& path) {
+  std::vector<std::string> names;
+  DIR* folder = opendir(path.c_str());
+  if (folder == nullptr) return names;
+  while (dirent* entry = readdir(folder)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(folder);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+DiskStatus StatusOf(const std::string& path) {
+  DiskStatus status;
+  struct stat info;
+  if (lstat(path.c_str(), &info) != 0) return status;
+  status.exists = true;
+  status.writable = (info.st_mode & 0222) != 0;
+  status.lastAccessTime = TimespecToFileTime(info.st_atim);
+  status.lastWriteTime = TimespecToFileTime(info.st_mtim);
+  return status;
+}
+
+bool CreationTimeIsKept() { return false; }
+
+ProgressLog::ProgressLog() = default;
+ProgressLog::~ProgressLog() = default;
+
+void ProgressLog::Receive(void* context, int32_t position, int32_t total) {
+  static_cast<ProgressLog*>(context)->received_.emplace_back(position, total);
+}
+
+void ProgressLog::Attach(PackReader& reader) { reader.SetProgressTarget(Receive, this); }
+
+std::vector<std::pair<int32_t, int32_t>> ProgressLog::Collect() { return received_; }
+
+#endif
+
+}  // namespace archive_test

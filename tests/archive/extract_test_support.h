@@ -1,0 +1,94 @@
+// Disk and progress helpers of the extractor's tests, one implementation
+// per system. Paths are native narrow strings: code page 932 on Win32,
+// UTF-8 on POSIX.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "archive/pack_reader.h"
+#include "tests/archive/extract_archive_builder.h"
+
+namespace archive_test {
+
+#ifdef _WIN32
+constexpr char kSeparator[] = "\\";
+#else
+constexpr char kSeparator[] = "/";
+#endif
+
+// A fresh empty folder for one test, removed with all it holds at the end.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const char* path() const { return path_.c_str(); }
+  std::string operator/(const std::string& name) const { return path_ + kSeparator + name; }
+
+ private:
+  std::string path_;
+};
+
+bool MakeFolder(const std::string& path);
+bool WriteWholeFile(const std::string& path, const std::string& content);
+bool ReadWholeFile(const std::string& path, std::string* content);
+// The names in a folder, sorted, without "." and "..".
+std::vector<std::string> FolderEntries(const std::string& path);
+
+struct DiskStatus {
+  bool exists = false;
+  bool writable = false;
+  uint32_t attributes = 0;  // Win32 only
+  uint64_t creationTime = 0;  // Win32 only, and not under Wine
+  uint64_t lastAccessTime = 0;
+  uint64_t lastWriteTime = 0;
+};
+DiskStatus StatusOf(const std::string& path);
+// Whether the system keeps creation times that SetFileTime can set.
+bool CreationTimeIsKept();
+
+// Receives the extractor's progress: a callback on POSIX, posted messages
+// to a message-only window on Win32.
+class ProgressLog {
+ public:
+  ProgressLog();
+  ~ProgressLog();
+  ProgressLog(const ProgressLog&) = delete;
+  ProgressLog& operator=(const ProgressLog&) = delete;
+
+  void Attach(PackReader& reader);
+  // The (position, total) pairs received so far, in order.
+  std::vector<std::pair<int32_t, int32_t>> Collect();
+
+ private:
+#ifdef _WIN32
+  HWND window_ = nullptr;
+#else
+  static void Receive(void* context, int32_t position, int32_t total);
+#endif
+  std::vector<std::pair<int32_t, int32_t>> received_;
+};
+
+// One extraction by a fresh extractor, with its report.
+struct Extracted {
+  int result;
+  UnpackReport report;
+};
+inline Extracted ExtractArchive(const Bytes& archive, const char* folder, PackReader* reader = nullptr) {
+  PackReader own;
+  Extracted out{};
+  out.result = (reader != nullptr ? reader : &own)->ExtractFromMemory(archive.data(), folder, &out.report);
+  return out;
+}
+
+inline std::string Contents(const std::string& path) {
+  std::string content;
+  return ReadWholeFile(path, &content) ? content : std::string("<missing>");
+}
+
+}  // namespace archive_test
