@@ -65,7 +65,7 @@ uint64_t LoadUint64(const uint8_t* bytes) {
 
 // Copies text into message, replacing "%s" by name and "%d" by number;
 // always NUL-terminated within the capacity.
-void FormatMessage(char* message, const char* text, const char* name, int32_t number) {
+void ComposeMessage(char* message, const char* text, const char* name, int32_t number) {
   int out = 0;
   auto put = [&](char c) {
     if (out < kMessageCapacity - 1) message[out++] = c;
@@ -111,7 +111,7 @@ struct Extraction {
 
 // Records the failure's text; returns false so that callers can end with it.
 bool Fail(Extraction& x, const char* text, const char* name = "") {
-  if (x.report != nullptr) FormatMessage(x.report->message, text, name, 0);
+  if (x.report != nullptr) ComposeMessage(x.report->message, text, name, 0);
   return false;
 }
 
@@ -302,7 +302,7 @@ bool ExtractEntries(Extraction& x, const char* folder) {
   if (x.runningTotal <= 0) return false;
   if (x.report != nullptr) {
     x.report->fileCount = x.fileCount;
-    FormatMessage(x.report->message, kComplete, "", x.fileCount);
+    ComposeMessage(x.report->message, kComplete, "", x.fileCount);
   }
   ReportProgress(x.reader);
   return true;
