@@ -1,0 +1,64 @@
+#include "ui/progress_dialog.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "archive/pack_reader.h"
+
+static const char kCaption[] = "SelfUnpack - Kormit Ver 1.63";
+static const char kPleaseWait[] = "しばらくお待ちください。";
+static const char kFailureCaption[] = "Self Unpack";
+static const char kFailureText[] = "解凍できません！";
+static const char kFailureTextForInstall[] =
+    "解凍できません！\n"
+    "管理者権限(administrator)を持ったユーザーで、ログオンして実行してください。";
+
+ProgressDialog::ProgressDialog() { std::memset(destinationFolder, 0, sizeof(destinationFolder)); }
+
+int ProgressPercent(int position, int total) {
+  if (total <= 0) return 0;
+  // In double: position * 100 would overflow 32 bits past 21 MB.
+  return static_cast<int>(static_cast<double>(position) * 100.0 / static_cast<double>(total));
+}
+
+static void ShowFailureBox(const ProgressDialog& dialog) {
+  // In install mode the box stands alone and asks for administrator rights,
+  // the usual reason why the Windows folder cannot be written.
+  if (dialog.installMode != 0) {
+    MessageBoxA(nullptr, kFailureTextForInstall, kFailureCaption, MB_OK);
+  } else {
+    MessageBoxA(dialog.window, kFailureText, kFailureCaption, MB_OK);
+  }
+}
+
+int ProgressDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      progressBar = GetDlgItem(window, kProgressBarId);
+      SendMessageA(progressBar, PBM_SETRANGE32, 0, 100);
+      SetWindowTextA(window, kCaption);
+      // Hidden until the start decision has a folder to unpack into.
+      ShowWindow(window, SW_HIDE);
+      return 0;
+    case WM_CLOSE:
+      // Progress already posted is still handled; no more will come.
+      thePackReader.SetProgressTarget(nullptr, 0);
+      PostQuitMessage(0);
+      return 0;
+    case WM_COMMAND:
+      // The job asks with wParam 0 and lParam 0. Anything else is the dialog
+      // manager's own IDOK or IDCANCEL (Enter, Escape, the close box), and
+      // must not tell the user that unpacking failed.
+      if (wParam == 0 && lParam == 0) ShowFailureBox(*this);
+      return 0;
+    case WM_UNPACK_PROGRESS:
+      if (window == nullptr) return 0;
+      return static_cast<int>(SendMessageA(
+          progressBar, PBM_SETPOS,
+          ProgressPercent(static_cast<int>(wParam), static_cast<int>(lParam)), 0));
+    case WM_UNPACK_WAIT:
+      return SetWindowTextA(GetDlgItem(window, kStatusTextId), kPleaseWait);
+  }
+  return 0;
+}
