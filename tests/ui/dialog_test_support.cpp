@@ -1,0 +1,36 @@
+#include "tests/ui/dialog_test_support.h"
+
+#include <commctrl.h>
+
+#include "archive/pack_reader.h"
+#include "ui/progress_dialog.h"
+
+// The installer defines the two globals; the tests have their own.
+PackReader thePackReader;
+ProgressDialog theProgressDialog;
+
+bool PumpMessages(HWND dialog) {
+  bool quit = false;
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      quit = true;
+    } else if (dialog == nullptr || !IsDialogMessageA(dialog, &message)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+  return quit;
+}
+
+bool TakeQuitMessage() {
+  MSG message;
+  return PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
+}
+
+void DialogTest::SetUp() { InitCommonControls(); }
+
+void DialogTest::TearDown() {
+  // No test may leave work for the next one.
+  PumpMessages(nullptr);
+}
