@@ -2,7 +2,7 @@
 SHELL := /bin/bash
 BUILD := build
 
-.PHONY: all deps native asan win32 test test-native test-asan test-win32 bench demo clean
+.PHONY: all deps native asan win32 test test-native test-asan test-win32 bench screenshots demo clean
 
 all: native win32
 
@@ -35,6 +35,10 @@ bench: deps
 	cmake --preset bench >/dev/null
 	cmake --build --preset bench
 	cmake --build --preset bench --target run-bench
+
+# The dialogs under Xvfb, as PNG files in build/win32/screenshots/.
+screenshots: win32
+	tests/ui/take-screenshots $(BUILD)/win32
 
 # The installer with the sample package under Wine: on the display when one
 # answers, else played through under Xvfb (pictures in build/win32/).
