@@ -5,10 +5,13 @@
 // 31 stream bits, compared with the first code value past each level
 // (left-justified as well), give the level of the next code, one comparison
 // per level. That is the code value extended level by level that the
-// canonical code defines, without a lookup table per code. Two things keep
-// it fast: the window's first 8 bits choose the level where the comparisons
-// start (levels shorter than the code cannot hold it), so most codes take a
-// single comparison; and one refill serves as many codes as 56 bits hold.
+// canonical code defines, without a lookup table per code. Three things keep
+// it fast: the window's first 11 bits choose the level where the comparisons
+// start (levels shorter than the code cannot hold it), so nearly every code
+// takes a single, well predicted comparison; the length that moves the
+// window on to the next code is read from that same small entry, so the
+// chain from one code to the next is a shift, one load and a shift; and one
+// refill serves as many codes as 56 bits hold.
 #include "archive/huffman_stage.h"
 
 #include <bit>
@@ -23,7 +26,10 @@ constexpr int kLevels = 256;   // the level count has 8 bits: up to 255 levels
 constexpr int kSymbols = 256;  // byte values
 constexpr int kMaxLength = 31; // code lengths must fit a 32-bit code value
 constexpr int kMaxStep = 25;   // the widest field the reader delivers
-constexpr int kPrefixBits = 8; // bits that choose where the level search starts
+// Bits of the window that choose where the level search starts: codes up to
+// this long are found at the first comparison, and the start table (2 bytes
+// per entry, 4 KB) stays well inside the first-level data cache.
+constexpr int kPrefixBits = 11;
 // Zeroed bytes after the working copy: the header reader may fetch 4 bytes
 // past the last bit and the code window 8 bytes from up to 7 bytes past it.
 constexpr int kSlack = 16;
@@ -39,19 +45,27 @@ struct DecodeLevel {
 // Above every 31-bit window: ends the level search at "no such code".
 constexpr uint32_t kNoLevel = 0xFFFFFFFF;
 
-// Where the level search starts for one value of the window's first bits,
-// with a copy of that level, so that the common case of a code found at
-// the first comparison reads a single entry.
+// Where the level search starts for one value of the window's first bits.
+// Two bytes, so that the table stays small in the data cache; the length is
+// kept beside the level number because it decides where the next code
+// starts, and reading it here saves a second dependent load per code.
 struct LevelStart {
-  DecodeLevel level;  // limit 0 when no level is left: always searched on
-  uint32_t next;      // where the search goes on when the code is longer
+  uint8_t level;   // index into CodeTables::decode; 0 when no level is left
+  uint8_t length;  // that level's code length
 };
+static_assert(kLevels - 1 <= 0xFF, "every level that holds codes must have a number below 256");
 
 // The working tables of one call. About 270 KB, nearly all of it the symbol
 // lists: they live in the calling thread's stack frame, never on the heap.
 // Only the rows and entries that the block's table fills are ever read, so
 // nothing needs clearing between blocks.
 struct CodeTables {
+  // For each value of the window's first kPrefixBits bits, the first level
+  // that can hold a code starting so: the level search begins there.
+  LevelStart firstLevel[1 << kPrefixBits];
+  // decode[0] has limit 0 and stands for "no level left"; decode[1 ..
+  // decodeCount] are the levels that hold codes; then a sentinel.
+  DecodeLevel decode[kLevels + 1];
   int32_t levelCount;                // g
   int32_t lengths[kLevels];          // L[k], code length of level k
   int32_t levelIndex[kSymbols];      // level of each byte value (>= g: none)
@@ -59,11 +73,7 @@ struct CodeTables {
   int32_t levelSize[kLevels];        // byte values at level k
   uint32_t symbols[kLevels * kSymbols];  // row k: level k's byte values, ascending
   int32_t decodeCount;               // levels that hold codes
-  DecodeLevel decode[kLevels + 1];   // those levels, then a sentinel
   int32_t longestCode;               // bits
-  // For each value of the first 8 bits, the first of those levels that can
-  // hold a code starting so: the level search begins there.
-  LevelStart firstLevel[1 << kPrefixBits];
 };
 
 // Level count and level lengths. Lengths that fall, reach 32 bits or step
@@ -117,6 +127,7 @@ bool AssignCodes(CodeTables& t) {
   uint64_t nextFree = 0;  // next free code value of length L[k]
   t.decodeCount = 0;
   t.longestCode = 0;
+  t.decode[0] = DecodeLevel{0, 0, 0, 0};
   for (int32_t k = 0; k < t.levelCount; ++k) {
     const int32_t length = t.lengths[k];
     const uint64_t space = uint64_t{1} << length;
@@ -124,7 +135,7 @@ bool AssignCodes(CodeTables& t) {
     const bool last = k == t.levelCount - 1;
     if (nextFree > space || (!last && nextFree == space)) return false;
     if (t.levelSize[k] == 0) continue;
-    DecodeLevel& level = t.decode[t.decodeCount++];
+    DecodeLevel& level = t.decode[++t.decodeCount];
     const uint64_t first = nextFree - static_cast<uint64_t>(t.levelSize[k]);
     level.limit = static_cast<uint32_t>(nextFree << (kMaxLength - length));
     level.base = static_cast<uint32_t>(static_cast<uint64_t>(k) * kSymbols - first);
@@ -132,20 +143,18 @@ bool AssignCodes(CodeTables& t) {
     level.length = static_cast<uint8_t>(length);
     if (length > t.longestCode) t.longestCode = length;
   }
-  t.decode[t.decodeCount] = DecodeLevel{kNoLevel, 0, 0, 0};
+  t.decode[t.decodeCount + 1] = DecodeLevel{kNoLevel, 0, 0, 0};
 
   // Levels are ordered by code value: a window whose first bits are p is at
   // least p followed by zeros, so its level is not before the first one
   // whose limit lies above that.
-  uint32_t level = 0;
+  int32_t level = 1;
   for (uint32_t prefix = 0; prefix < (1u << kPrefixBits); ++prefix) {
     const uint32_t smallest = prefix << (kMaxLength - kPrefixBits);
     while (smallest >= t.decode[level].limit) ++level;
-    LevelStart& start = t.firstLevel[prefix];
-    start.level = t.decode[level];
-    const bool none = static_cast<int32_t>(level) == t.decodeCount;
-    if (none) start.level.limit = 0;
-    start.next = none ? level : level + 1;
+    const bool none = level > t.decodeCount;
+    t.firstLevel[prefix] = none ? LevelStart{0, 0}
+                                : LevelStart{static_cast<uint8_t>(level), t.decode[level].length};
   }
   return true;
 }
@@ -180,13 +189,17 @@ struct CodeWindow {
 // for a code value past the last level's codes.
 inline bool DecodeOne(CodeWindow& window, const CodeTables& t, uint8_t* out) {
   const uint32_t top = static_cast<uint32_t>(window.bits >> (64 - kMaxLength));
-  const LevelStart& start = t.firstLevel[window.bits >> (64 - kPrefixBits)];
-  const DecodeLevel* level = &start.level;
-  if (top >= level->limit) {
-    level = t.decode + start.next;
-    while (top >= level->limit) ++level;
-    if (level == t.decode + t.decodeCount) return false;
+  const LevelStart start = t.firstLevel[window.bits >> (64 - kPrefixBits)];
+  const DecodeLevel* level = t.decode + start.level;
+  if (top < level->limit) [[likely]] {
+    *out = static_cast<uint8_t>(t.symbols[static_cast<uint32_t>(window.bits >> level->shift) + level->base]);
+    window.Consume(start.length);
+    return true;
   }
+  if (start.level == 0) return false;  // past the last level's codes
+  ++level;
+  while (top >= level->limit) ++level;
+  if (level == t.decode + t.decodeCount + 1) return false;
   *out = static_cast<uint8_t>(t.symbols[static_cast<uint32_t>(window.bits >> level->shift) + level->base]);
   window.Consume(level->length);
   return true;
@@ -221,7 +234,7 @@ bool DecodeCodes(CodeWindow& window, const CodeTables& t, const uint8_t* streamE
 bool DecodeSymbols(BitReader& reader, const CodeTables& t, const uint8_t* streamEnd,
                    uint8_t* out, int32_t d) {
   if (t.decodeCount == 0) return false;  // no byte value has a code
-  const DecodeLevel& first = t.decode[0];
+  const DecodeLevel& first = t.decode[1];
   if (first.length == 0) {
     // A single code of no bits, which alone fills the code space: every
     // byte is the same and no bit is read.
