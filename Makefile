@@ -2,7 +2,7 @@
 SHELL := /bin/bash
 BUILD := build
 
-.PHONY: all deps native asan win32 test test-native test-asan test-win32 bench screenshots demo clean
+.PHONY: all deps native asan win32 test test-native test-asan test-win32 bench screenshots demo fuzz clean
 
 all: native win32
 
@@ -46,6 +46,13 @@ demo: deps
 	cmake --preset win32 >/dev/null
 	cmake --build --preset win32 --target kormit_installer installer_e2e_tests
 	installer/demo $(BUILD)/win32
+
+# The libFuzzer targets (clang, ASan, UBSan), FUZZ_SECONDS each.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake -S fuzz -B $(BUILD)/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	cmake --build $(BUILD)/fuzz
+	fuzz/run-fuzzers $(BUILD)/fuzz $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD)

@@ -1,0 +1,20 @@
+// The run stage alone: the first two bytes give the capacity (0..65535), the
+// rest is the stage's input, in a buffer of max(n + 1, capacity) bytes.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "archive/block_codec.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 2) return 0;
+  const int32_t capacity = data[0] | data[1] << 8;
+  const int32_t n = static_cast<int32_t>(size - 2);
+  std::vector<uint8_t> buffer(static_cast<size_t>(n + 1 > capacity ? n + 1 : capacity));
+  std::memcpy(buffer.data(), data + 2, static_cast<size_t>(n));
+  BlockCodec codec;
+  const int32_t result = codec.DecodeRuns(buffer.data(), n, capacity);
+  if (result < -1 || result > capacity) std::abort();
+  return 0;
+}

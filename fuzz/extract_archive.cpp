@@ -1,0 +1,133 @@
+// PackReader::ExtractFromMemory on arbitrary archives, writing through an
+// in-memory file table with the system layer's effects: a file is created
+// only when no file of that path exists, written, then finished (closed).
+// The report must agree with the result whatever the bytes.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "archive/pack_reader.h"
+
+namespace {
+
+const char kFolder[] = "/out";
+
+struct MemoryFile {
+  std::string path;
+  std::vector<uint8_t> bytes;
+  bool open = true;
+};
+
+// One input's files; handles are indexes into it.
+std::vector<MemoryFile> files;
+std::map<std::string, int> byPath;
+
+FileHandle Create(const char* path, int nameStart, uint32_t creationDisposition) {
+  if (creationDisposition != kCreateNew) std::abort();
+  const size_t prefix = std::strlen(kFolder);
+  if (std::strncmp(path, kFolder, prefix) != 0 || nameStart != static_cast<int>(prefix) + 1 ||
+      path[nameStart] == '\0') {
+    std::abort();
+  }
+  if (byPath.count(path) != 0) return NoFileHandle();
+  byPath[path] = static_cast<int>(files.size());
+  files.push_back({path, {}, true});
+  return static_cast<FileHandle>(files.size() - 1);
+}
+
+MemoryFile& Open(FileHandle file) {
+  if (file < 0 || static_cast<size_t>(file) >= files.size() || !files[file].open) std::abort();
+  return files[file];
+}
+
+int32_t Write(FileHandle file, const uint8_t* bytes, int32_t count) {
+  if (count < 0) std::abort();
+  MemoryFile& target = Open(file);
+  target.bytes.insert(target.bytes.end(), bytes, bytes + count);
+  return count;
+}
+
+void Finish(FileHandle file, const char* path, const EntryInfo&) {
+  MemoryFile& target = Open(file);
+  if (target.path != path) std::abort();
+  target.open = false;
+}
+
+const FileSink kMemoryFiles = {Create, Write, Finish};
+
+// The extractor's outcome texts; "%s" and "%d" mark where it puts a name or
+// the file count.
+const char* const kFailureTexts[] = {
+    "リードエラー！",  "書式エラー！",     "書式エラー！ [セグメントサイズ] %s", "コーダーエラー！",
+    "ライトエラー！", "ライトエラー！ %s", "解凍エラー！ %s",
+};
+const char kComplete[] = "解凍完了！ ファイル数:%d";
+
+// An archive without entries, or with only empty ones, fails with no text.
+bool IsFailureText(const char* message) {
+  if (message[0] == '\0') return true;
+  for (const char* text : kFailureTexts) {
+    const char* mark = std::strstr(text, "%s");
+    if (mark == nullptr ? std::strcmp(message, text) == 0
+                        : std::strncmp(message, text, static_cast<size_t>(mark - text)) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+int32_t GetInt32(const uint8_t* at) {
+  return static_cast<int32_t>(static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
+                              static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // The extractor reads a 32-byte header whatever the length, and takes the
+  // size field as its bound: like filepacker extract, pad the header with
+  // zeros and pass only archives whose size field fits the bytes.
+  std::vector<uint8_t> archive(data, data + size);
+  if (archive.size() < 32) archive.resize(32, 0);
+  if (size >= 24 && std::memcmp(data, "FILE_PACKER 1.00", 16) == 0) {
+    const int32_t sizeField = GetInt32(data + 20);
+    if (sizeField > 0 && static_cast<int64_t>(sizeField) + 24 > static_cast<int64_t>(size)) return 0;
+  }
+
+  files.clear();
+  byPath.clear();
+  PackReader reader;
+  reader.fileSink = &kMemoryFiles;
+  UnpackReport report;
+  std::memset(&report, 0xA5, sizeof report);
+  const int result = reader.ExtractFromMemory(archive.data(), kFolder, &report);
+
+  if (std::memchr(report.message, '\0', sizeof report.message) == nullptr) std::abort();
+  if (result == 1) {
+    char expected[64];
+    const char* mark = std::strstr(kComplete, "%d");
+    std::snprintf(expected, sizeof expected, "%.*s%d", static_cast<int>(mark - kComplete), kComplete,
+                  report.fileCount);
+    if (std::strcmp(report.message, expected) != 0) std::abort();
+    if (report.fileCount != static_cast<int32_t>(files.size())) std::abort();
+    if (report.byteTotal != GetInt32(archive.data() + 20) + 24) std::abort();
+    if (report.coderError != 0) std::abort();
+    for (const MemoryFile& file : files) {
+      if (file.open) std::abort();
+    }
+  } else if (result == 0) {
+    if (report.fileCount != 0 || report.byteTotal != 0) std::abort();
+    if (!IsFailureText(report.message)) {
+      std::fprintf(stderr, "not an outcome text: \"%s\"\n", report.message);
+      std::abort();
+    }
+    if (report.coderError != 0 && std::strcmp(report.message, "コーダーエラー！") != 0) std::abort();
+  } else {
+    std::abort();
+  }
+  return 0;
+}
