@@ -315,6 +315,15 @@ bool Extract(Extraction& x, const char* folder) {
 
 }  // namespace
 
+bool ArchiveFitsIn(const uint8_t* archive, uint32_t length) {
+  if (archive == nullptr || length < static_cast<uint32_t>(kHeaderLength)) return false;
+  // These are refused right after the header is read.
+  if (std::memcmp(archive, kMagic, 16) != 0) return true;
+  const int32_t size = LoadInt32(archive + 20);
+  if (size <= 0 || size > INT32_MAX - kSizeFieldEnd) return true;
+  return static_cast<uint32_t>(size + kSizeFieldEnd) <= length;
+}
+
 int DataTransform::Reserved1(uint8_t*, int) { return 0; }
 int DataTransform::Reserved2(uint8_t*, int) { return 0; }
 

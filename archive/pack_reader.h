@@ -60,5 +60,11 @@ class PackReader {
   const FileSink* fileSink = &theSystemFiles;
 };
 
+// Whether ExtractFromMemory reads only within `length` bytes at archive:
+// it reads the 32-byte header whatever it holds, and beyond that no further
+// than the size field allows. A caller that knows how many bytes it holds
+// refuses an archive that claims more, instead of letting it be read.
+bool ArchiveFitsIn(const uint8_t* archive, uint32_t length);
+
 // The one extractor of the program; each program that needs it defines it.
 extern PackReader thePackReader;

@@ -51,11 +51,17 @@ void RemoveUnpackedFiles(const char* folder) {
   RemoveDirectoryA(folder);
 }
 
+// The payload's bytes, or null when the resource is missing, cannot be
+// loaded, or is too short for the archive it claims to hold: the extractor
+// bounds its reads by the archive's own size field only, and a damaged one
+// must not make it read past the resource.
 const uint8_t* LoadPayload() {
   HMODULE self = GetModuleHandleA(nullptr);
   HRSRC found = FindResourceA(self, "KORMIT", "FILESPACK");
   HGLOBAL loaded = found != nullptr ? LoadResource(self, found) : nullptr;
-  return loaded != nullptr ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
+  const uint8_t* payload = loaded != nullptr ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
+  if (payload == nullptr || !ArchiveFitsIn(payload, SizeofResource(self, found))) return nullptr;
+  return payload;
 }
 
 }  // namespace

@@ -36,6 +36,15 @@ add_custom_command(
   COMMENT "Damaging a copy of the sample package"
   VERBATIM)
 
+# And one whose size field claims twice the bytes that it holds.
+set(overlong_archive "${CMAKE_BINARY_DIR}/payload/overlong-package.pak")
+add_custom_command(
+  OUTPUT "${overlong_archive}"
+  COMMAND perl "${CMAKE_CURRENT_LIST_DIR}/payload_damage.pl" "${sample_archive}" "${overlong_archive}" 2
+  DEPENDS "${sample_archive}" "${CMAKE_CURRENT_LIST_DIR}/payload_damage.pl"
+  COMMENT "Making a copy of the sample package that claims too much"
+  VERBATIM)
+
 # kormit_add_installer(TARGET OUTPUT_NAME ARCHIVE|"")
 # One installer executable; with an empty ARCHIVE it carries no payload.
 function(kormit_add_installer target output_name archive)
@@ -71,9 +80,10 @@ add_dependencies(kormit_installer kormit_sample_package)
 # payload, and with none at all.
 if(BUILD_TESTING)
   kormit_add_installer(kormit_installer_damaged Kormit_damaged "${damaged_archive}")
+  kormit_add_installer(kormit_installer_overlong Kormit_overlong "${overlong_archive}")
 endif()
 kormit_add_installer(kormit_installer_bare Kormit_bare "")
-foreach(variant kormit_installer kormit_installer_damaged kormit_installer_bare)
+foreach(variant kormit_installer kormit_installer_damaged kormit_installer_overlong kormit_installer_bare)
   if(TARGET ${variant})
     set_target_properties(${variant} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/installer")
   endif()

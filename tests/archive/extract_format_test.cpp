@@ -156,5 +156,35 @@ TEST(ExtractFormat, ArchivesWithNothingToUnpackFailWithoutText) {
   }
 }
 
+// What a caller that knows its byte count checks before extracting: the
+// header is always read; past it only what the size field allows.
+TEST(ExtractFormat, ArchiveFitsInItsBytes) {
+  const Bytes archive = ArchiveBuilder().File("a.txt", "x").Build();
+  const uint32_t length = static_cast<uint32_t>(archive.size());
+  Bytes otherMagic = archive;
+  otherMagic[0] = 'X';
+  const struct {
+    const char* label;
+    Bytes bytes;
+    uint32_t length;
+    bool fits;
+  } cases[] = {
+      {"exactly its size field", archive, length, true},
+      {"more bytes than it needs", archive, length + 100, true},
+      {"one byte short", archive, length - 1, false},
+      {"shorter than a header", archive, 31, false},
+      {"a header's worth of another format", otherMagic, 32, true},
+      {"size field 0", ArchiveBuilder().File("a", "x").BuildWithSize(0), 32, true},
+      {"negative size field", ArchiveBuilder().File("a", "x").BuildWithSize(-5), 32, true},
+      {"size field too large for the total", ArchiveBuilder().File("a", "x").BuildWithSize(INT32_MAX), 32, true},
+      {"largest total", ArchiveBuilder().File("a", "x").BuildWithSize(INT32_MAX - 24), length, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    EXPECT_EQ(c.fits, ArchiveFitsIn(c.bytes.data(), c.length));
+  }
+  EXPECT_FALSE(ArchiveFitsIn(nullptr, 100));
+}
+
 }  // namespace
 }  // namespace archive_test

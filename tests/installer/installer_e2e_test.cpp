@@ -183,6 +183,23 @@ class InstallerTest : public testing::Test {
     return names;
   }
 
+  // Without a payload to extract, the job shows the failure box and ends;
+  // the dialog and the (empty) folder stay until the user closes the dialog.
+  void ExpectFailureWithoutExtracting(const char* source, const std::string& name) {
+    const std::string exe = CopyInstaller(source, scratch_, name + ".exe");
+    InstallerRun run(exe, scratch_);
+    Confirm(run, /*extractOnly=*/true);
+    Answer(run, "Self Unpack", kFailureTextExtractOnly, IDOK);
+    HWND progress = run.WaitForProgressDialog();
+    ASSERT_NE(progress, nullptr);
+    Sleep(200);
+    EXPECT_FALSE(run.HasEnded());
+    PostMessageA(progress, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(run.WaitForExit(), 0u);
+    EXPECT_TRUE(IsFolder(scratch_ + "\\" + name));
+    EXPECT_TRUE(FilesIn(scratch_ + "\\" + name).empty());
+  }
+
   std::string scratch_;
   std::string record_;
   std::vector<std::string> madeUnpackFolders_;
@@ -338,19 +355,13 @@ TEST_F(InstallerTest, ClosingTheProgressWindowWhileSetupRunsEndsCleanly) {
 }
 
 TEST_F(InstallerTest, MissingPayloadShowsTheFailureAndKeepsTheDialog) {
-  const std::string exe = CopyInstaller(KORMIT_BARE_EXE, scratch_, "Kormit_bare.exe");
-  InstallerRun run(exe, scratch_);
-  Confirm(run, /*extractOnly=*/true);
-  Answer(run, "Self Unpack", kFailureTextExtractOnly, IDOK);
-  // The job has ended; the dialog stays until the user closes it.
-  HWND progress = run.WaitForProgressDialog();
-  ASSERT_NE(progress, nullptr);
-  Sleep(200);
-  EXPECT_FALSE(run.HasEnded());
-  PostMessageA(progress, WM_SYSCOMMAND, SC_CLOSE, 0);
-  EXPECT_EQ(run.WaitForExit(), 0u);
-  EXPECT_TRUE(IsFolder(scratch_ + "\\Kormit_bare"));
-  EXPECT_TRUE(FilesIn(scratch_ + "\\Kormit_bare").empty());
+  ExpectFailureWithoutExtracting(KORMIT_BARE_EXE, "Kormit_bare");
+}
+
+// A payload that claims more bytes than its resource holds is never read:
+// it counts as one that cannot be loaded.
+TEST_F(InstallerTest, PayloadLongerThanItsResourceIsNeverRead) {
+  ExpectFailureWithoutExtracting(KORMIT_OVERLONG_EXE, "Kormit_overlong");
 }
 
 }  // namespace

@@ -18,19 +18,6 @@ namespace {
 // zeros after a shorter file keep that read inside our buffer.
 constexpr size_t kHeaderLength = 32;
 
-int32_t GetInt32(const uint8_t* at) {
-  return static_cast<int32_t>(static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
-                              static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24);
-}
-
-// The extractor takes the size field as the container's bound; a file that
-// is shorter than that would let it read past our buffer.
-bool EndsBeforeItsSizeField(const std::vector<uint8_t>& bytes, size_t fileLength) {
-  if (std::memcmp(bytes.data(), "FILE_PACKER 1.00", 16) != 0) return false;
-  int32_t size = GetInt32(bytes.data() + 20);
-  return size > 0 && static_cast<int64_t>(size) + 24 > static_cast<int64_t>(fileLength);
-}
-
 // True when the last byte of path is a separator of its own, not the second
 // byte of a two-byte character (Win32's ANSI paths; POSIX has only "/").
 bool EndsInSeparator(const std::string& path) {
@@ -89,14 +76,13 @@ int RunExtract(const std::string& archive, const std::string& folder, bool json)
     PrintError(error);
     return outcome == LoadOutcome::kTooLarge ? kExitFailed : kExitUsage;
   }
-  size_t fileLength = bytes.size();
   if (bytes.size() < kHeaderLength) bytes.resize(kHeaderLength, 0);
 
   UnpackReport report;
   std::memset(&report, 0, sizeof(report));
   bool ok;
   std::string message;
-  if (EndsBeforeItsSizeField(bytes, fileLength)) {
+  if (!ArchiveFitsIn(bytes.data(), static_cast<uint32_t>(bytes.size()))) {
     ok = false;
     message = "the archive is shorter than its size field says";
   } else {
