@@ -64,14 +64,16 @@ struct CodeTables {
   // that can hold a code starting so: the level search begins there.
   LevelStart firstLevel[1 << kPrefixBits];
   // decode[0] has limit 0 and stands for "no level left"; decode[1 ..
-  // decodeCount] are the levels that hold codes; then a sentinel.
+  // decodeCount] are the levels that hold codes, consecutive levels of one
+  // length taken together; then a sentinel.
   DecodeLevel decode[kLevels + 1];
   int32_t levelCount;                // g
   int32_t lengths[kLevels];          // L[k], code length of level k
   int32_t levelIndex[kSymbols];      // level of each byte value (>= g: none)
   int32_t step[kLevels];             // L[k] - L[k-1]; step[0] = L[0]
   int32_t levelSize[kLevels];        // byte values at level k
-  uint32_t symbols[kLevels * kSymbols];  // row k: level k's byte values, ascending
+  uint32_t symbols[kLevels * kSymbols];  // row k: level k's byte values, ascending,
+                                         // then those of the levels of its length after it
   int32_t decodeCount;               // levels that hold codes
   int32_t longestCode;               // bits
 };
@@ -120,8 +122,21 @@ bool ReadLevelIndices(BitReader& reader, CodeTables& t) {
 bool AssignCodes(CodeTables& t) {
   for (int32_t k = 0; k < t.levelCount; ++k) t.levelSize[k] = 0;
   for (int32_t s = 0; s < kSymbols; ++s) {
+    if (t.levelIndex[s] < t.levelCount) ++t.levelSize[t.levelIndex[s]];
+  }
+  // Consecutive levels of one length hold consecutive code values, so they
+  // are decoded as one level: their byte values go one after the other into
+  // the row of the first of them. Otherwise a table of up to 255 levels of
+  // one length, all behind the same window prefix, would cost a comparison
+  // per level for every code; merged, a prefix leads to at most 20 levels
+  // (one per length from 12 to 31 bits).
+  int32_t place[kLevels];  // where level k's next byte value goes
+  for (int32_t k = 0; k < t.levelCount; ++k) {
+    place[k] = k > 0 && t.lengths[k] == t.lengths[k - 1] ? place[k - 1] + t.levelSize[k - 1] : k * kSymbols;
+  }
+  for (int32_t s = 0; s < kSymbols; ++s) {
     const int32_t k = t.levelIndex[s];
-    if (k < t.levelCount) t.symbols[k * kSymbols + t.levelSize[k]++] = static_cast<uint32_t>(s);
+    if (k < t.levelCount) t.symbols[place[k]++] = static_cast<uint32_t>(s);
   }
 
   uint64_t nextFree = 0;  // next free code value of length L[k]
@@ -135,10 +150,16 @@ bool AssignCodes(CodeTables& t) {
     const bool last = k == t.levelCount - 1;
     if (nextFree > space || (!last && nextFree == space)) return false;
     if (t.levelSize[k] == 0) continue;
+    const uint32_t limit = static_cast<uint32_t>(nextFree << (kMaxLength - length));
+    if (t.decodeCount > 0 && t.decode[t.decodeCount].length == length) {
+      t.decode[t.decodeCount].limit = limit;  // its codes and byte values follow on
+      continue;
+    }
     DecodeLevel& level = t.decode[++t.decodeCount];
     const uint64_t first = nextFree - static_cast<uint64_t>(t.levelSize[k]);
-    level.limit = static_cast<uint32_t>(nextFree << (kMaxLength - length));
-    level.base = static_cast<uint32_t>(static_cast<uint64_t>(k) * kSymbols - first);
+    const int32_t row = place[k] - t.levelSize[k];  // where its byte values begin
+    level.limit = limit;
+    level.base = static_cast<uint32_t>(static_cast<uint64_t>(row) - first);
     level.shift = static_cast<uint8_t>(64 - length);
     level.length = static_cast<uint8_t>(length);
     if (length > t.longestCode) t.longestCode = length;

@@ -285,6 +285,39 @@ TEST(HuffmanStage, ThirtyOneBitCodesThatFillTheCodeSpace) {
   EXPECT_EQ(text, Bytes(buffer.begin(), buffer.begin() + 300));
 }
 
+// Consecutive levels of one length are decoded as one level: the codes of
+// each follow on from the one before, and every byte value must keep its
+// own code, also with empty levels among them and when they fill the space.
+TEST(HuffmanStage, LevelsOfOneLength) {
+  struct Case {
+    const char* what;
+    std::vector<int> lengths;
+    std::vector<int> counts;
+  };
+  const std::vector<int> ones(254, 1);
+  auto withLastTwo = [&] {
+    std::vector<int> counts = ones;
+    counts.push_back(2);
+    return counts;
+  };
+  const Case cases[] = {
+      {"255 levels of 8 bits, the last filling the space", std::vector<int>(255, 8), withLastTwo()},
+      {"255 levels of 19 bits, all behind one window prefix", std::vector<int>(255, 19), withLastTwo()},
+      {"runs of one length with empty levels among them", {3, 3, 3, 6, 6, 6, 6, 11, 11}, {0, 2, 3, 0, 5, 0, 7, 30, 40}},
+      {"pairs of lengths from 2 to 31 bits", {2, 2, 5, 5, 12, 12, 20, 20, 31, 31}, {1, 1, 3, 2, 4, 4, 5, 5, 6, 6}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const LevelTable table = TableWithCounts(c.lengths, c.counts);
+    const std::vector<uint8_t> symbols = CodedSymbols(table);
+    std::vector<uint8_t> text;
+    for (size_t i = 0; i < 3000; ++i) text.push_back(symbols[(i * 13 + i / 7) % symbols.size()]);
+    Bytes buffer;
+    ASSERT_EQ(3000, RunStage(BuildBlock(table, text), 3000, &buffer));
+    EXPECT_EQ(text, Bytes(buffer.begin(), buffer.begin() + 3000));
+  }
+}
+
 TEST(HuffmanStage, UncodedByteValuesAndEmptyTables) {
   // g = 3 and every index 3: no byte value has a code.
   LevelTable none = TableWithCounts({4, 5, 6}, {0, 0, 0});
