@@ -43,44 +43,7 @@ uint64_t ToUint64(const FILETIME& time) {
   return uint64_t{time.dwHighDateTime} << 32 | time.dwLowDateTime;
 }
 
-void RemoveTree(const std::string& path) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string child = path + "\\" + name;
-      SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        DeleteFileA(child.c_str());
-      }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryA(path.c_str());
-}
-
 }  // namespace
-
-TempFolder::TempFolder() {
-  char base[MAX_PATH];
-  GetTempPathA(sizeof(base), base);
-  for (unsigned attempt = GetTickCount() ^ GetCurrentProcessId();; ++attempt) {
-    char name[32];
-    std::snprintf(name, sizeof(name), "kx%08x", attempt);
-    path_ = std::string(base) + name;
-    if (CreateDirectoryA(path_.c_str(), nullptr)) return;
-    if (GetLastError() != ERROR_ALREADY_EXISTS) {
-      ADD_FAILURE() << "cannot create " << path_;
-      return;
-    }
-  }
-}
-
-TempFolder::~TempFolder() { RemoveTree(path_); }
 
 bool MakeFolder(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
 
@@ -147,21 +110,6 @@ std::vector<std::pair<int32_t, int32_t>> ProgressLog::Collect() {
 }
 
 #else
-
-namespace {
-
-int RemoveOne(const char* path, const struct stat*, int, struct FTW*) { return remove(path); }
-
-}  // namespace
-
-TempFolder::TempFolder() {
-  const char* base = getenv("TMPDIR");
-  std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/kx-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot create " << pattern;
-  path_ = pattern;
-}
-
-TempFolder::~TempFolder() { nftw(path_.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS); }
 
 bool MakeFolder(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
 

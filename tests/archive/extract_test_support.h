@@ -10,29 +10,9 @@
 
 #include "archive/pack_reader.h"
 #include "tests/archive/extract_archive_builder.h"
+#include "tests/common/temp_folder.h"
 
 namespace archive_test {
-
-#ifdef _WIN32
-constexpr char kSeparator[] = "\\";
-#else
-constexpr char kSeparator[] = "/";
-#endif
-
-// A fresh empty folder for one test, removed with all it holds at the end.
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  const char* path() const { return path_.c_str(); }
-  std::string operator/(const std::string& name) const { return path_ + kSeparator + name; }
-
- private:
-  std::string path_;
-};
 
 bool MakeFolder(const std::string& path);
 bool WriteWholeFile(const std::string& path, const std::string& content);

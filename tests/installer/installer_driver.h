@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/temp_folder.h"
+
 namespace kormit_test {
 
 // The installer's texts, as the tests expect to see them.
@@ -21,7 +23,6 @@ std::string FromBuildPath(const char* unixPath);
 
 // A fresh, empty folder under the temporary folder; `tag` goes into its name.
 std::string MakeScratchFolder(const std::string& tag);
-void RemoveTree(const std::string& path);
 bool Exists(const std::string& path);
 bool IsFolder(const std::string& path);
 

@@ -94,7 +94,8 @@ TEST(WriterRefusal, NameOutsideCodePage932IsAnError) {
   TempFolder folder;
   std::string error;
 #ifdef _WIN32
-  std::wstring wideFolder(folder.path().begin(), folder.path().end());
+  const std::string narrowFolder = folder.path();
+  std::wstring wideFolder(narrowFolder.begin(), narrowFolder.end());
   HANDLE file = CreateFileW((wideFolder + L"\\caf\u00e9.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, file);

@@ -17,26 +17,6 @@
 namespace {
 
 #ifdef _WIN32
-void RemoveTree(const std::string& folder) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string path = folder + "\\" + name;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path.c_str());
-      }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryA(folder.c_str());
-}
-
 FILETIME ToFileTime(uint64_t value) {
   FILETIME time;
   time.dwLowDateTime = static_cast<DWORD>(value);
@@ -48,8 +28,6 @@ uint64_t FromFileTime(const FILETIME& time) {
   return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 #else
-int RemoveEntry(const char* path, const struct stat*, int, FTW*) { return remove(path); }
-
 timespec ToTimespec(uint64_t fileTime) {
   timespec time;
   time.tv_sec = static_cast<time_t>(fileTime / 10000000) - 11644473600;
@@ -63,32 +41,6 @@ uint64_t FromTimespec(const timespec& time) {
 #endif
 
 }  // namespace
-
-TempFolder::TempFolder() {
-#ifdef _WIN32
-  char base[MAX_PATH], name[MAX_PATH];
-  GetTempPathA(sizeof(base), base);
-  GetTempFileNameA(base, "fpt", 0, name);
-  DeleteFileA(name);
-  CreateDirectoryA(name, nullptr);
-  path_ = name;
-#else
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/filepacker-test-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-#endif
-}
-
-TempFolder::~TempFolder() {
-#ifdef _WIN32
-  RemoveTree(path_);
-#else
-  nftw(path_.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
-#endif
-}
-
-std::string TempFolder::operator/(const std::string& name) const { return JoinPath(path_, name); }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
 #ifdef _WIN32

@@ -6,22 +6,7 @@
 #include <cstdint>
 #include <string>
 
-// A fresh folder under the system's temporary folder, removed with all it
-// holds when the object goes.
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  const std::string& path() const { return path_; }
-  // path() joined with name.
-  std::string operator/(const std::string& name) const;
-
- private:
-  std::string path_;
-};
+#include "tests/common/temp_folder.h"
 
 // folder, the separator and name.
 std::string JoinPath(const std::string& folder, const std::string& name);
