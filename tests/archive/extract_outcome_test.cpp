@@ -45,6 +45,10 @@ TEST(ExtractOutcome, FailedChunkListsKeepTheFileAsWritten) {
   const std::string block(1024, 'k');
   Bytes badForm = StoredBlock("abc");
   badForm[6] = 2;  // run stage form neither stored nor runs
+  ArchiveBuilder manyTinyChunks;
+  manyTinyChunks.Entry("f.bin", INT32_MAX, readOnly);
+  for (int i = 0; i < 2000; ++i) manyTinyChunks.Chunk(StoredBlock("z"));
+  manyTinyChunks.Length(0);
   const struct {
     const char* label;
     ArchiveBuilder builder;
@@ -60,6 +64,15 @@ TEST(ExtractOutcome, FailedChunkListsKeepTheFileAsWritten) {
        ArchiveBuilder().Entry("f.bin", 1027, readOnly).Chunk(StoredBlock(block)).Chunk(badForm),
        "解凍エラー！ f.bin", block},
       {"chunk data cut off", ArchiveBuilder().Entry("f.bin", 3, readOnly).Length(10), "リードエラー！", ""},
+      // Declared sizes far beyond what the chunks give.
+      {"largest size, one tiny chunk",
+       ArchiveBuilder().Entry("f.bin", INT32_MAX, readOnly).Chunk(StoredBlock("abc")).Length(0), "書式エラー！", "abc"},
+      {"largest size, 2,000 one-byte chunks", manyTinyChunks, "書式エラー！", std::string(2000, 'z')},
+      {"largest size, container ends inside the chunk list",
+       ArchiveBuilder().Entry("f.bin", INT32_MAX, readOnly).Chunk(StoredBlock("abc")), "リードエラー！", "abc"},
+      {"negative size, no chunks", ArchiveBuilder().Entry("f.bin", -1, readOnly).Length(0), "書式エラー！", ""},
+      {"smallest size, one chunk",
+       ArchiveBuilder().Entry("f.bin", INT32_MIN, readOnly).Chunk(StoredBlock("abc")).Length(0), "解凍エラー！ f.bin", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
