@@ -1,6 +1,8 @@
 // Writes small well-formed inputs for every fuzz target into
-// <folder>/<target>/: coded blocks of the block encoder, run streams, and
-// archives whose chunks the encoder made.
+// <folder>/<target>/: coded blocks of the block encoder, run streams,
+// archives that the archive writer packed from sample files, and a few
+// assembled by hand around encoder-made chunks (a name with a folder in it,
+// a stored block).
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "archive/block_codec.h"
+#include "packer/archive_writer.h"
 #include "packer/block_encoder.h"
 #include "packer/run_tokens.h"
 #include "tests/archive/extract_archive_builder.h"
@@ -58,6 +61,48 @@ Bytes RunInput(const std::string& text) {
     std::fprintf(stderr, "make_seeds: a run stream that does not decode\n");
   }
   return stream;
+}
+
+// Archives as the packager makes them: the samples as files, packed by the
+// archive writer at the smallest block size, one archive per sample and one
+// of them all. The archives go to both archive targets.
+bool WriteWriterSeeds(const std::filesystem::path& folder) {
+  const std::filesystem::path sources = folder / "sources";
+  std::filesystem::create_directories(sources);
+  std::filesystem::create_directories(folder / "extract_archive");
+  std::filesystem::create_directories(folder / "scan_archive");
+  std::string error;
+  std::vector<PackSource> all;
+  for (size_t i = 0; i < kSamples.size(); ++i) {
+    const std::string path = (sources / ("sample" + std::to_string(i) + ".txt")).string();
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    const bool written = std::fwrite(kSamples[i].data(), 1, kSamples[i].size(), file) == kSamples[i].size();
+    if (std::fclose(file) != 0 || !written) return false;
+    PackSource source;
+    if (!DescribePackFile(path, source, error)) {
+      std::fprintf(stderr, "make_seeds: %s\n", error.c_str());
+      return false;
+    }
+    all.push_back(source);
+  }
+  std::vector<std::vector<PackSource>> archives;
+  for (const PackSource& source : all) archives.push_back({source});
+  archives.push_back(all);
+  for (size_t n = 0; n < archives.size(); ++n) {
+    const std::filesystem::path target = folder / "extract_archive" / ("writer-" + std::to_string(n));
+    PackOptions options;
+    options.blockSize = 1024;
+    options.overwrite = true;
+    PackSummary summary;
+    if (!WriteArchive(target.string(), archives[n], options, summary, error)) {
+      std::fprintf(stderr, "make_seeds: %s\n", error.c_str());
+      return false;
+    }
+    std::filesystem::copy_file(target, folder / "scan_archive" / target.filename(),
+                               std::filesystem::copy_options::overwrite_existing);
+  }
+  return true;
 }
 
 }  // namespace
@@ -117,6 +162,7 @@ int main(int argc, char** argv) {
     ok &= WriteSeed(folder, "extract_archive", static_cast<int>(i), archives[i]);
     ok &= WriteSeed(folder, "scan_archive", static_cast<int>(i), archives[i]);
   }
+  ok &= WriteWriterSeeds(folder);
   if (!ok) std::fprintf(stderr, "make_seeds: cannot write into %s\n", argv[1]);
   return ok ? 0 : 1;
 }
