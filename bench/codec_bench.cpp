@@ -21,6 +21,7 @@
 
 #include "archive/block_codec.h"
 #include "archive/huffman_stage.h"
+#include "bench/machine_corpus.h"
 #include "packer/block_encoder.h"
 
 namespace {
@@ -45,34 +46,6 @@ struct Category {
   std::vector<Block> blocks;
   size_t files = 0;  // how many files the blocks were cut from
 };
-
-// Regular files under the folders whose name ends with one of the
-// extensions, in path order, so the corpus is the same on every run.
-std::vector<fs::path> FindFiles(const std::vector<std::string>& folders,
-                                const std::vector<std::string>& extensions, bool recursive) {
-  std::vector<fs::path> files;
-  auto take = [&](const fs::directory_entry& entry) {
-    if (!entry.is_regular_file()) return;
-    const std::string name = entry.path().filename().string();
-    for (const std::string& extension : extensions) {
-      if (name.size() > extension.size() && name.ends_with(extension)) {
-        files.push_back(entry.path());
-        return;
-      }
-    }
-  };
-  for (const std::string& folder : folders) {
-    std::error_code error;
-    if (!fs::is_directory(folder, error)) continue;
-    if (recursive) {
-      for (const auto& entry : fs::recursive_directory_iterator(folder, fs::directory_options::skip_permission_denied, error)) take(entry);
-    } else {
-      for (const auto& entry : fs::directory_iterator(folder, error)) take(entry);
-    }
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
 
 Bytes ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

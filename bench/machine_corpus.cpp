@@ -17,21 +17,6 @@ bool EndsWithAny(const std::string& name, const std::vector<std::string>& ending
   });
 }
 
-std::vector<fs::path> FindFiles(const std::vector<std::string>& folders, const std::vector<std::string>& endings) {
-  std::vector<fs::path> files;
-  for (const std::string& folder : folders) {
-    std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(folder, fs::directory_options::skip_permission_denied, error);
-         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-      if (it->is_regular_file(error) && EndsWithAny(it->path().filename().string(), endings)) {
-        files.push_back(it->path());
-      }
-    }
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
 // The files' first bytes, one after another, until count bytes are had; the
 // files are taken again from the start when they hold fewer.
 std::vector<uint8_t> Concatenate(const std::vector<fs::path>& files, size_t count) {
@@ -52,6 +37,33 @@ std::vector<uint8_t> Concatenate(const std::vector<fs::path>& files, size_t coun
 }
 
 }  // namespace
+
+std::vector<fs::path> FindFiles(const std::vector<std::string>& folders, const std::vector<std::string>& endings,
+                                bool recursive) {
+  std::vector<fs::path> files;
+  auto take = [&](const fs::directory_entry& entry) {
+    std::error_code error;
+    if (entry.is_regular_file(error) && EndsWithAny(entry.path().filename().string(), endings)) {
+      files.push_back(entry.path());
+    }
+  };
+  for (const std::string& folder : folders) {
+    std::error_code error;
+    if (recursive) {
+      for (auto it = fs::recursive_directory_iterator(folder, fs::directory_options::skip_permission_denied, error);
+           !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+        take(*it);
+      }
+    } else {
+      for (auto it = fs::directory_iterator(folder, error); !error && it != fs::directory_iterator();
+           it.increment(error)) {
+        take(*it);
+      }
+    }
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
 
 std::vector<uint8_t> BinaryBytes(size_t count) {
   std::vector<fs::path> files = FindFiles({"/usr/lib/i386-linux-gnu/wine/i386-windows", "/usr/lib/wine/i386-windows"}, {".dll"});

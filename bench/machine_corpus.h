@@ -4,7 +4,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <string>
 #include <vector>
+
+// Regular files below the folders (only directly in them unless recursive)
+// whose name ends with one of the endings, in path order, so that a corpus
+// is the same on every run. Folders that are missing or unreadable count as
+// empty.
+std::vector<std::filesystem::path> FindFiles(const std::vector<std::string>& folders,
+                                             const std::vector<std::string>& endings, bool recursive = true);
 
 // 32-bit Windows DLLs that Wine installs (what the installer carries),
 // falling back on the host's shared libraries.
