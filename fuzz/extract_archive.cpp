@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "archive/pack_reader.h"
+#include "tests/archive/hostile_support.h"
 
 namespace {
 
@@ -59,44 +60,18 @@ void Finish(FileHandle file, const char* path, const EntryInfo&) {
 
 const FileSink kMemoryFiles = {Create, Write, Finish};
 
-// The extractor's outcome texts; "%s" and "%d" mark where it puts a name or
-// the file count.
-const char* const kFailureTexts[] = {
-    "リードエラー！",  "書式エラー！",     "書式エラー！ [セグメントサイズ] %s", "コーダーエラー！",
-    "ライトエラー！", "ライトエラー！ %s", "解凍エラー！ %s",
-};
+// The success text; "%d" marks where the file count goes.
 const char kComplete[] = "解凍完了！ ファイル数:%d";
-
-// An archive without entries, or with only empty ones, fails with no text.
-bool IsFailureText(const char* message) {
-  if (message[0] == '\0') return true;
-  for (const char* text : kFailureTexts) {
-    const char* mark = std::strstr(text, "%s");
-    if (mark == nullptr ? std::strcmp(message, text) == 0
-                        : std::strncmp(message, text, static_cast<size_t>(mark - text)) == 0) {
-      return true;
-    }
-  }
-  return false;
-}
-
-int32_t GetInt32(const uint8_t* at) {
-  return static_cast<int32_t>(static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
-                              static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24);
-}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The extractor reads a 32-byte header whatever the length, and takes the
   // size field as its bound: like filepacker extract, pad the header with
-  // zeros and pass only archives whose size field fits the bytes.
+  // zeros and pass only archives that fit the bytes.
   std::vector<uint8_t> archive(data, data + size);
   if (archive.size() < 32) archive.resize(32, 0);
-  if (size >= 24 && std::memcmp(data, "FILE_PACKER 1.00", 16) == 0) {
-    const int32_t sizeField = GetInt32(data + 20);
-    if (sizeField > 0 && static_cast<int64_t>(sizeField) + 24 > static_cast<int64_t>(size)) return 0;
-  }
+  if (!ArchiveFitsIn(archive.data(), static_cast<uint32_t>(archive.size()))) return 0;
 
   files.clear();
   byPath.clear();
@@ -114,14 +89,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                   report.fileCount);
     if (std::strcmp(report.message, expected) != 0) std::abort();
     if (report.fileCount != static_cast<int32_t>(files.size())) std::abort();
-    if (report.byteTotal != GetInt32(archive.data() + 20) + 24) std::abort();
+    if (report.byteTotal != archive_test::GetInt32(archive, 20) + 24) std::abort();
     if (report.coderError != 0) std::abort();
     for (const MemoryFile& file : files) {
       if (file.open) std::abort();
     }
   } else if (result == 0) {
     if (report.fileCount != 0 || report.byteTotal != 0) std::abort();
-    if (!IsFailureText(report.message)) {
+    if (!archive_test::IsFailureText(report.message)) {
       std::fprintf(stderr, "not an outcome text: \"%s\"\n", report.message);
       std::abort();
     }

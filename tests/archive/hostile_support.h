@@ -80,7 +80,7 @@ inline Walk WalkArchive(const Bytes& archive) {
 }
 
 // Every text the extractor may leave in a report after a failure; the ones
-// with a name are matched up to the name.
+// with a name are matched up to the name (which may begin with a NUL byte).
 inline bool IsFailureText(const char* message) {
   static const char* const kTexts[] = {
       "", "リードエラー！", "書式エラー！", "コーダーエラー！", "ライトエラー！",
@@ -90,7 +90,7 @@ inline bool IsFailureText(const char* message) {
     if (std::strcmp(message, text) == 0) return true;
   }
   for (const char* text : kNamedTexts) {
-    if (std::strncmp(message, text, std::strlen(text)) == 0 && message[std::strlen(text)] != '\0') return true;
+    if (std::strncmp(message, text, std::strlen(text)) == 0) return true;
   }
   return false;
 }

@@ -37,11 +37,11 @@ int main(int argc, char** argv) {
   }
   for (const fs::path& path : inputs) {
     std::ifstream file(path, std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (!file.eof() && file.fail()) {
+    if (!file) {
       std::fprintf(stderr, "%s: cannot read\n", path.c_str());
       return 2;
     }
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     // A copy of exactly the input's length, so that a sanitizer sees any
     // read past it.
     const std::vector<uint8_t> input(bytes);
