@@ -25,25 +25,21 @@ add_custom_command(
   VERBATIM)
 add_custom_target(kormit_sample_package DEPENDS "${sample_archive}")
 
-# A damaged copy for the tests: the size field says the container ends in the
-# middle of its entries, so extraction fails after the first files are
-# written, at the first read past that end.
-set(damaged_archive "${CMAKE_BINARY_DIR}/payload/damaged-package.pak")
-add_custom_command(
-  OUTPUT "${damaged_archive}"
-  COMMAND perl "${CMAKE_CURRENT_LIST_DIR}/payload_damage.pl" "${sample_archive}" "${damaged_archive}"
-  DEPENDS "${sample_archive}" "${CMAKE_CURRENT_LIST_DIR}/payload_damage.pl"
-  COMMENT "Damaging a copy of the sample package"
-  VERBATIM)
-
-# And one whose size field claims twice the bytes that it holds.
-set(overlong_archive "${CMAKE_BINARY_DIR}/payload/overlong-package.pak")
-add_custom_command(
-  OUTPUT "${overlong_archive}"
-  COMMAND perl "${CMAKE_CURRENT_LIST_DIR}/payload_damage.pl" "${sample_archive}" "${overlong_archive}" 2
-  DEPENDS "${sample_archive}" "${CMAKE_CURRENT_LIST_DIR}/payload_damage.pl"
-  COMMENT "Making a copy of the sample package that claims too much"
-  VERBATIM)
+# Damaged copies for the tests, their size field multiplied by a factor.
+# Halved, the container ends in the middle of its entries, so extraction
+# fails after the first files are written, at the first read past that end;
+# doubled, it claims more bytes than the resource holds.
+foreach(copy IN ITEMS "damaged;0.5" "overlong;2")
+  list(GET copy 0 kind)
+  list(GET copy 1 factor)
+  set(${kind}_archive "${CMAKE_BINARY_DIR}/payload/${kind}-package.pak")
+  add_custom_command(
+    OUTPUT "${${kind}_archive}"
+    COMMAND perl "${CMAKE_CURRENT_LIST_DIR}/payload_damage.pl" "${sample_archive}" "${${kind}_archive}" ${factor}
+    DEPENDS "${sample_archive}" "${CMAKE_CURRENT_LIST_DIR}/payload_damage.pl"
+    COMMENT "Making a ${kind} copy of the sample package"
+    VERBATIM)
+endforeach()
 
 # kormit_add_installer(TARGET OUTPUT_NAME ARCHIVE|"")
 # One installer executable; with an empty ARCHIVE it carries no payload.
