@@ -24,7 +24,8 @@ int ChooseFolder(ProgressDialog& dialog);
 
 // Asks the user whether to start and in which mode, makes the folder and
 // shows the progress dialog. 1 when the extraction may start; 0 when the
-// installer is to end (the user has been told why, if there is a why).
+// installer is to end (the user has been told why, if there is a why). A
+// dialog without a window ends it at once, with the stop message.
 int DecideStart(ProgressDialog& dialog);
 
 // The body of the worker thread; its argument is the ProgressDialog.

@@ -7,6 +7,11 @@ namespace {
 const char kNeedAdministrator[] = "管理者権限(administrator)を持ったユーザーで、ログオンして実行してください。";
 const char kAbandoned[] = "Kormit Ver 1.63 の解凍を中止します。";
 
+int Abandon() {
+  MessageBoxA(nullptr, kAbandoned, "Self Unpack", MB_OK);
+  return 0;
+}
+
 }  // namespace
 
 int ChooseFolder(ProgressDialog& dialog) {
@@ -14,6 +19,9 @@ int ChooseFolder(ProgressDialog& dialog) {
 }
 
 int DecideStart(ProgressDialog& dialog) {
+  // Without its window (no USER handles left, a class missing) the run could
+  // show no progress and nothing would ever close it: stop before asking.
+  if (dialog.window == nullptr) return Abandon();
   ConfirmDialog confirm;
   if (confirm.RunModal(dialog.window, kConfirmDialogTemplate) != IDOK) return 0;  // cancel ends quietly
   dialog.installMode = confirm.extractOnlyState == 0 ? 1 : 0;
@@ -24,8 +32,7 @@ int DecideStart(ProgressDialog& dialog) {
   }
   if (dialog.installMode && IsNtPlatform()) {
     MessageBoxA(nullptr, kNeedAdministrator, "Self Unpack - Kormit", MB_OK);
-  } else {
-    MessageBoxA(nullptr, kAbandoned, "Self Unpack", MB_OK);
+    return 0;
   }
-  return 0;
+  return Abandon();
 }
