@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 class ProgressDialog;
 
 // 1 when the system belongs to the NT family.
@@ -27,6 +29,12 @@ int ChooseFolder(ProgressDialog& dialog);
 // installer is to end (the user has been told why, if there is a why). A
 // dialog without a window ends it at once, with the stop message.
 int DecideStart(ProgressDialog& dialog);
+
+// The job's work once it has its payload (an archive in memory): extracts it
+// into the dialog's destination folder, in install mode runs Setup.exe from
+// there, removes the files when the mode or a failure asks for it, and closes
+// the dialog.
+void UnpackPayload(ProgressDialog& dialog, const uint8_t* payload);
 
 // The body of the worker thread; its argument is the ProgressDialog.
 // Extracts the payload into the destination folder and, in install mode,

@@ -66,6 +66,21 @@ const uint8_t* LoadPayload() {
 
 }  // namespace
 
+void UnpackPayload(ProgressDialog& dialog, const uint8_t* payload) {
+  char folder[kPathBufferSize];
+  lstrcpynA(folder, dialog.destinationFolder, kPathBufferSize);
+  thePackReader.SetProgressTarget(dialog.window, WM_UNPACK_PROGRESS);
+  UnpackReport report;
+  const int extracted = thePackReader.ExtractFromMemory(payload, folder, &report);
+  if (!extracted) Tell(dialog, WM_COMMAND);  // the failure box; waits for the user
+  if (extracted && dialog.installMode) RunSetupAndWait(dialog, folder);
+  if (!extracted || dialog.installMode) {
+    Tell(dialog, WM_UNPACK_WAIT);
+    RemoveUnpackedFiles(folder);
+  }
+  if (dialog.window != nullptr) PostMessageA(dialog.window, WM_CLOSE, 0, 0);
+}
+
 unsigned __stdcall UnpackJob(void* progressDialog) {
   ProgressDialog& dialog = *static_cast<ProgressDialog*>(progressDialog);
   // Held for the whole run: whoever looks at the field sees a job at work.
@@ -80,18 +95,7 @@ unsigned __stdcall UnpackJob(void* progressDialog) {
     Tell(dialog, WM_COMMAND);
     result = 0;
   } else {
-    char folder[kPathBufferSize];
-    lstrcpynA(folder, dialog.destinationFolder, kPathBufferSize);
-    thePackReader.SetProgressTarget(dialog.window, WM_UNPACK_PROGRESS);
-    UnpackReport report;
-    const int extracted = thePackReader.ExtractFromMemory(payload, folder, &report);
-    if (!extracted) Tell(dialog, WM_COMMAND);  // the failure box; waits for the user
-    if (extracted && dialog.installMode) RunSetupAndWait(dialog, folder);
-    if (!extracted || dialog.installMode) {
-      Tell(dialog, WM_UNPACK_WAIT);
-      RemoveUnpackedFiles(folder);
-    }
-    if (dialog.window != nullptr) PostMessageA(dialog.window, WM_CLOSE, 0, 0);
+    UnpackPayload(dialog, payload);
   }
 
   // The field is cleared before the handle goes, so that nobody who reads it
