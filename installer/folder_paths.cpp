@@ -2,10 +2,10 @@
 
 namespace {
 
-int Compose(char* out, const char* const* parts) {
+int Compose(char* out, int size, const char* const* parts) {
   out[0] = '\0';
   for (; *parts != nullptr; ++parts) {
-    if (!AppendPath(out, kPathBufferSize, *parts)) {
+    if (!AppendPath(out, size, *parts)) {
       out[0] = '\0';
       return 0;
     }
@@ -17,17 +17,17 @@ int Compose(char* out, const char* const* parts) {
 
 int ComposeFolderEntry(char* out, const char* folder, const char* name) {
   const char* parts[] = {folder, "\\", name, nullptr};
-  return Compose(out, parts);
+  return Compose(out, kPathBufferSize, parts);
 }
 
 int ComposeFolderPattern(char* out, const char* folder) {
   const char* parts[] = {folder, "\\*.*", nullptr};
-  return Compose(out, parts);
+  return Compose(out, kPathBufferSize, parts);
 }
 
 int ComposeSetupCommandLine(char* out, const char* folder) {
   const char* parts[] = {"\"", folder, "\\Setup.exe\"", nullptr};
-  return Compose(out, parts);
+  return Compose(out, kSetupCommandLineSize, parts);
 }
 
 int ComposeInstallProbe(char* out, int prefixLength, int number) {

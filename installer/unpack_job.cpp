@@ -17,11 +17,11 @@ void RunSetupAndWait(const ProgressDialog& dialog, const char* folder) {
   STARTUPINFOA startup;
   ZeroMemory(&startup, sizeof startup);
   startup.cb = sizeof startup;  // 68; no STARTF_ flag: its own window state
-  char commandLine[kPathBufferSize];
+  char commandLine[kSetupCommandLineSize];
   const int fits = ComposeSetupCommandLine(commandLine, folder);
   Tell(dialog, WM_UNPACK_WAIT);
   PROCESS_INFORMATION process;
-  // A command line that would not fit is not started, like a missing program.
+  // Every folder copy fits; were one not to, nothing would be started.
   if (fits && CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                              &process)) {
     WaitForSingleObject(process.hProcess, INFINITE);

@@ -4,7 +4,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <string>
+
 #include "installer/installer_flow.h"
+#include "tests/archive/extract_test_support.h"
+#include "tests/installer/installer_driver.h"
 #include "tests/ui/dialog_test_support.h"
 #include "tests/ui/message_box_watcher.h"
 #include "ui/progress_dialog.h"
@@ -25,6 +30,41 @@ TEST_F(InstallerFlowTest, StartWithoutProgressWindowStopsAndMakesNothing) {
   EXPECT_EQ(nullptr, watcher.boxes[0].owner);
   EXPECT_STREQ("Self Unpack", watcher.boxes[0].caption);
   EXPECT_STREQ("Kormit Ver 1.63 の解凍を中止します。", watcher.boxes[0].text);
+}
+
+// An archive holding the sample package's Setup.exe, which appends a line
+// to KORMIT_SETUP_RECORD for each run.
+archive_test::Bytes SetupOnlyArchive() {
+  std::string setup;
+  EXPECT_TRUE(archive_test::ReadWholeFile(kormit_test::FromBuildPath(KORMIT_SAMPLE_SETUP), &setup));
+  return archive_test::ArchiveBuilder().File("Setup.exe", setup).Build();
+}
+
+// "Setup.exe" fits beside folders of up to 249 bytes (with "\" and the NUL
+// in 260); the quoted command line is 12 bytes longer than the folder.
+TEST_F(InstallerFlowTest, InstallModeRunsSetupFromTheLongestFolders) {
+  const archive_test::Bytes archive = SetupOnlyArchive();
+  TempFolder scratch;
+  const std::string record = scratch / "record.txt";
+  SetEnvironmentVariableA("KORMIT_SETUP_RECORD", record.c_str());
+  for (const size_t length : {248u, 249u}) {
+    std::string folder = scratch / std::to_string(length);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    while (folder.size() < length) {  // levels of at most 100 bytes each
+      folder += "\\" + std::string(std::min<size_t>(100, length - folder.size() - 1), 'd');
+      ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << folder.size() << " bytes";
+    }
+    ProgressDialog job;  // no window: nothing to tell
+    lstrcpynA(job.destinationFolder, folder.c_str(), MAX_PATH);
+    UnpackPayload(job, archive.data());
+
+    std::string lines;
+    archive_test::ReadWholeFile(record, &lines);
+    EXPECT_EQ(0u, lines.find(folder + "\\Setup.exe\t")) << length << "-byte folder: " << lines;
+    EXPECT_FALSE(kormit_test::Exists(folder)) << "not cleaned up";
+    DeleteFileA(record.c_str());
+  }
+  SetEnvironmentVariableA("KORMIT_SETUP_RECORD", nullptr);
 }
 
 }  // namespace

@@ -115,13 +115,16 @@ TEST(ComposedPaths, FitExactlyOrAreRefused) {
   EXPECT_EQ(ComposeFolderPattern(out, Repeat('f', 256).c_str()), 0);
 }
 
-TEST(ComposeSetupCommandLine, QuotesThePath) {
-  char out[kPathBufferSize];
+TEST(ComposeSetupCommandLine, QuotesThePathOfAnyFolderAPathBufferHolds) {
+  char out[kSetupCommandLineSize + 1];
   EXPECT_EQ(ComposeSetupCommandLine(out, "C:\\Program Files\\Kormit"), 1);
   EXPECT_STREQ(out, "\"C:\\Program Files\\Kormit\\Setup.exe\"");
   // Quotes, "\Setup.exe" and the NUL: 13 bytes besides the folder.
-  EXPECT_EQ(ComposeSetupCommandLine(out, Repeat('f', 247).c_str()), 1);
-  EXPECT_EQ(ComposeSetupCommandLine(out, Repeat('f', 248).c_str()), 0);
+  EXPECT_EQ(ComposeSetupCommandLine(out, Repeat('f', kPathBufferSize - 1).c_str()), 1);
+  EXPECT_EQ(std::strlen(out), static_cast<size_t>(kSetupCommandLineSize - 1));
+  out[kSetupCommandLineSize] = 'X';
+  EXPECT_EQ(ComposeSetupCommandLine(out, Repeat('f', kPathBufferSize).c_str()), 0);
+  EXPECT_EQ(out[kSetupCommandLineSize], 'X');  // nothing written past the buffer
 }
 
 TEST(ComposeInstallProbe, WritesTheNumberedProbeOrRefuses) {
