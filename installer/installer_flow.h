@@ -33,7 +33,8 @@ int DecideStart(ProgressDialog& dialog);
 // The job's work once it has its payload (an archive in memory): extracts it
 // into the dialog's destination folder, in install mode runs Setup.exe from
 // there, removes the files when the mode or a failure asks for it, and closes
-// the dialog.
+// the dialog. Progress goes where start-up aimed thePackReader before the
+// job began; the job leaves that target alone.
 void UnpackPayload(ProgressDialog& dialog, const uint8_t* payload);
 
 // The body of the worker thread; its argument is the ProgressDialog.

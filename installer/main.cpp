@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <process.h>
 
+#include "archive/pack_reader.h"
 #include "installer/installer_flow.h"
 #include "ui/progress_dialog.h"
 
@@ -15,6 +16,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     theProgressDialog.Destroy();
     return 0;
   }
+
+  // Progress is aimed at the dialog here, before the job exists and before
+  // the loop that handles a close: a close, which detaches the extractor,
+  // can only come after this, and the job never aims it again.
+  thePackReader.SetProgressTarget(theProgressDialog.window, WM_UNPACK_PROGRESS);
 
   // The thread's own handle is the job's completion signal: it is ours until
   // we close it, and it is signalled only once the job has returned.

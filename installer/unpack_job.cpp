@@ -69,7 +69,6 @@ const uint8_t* LoadPayload() {
 void UnpackPayload(ProgressDialog& dialog, const uint8_t* payload) {
   char folder[kPathBufferSize];
   lstrcpynA(folder, dialog.destinationFolder, kPathBufferSize);
-  thePackReader.SetProgressTarget(dialog.window, WM_UNPACK_PROGRESS);
   UnpackReport report;
   const int extracted = thePackReader.ExtractFromMemory(payload, folder, &report);
   if (!extracted) Tell(dialog, WM_COMMAND);  // the failure box; waits for the user

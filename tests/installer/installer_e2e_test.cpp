@@ -3,6 +3,9 @@
 // and checks what is on disk afterwards, what the package's Setup.exe
 // recorded (KORMIT_SETUP_RECORD) and the exit code.
 #include <gtest/gtest.h>
+#include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
 
 #include <algorithm>
 #include <string>
@@ -313,6 +316,10 @@ TEST_F(InstallerTest, InstallModeRunsSetupThenRemovesTheFolder) {
   EXPECT_TRUE(SamePath(records[0].currentFolder, current)) << records[0].currentFolder;
   EXPECT_FALSE(run.HasEnded()) << "the installer did not wait for Setup.exe";
   ExpectPackageIn(expectedFolder);
+  // The extractor's progress reached the dialog, up to the last chunk.
+  HWND bar = GetDlgItem(run.WaitForProgressDialog(), 1001);
+  for (int i = 0; i < 200 && SendMessageA(bar, PBM_GETPOS, 0, 0) != 100; ++i) Sleep(10);
+  EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), 100);
 
   EXPECT_EQ(run.WaitForExit(), 0u);
   EXPECT_FALSE(Exists(expectedFolder)) << "the unpacked files were left behind";

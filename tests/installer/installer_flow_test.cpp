@@ -67,4 +67,24 @@ TEST_F(InstallerFlowTest, InstallModeRunsSetupFromTheLongestFolders) {
   SetEnvironmentVariableA("KORMIT_SETUP_RECORD", nullptr);
 }
 
+// The user closes the window before the job has got going: from then on no
+// progress may be posted, though the job still does its work.
+TEST_F(InstallerFlowTest, NoProgressAfterAnEarlyClose) {
+  ProgressDialog dialog;
+  ASSERT_NE(nullptr, dialog.CreateModeless(nullptr, kProgressDialogTemplate));
+  SendMessageA(dialog.window, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(TakeQuitMessage());
+  TempFolder folder;
+  dialog.installMode = 0;  // extract only: the files stay to be looked at
+  lstrcpynA(dialog.destinationFolder, folder.path(), MAX_PATH);
+  UnpackPayload(dialog, archive_test::ArchiveBuilder().File("a.txt", std::string(5000, 'a')).Build().data());
+
+  EXPECT_EQ(std::string(5000, 'a'), archive_test::Contents(folder / "a.txt"));
+  MSG message;
+  int posted = 0;
+  while (PeekMessageA(&message, dialog.window, WM_UNPACK_PROGRESS, WM_UNPACK_PROGRESS, PM_REMOVE)) ++posted;
+  EXPECT_EQ(0, posted);
+  dialog.Destroy();
+}
+
 }  // namespace
