@@ -124,11 +124,16 @@ void Transform(Extraction& x, uint8_t* bytes, int count) {
   if (x.transform != nullptr) x.transform->Apply(bytes, count);
 }
 
-// The progress field may be cleared by the dialog's thread at any time, so
-// it is read afresh, once, before each post.
+// The target may be detached by another thread (the dialog's, on close) at
+// any time, so it is read afresh before each post, message first: a detach
+// clears the window before the message, so a message read as cleared is
+// followed by a window read as cleared, and no post pairs a window with a
+// message it was not set with.
 void ReportProgress(PackReader& reader) {
+  const ProgressMessage message =
+      std::atomic_ref<ProgressMessage>(reader.progressMessage).load(std::memory_order_acquire);
   const ProgressWindow window = std::atomic_ref<ProgressWindow>(reader.progressWindow).load(std::memory_order_relaxed);
-  if (window != nullptr) PostProgress(window, reader.progressMessage, reader.position, reader.total);
+  if (window != nullptr) PostProgress(window, message, reader.position, reader.total);
 }
 
 // Magic, size, coding tag and signature.
@@ -329,9 +334,12 @@ int DataTransform::Reserved2(uint8_t*, int) { return 0; }
 
 PackReader::~PackReader() {}
 
+// Window, then message (see ReportProgress). Aiming at a window is done
+// before the extraction starts, on its thread or before that thread exists;
+// only a detach may come from elsewhere while it runs.
 void PackReader::SetProgressTarget(ProgressWindow window, ProgressMessage message) {
   std::atomic_ref<ProgressWindow>(progressWindow).store(window, std::memory_order_relaxed);
-  progressMessage = message;
+  std::atomic_ref<ProgressMessage>(progressMessage).store(message, std::memory_order_release);
 }
 
 int PackReader::ExtractFromMemory(const uint8_t* archive, const char* folder, UnpackReport* report) {
