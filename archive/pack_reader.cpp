@@ -120,16 +120,52 @@ void Notify(Extraction& x, ExtractionStep step) {
   observer->OnEvent(event);
 }
 
-// Records the failure's text; returns false so that callers can end with it.
-bool Fail(Extraction& x, ExtractionStep step, const char* text, const char* name = "") {
-  if (x.report != nullptr) ComposeMessage(x.report->message, text, name, 0);
+// The outcome text of each failing step, from kHeaderCut on: one table
+// instead of a text at every call site keeps the installer small.
+enum FailureText : uint8_t { kRead, kFormat, kSegmentSize, kCoder, kCreate, kWrite, kDecode };
+const char* const kFailureTexts[] = {kReadError,  kFormatError, kSegmentSizeError, kCoderError,
+                                     kCreateError, kWriteError,  kDecodeError};
+const uint8_t kTextOfStep[] = {
+    kRead,    // kHeaderCut
+    kFormat,  // kWrongMagic
+    kFormat,  // kSizeNotPositive
+    kCoder,   // kCodedWithoutTransform
+    kCoder,   // kCodedTagRefused
+    kCoder,   // kCodedTagAltered
+    kCoder,   // kCodedSignature
+    kFormat,  // kWrongSignature
+    kFormat,  // kSizeTooLarge
+    kRead,    // kBlockSizeCut
+    kFormat,  // kBlockSizeOutOfRange
+    kRead,    // kNoChunkBuffer: the archive is not at fault, so not a format error
+    kRead,    // kEntryCut
+    kRead,    // kEntryHeadCut
+    kFormat,  // kSizesPast2GiB
+    kRead,    // kInfoCut
+    kCreate,  // kPathTooLong
+    kCreate,  // kNameUnsafe
+    kCreate,  // kCreateFailed
+    kRead,    // kChunkLengthCut
+    kSegmentSize,  // kChunkTooLong
+    kFormat,  // kChunksEndEarly
+    kRead,    // kChunkDataCut
+    kDecode,  // kChunkNotDecoded
+    kWrite,   // kWriteFailed
+};
+constexpr int kFirstFailure = static_cast<int>(ExtractionStep::kHeaderCut);
+static_assert(sizeof(kTextOfStep) == static_cast<size_t>(ExtractionStep::kWriteFailed) + 1 - kFirstFailure,
+              "one text for every failing step");
+
+// Records the failure's text (with the entry's name where it has %s) and
+// the coder error flag; returns false so that callers can end with it.
+bool Fail(Extraction& x, ExtractionStep step) {
+  const uint8_t text = kTextOfStep[static_cast<int>(step) - kFirstFailure];
+  if (x.report != nullptr) {
+    if (text == kCoder) x.report->coderError = 1;
+    ComposeMessage(x.report->message, kFailureTexts[text], x.Name(), 0);
+  }
   Notify(x, step);
   return false;
-}
-
-bool FailCoded(Extraction& x, ExtractionStep step) {
-  if (x.report != nullptr) x.report->coderError = 1;
-  return Fail(x, step, kCoderError);
 }
 
 void Transform(Extraction& x, uint8_t* bytes, int count) {
@@ -148,8 +184,8 @@ bool ReadHeader(Extraction& x) {
   PackReader& reader = x.reader;
   uint8_t header[kHeaderLength];
   reader.total = kHeaderLength;
-  if (!reader.Read(header, kHeaderLength)) return Fail(x, ExtractionStep::kHeaderCut, kReadError);
-  if (std::memcmp(header, kMagic, 16) != 0) return Fail(x, ExtractionStep::kWrongMagic, kFormatError);
+  if (!reader.Read(header, kHeaderLength)) return Fail(x, ExtractionStep::kHeaderCut);
+  if (std::memcmp(header, kMagic, 16) != 0) return Fail(x, ExtractionStep::kWrongMagic);
 
   // A size that leaves size + 24 beyond 32 bits holds the bound at its
   // largest until the tag and the signature have been judged (they come
@@ -157,34 +193,34 @@ bool ReadHeader(Extraction& x) {
   const int32_t size = LoadInt32(header + 20);
   const bool tooLarge = size > INT32_MAX - kSizeFieldEnd;
   reader.total = tooLarge ? INT32_MAX : size + kSizeFieldEnd;
-  if (size <= 0) return Fail(x, ExtractionStep::kSizeNotPositive, kFormatError);
+  if (size <= 0) return Fail(x, ExtractionStep::kSizeNotPositive);
 
   uint8_t* tag = header + 16;
   uint8_t* signature = header + 24;
   if (std::memcmp(tag, kPlainTag, 4) == 0) {
     reader.transform = nullptr;
     x.transform = nullptr;
-    if (std::memcmp(signature, kSignature, 8) != 0) return Fail(x, ExtractionStep::kWrongSignature, kFormatError);
+    if (std::memcmp(signature, kSignature, 8) != 0) return Fail(x, ExtractionStep::kWrongSignature);
   } else {
     uint8_t tagCopy[4];
     std::memcpy(tagCopy, tag, 4);
     x.transform = reader.transform;
-    if (x.transform == nullptr) return FailCoded(x, ExtractionStep::kCodedWithoutTransform);
-    if (x.transform->Prepare(tagCopy + 1, 3) == 0) return FailCoded(x, ExtractionStep::kCodedTagRefused);
-    if (std::memcmp(tag, tagCopy, 4) != 0) return FailCoded(x, ExtractionStep::kCodedTagAltered);
+    if (x.transform == nullptr) return Fail(x, ExtractionStep::kCodedWithoutTransform);
+    if (x.transform->Prepare(tagCopy + 1, 3) == 0) return Fail(x, ExtractionStep::kCodedTagRefused);
+    if (std::memcmp(tag, tagCopy, 4) != 0) return Fail(x, ExtractionStep::kCodedTagAltered);
     x.transform->Apply(signature, 8);
-    if (std::memcmp(signature, kSignature, 8) != 0) return FailCoded(x, ExtractionStep::kCodedSignature);
+    if (std::memcmp(signature, kSignature, 8) != 0) return Fail(x, ExtractionStep::kCodedSignature);
   }
-  if (tooLarge) return Fail(x, ExtractionStep::kSizeTooLarge, kFormatError);
+  if (tooLarge) return Fail(x, ExtractionStep::kSizeTooLarge);
   return true;
 }
 
 bool ReadBlockSize(Extraction& x) {
   uint8_t field[4];
-  if (!x.reader.Read(field, 4)) return Fail(x, ExtractionStep::kBlockSizeCut, kReadError);
+  if (!x.reader.Read(field, 4)) return Fail(x, ExtractionStep::kBlockSizeCut);
   x.blockSize = LoadInt32(field);
   if (x.blockSize < kMinBlockSize || x.blockSize > kMaxBlockSize) {
-    return Fail(x, ExtractionStep::kBlockSizeOutOfRange, kFormatError);
+    return Fail(x, ExtractionStep::kBlockSizeOutOfRange);
   }
   return true;
 }
@@ -197,24 +233,24 @@ bool ExtractChunks(Extraction& x, FileHandle file, int32_t remaining) {
   for (;;) {
     x.start = reader.position;
     uint8_t field[4];
-    if (!reader.Read(field, 4)) return Fail(x, ExtractionStep::kChunkLengthCut, kReadError);
+    if (!reader.Read(field, 4)) return Fail(x, ExtractionStep::kChunkLengthCut);
     const int32_t length = LoadInt32(field);
-    if (length > limit) return Fail(x, ExtractionStep::kChunkTooLong, kSegmentSizeError, x.Name());
+    if (length > limit) return Fail(x, ExtractionStep::kChunkTooLong);
     if (length <= 0) {
       if (remaining == 0) return true;
-      return Fail(x, ExtractionStep::kChunksEndEarly, kFormatError);  // the chunks ended before the file
+      return Fail(x, ExtractionStep::kChunksEndEarly);  // the chunks ended before the file
     }
-    if (!reader.Read(x.chunk, length)) return Fail(x, ExtractionStep::kChunkDataCut, kReadError);
+    if (!reader.Read(x.chunk, length)) return Fail(x, ExtractionStep::kChunkDataCut);
     Transform(x, x.chunk, length);
 
     const int32_t decoded = x.codec->Decode(x.chunk, length, limit);
     x.value = decoded;
-    if (decoded <= 0 || decoded > remaining) return Fail(x, ExtractionStep::kChunkNotDecoded, kDecodeError, x.Name());
+    if (decoded <= 0 || decoded > remaining) return Fail(x, ExtractionStep::kChunkNotDecoded);
     remaining -= decoded;
     const int32_t written = reader.fileSink->write(file, x.chunk, decoded);
     if (written != decoded) {
       x.value = written;
-      return Fail(x, ExtractionStep::kWriteFailed, kWriteError, x.Name());
+      return Fail(x, ExtractionStep::kWriteFailed);
     }
     Notify(x, ExtractionStep::kChunk);
     ReportProgress(reader);
@@ -237,13 +273,13 @@ EntryResult ExtractEntry(Extraction& x) {
   PackReader& reader = x.reader;
   x.start = reader.position;
   if (!reader.Read(x.chunk, 1)) {
-    Fail(x, ExtractionStep::kEntryCut, kReadError);
+    Fail(x, ExtractionStep::kEntryCut);
     return EntryResult::kFailed;
   }
   const int nameLength = x.chunk[0];
   if (nameLength == 0) return EntryResult::kEndOfList;
   if (!reader.Read(x.chunk, nameLength + 4)) {
-    Fail(x, ExtractionStep::kEntryHeadCut, kReadError);
+    Fail(x, ExtractionStep::kEntryHeadCut);
     return EntryResult::kFailed;
   }
 
@@ -263,13 +299,13 @@ EntryResult ExtractEntry(Extraction& x) {
 
   const int32_t size = LoadInt32(x.chunk + nameLength);
   if (size > 0 && x.runningTotal > INT32_MAX - size) {
-    Fail(x, ExtractionStep::kSizesPast2GiB, kFormatError);
+    Fail(x, ExtractionStep::kSizesPast2GiB);
     return EntryResult::kFailed;
   }
   x.runningTotal += size;
 
   if (!reader.Read(x.info, kInfoLength)) {
-    Fail(x, ExtractionStep::kInfoCut, kReadError);
+    Fail(x, ExtractionStep::kInfoCut);
     return EntryResult::kFailed;
   }
   Transform(x, x.info, kInfoLength);
@@ -279,7 +315,7 @@ EntryResult ExtractEntry(Extraction& x) {
                               ? reader.fileSink->create(x.path, x.prefixLength, reader.creationDisposition)
                               : NoFileHandle();
   if (file == NoFileHandle()) {
-    Fail(x, refusal, kCreateError);
+    Fail(x, refusal);
     return EntryResult::kFailed;
   }
   ++x.fileCount;
@@ -296,7 +332,7 @@ bool ExtractEntries(Extraction& x, const char* folder) {
   // A chunk buffer that cannot be had means the archive cannot be read; the
   // archive itself is not at fault, hence a read error, not a format error.
   uint8_t* chunk = new (std::nothrow) uint8_t[static_cast<uint32_t>(x.blockSize) + kBufferSlack];
-  if (chunk == nullptr) return Fail(x, ExtractionStep::kNoChunkBuffer, kReadError);
+  if (chunk == nullptr) return Fail(x, ExtractionStep::kNoChunkBuffer);
   BlockCodec codec;
   x.codec = &codec;
   x.chunk = chunk;
