@@ -51,7 +51,7 @@ constexpr int32_t kMinBlockSize = 1024;
 constexpr int32_t kMaxBlockSize = 4000000;
 constexpr int32_t kChunkSlack = 16;    // a chunk may be this much longer than a block
 constexpr int32_t kBufferSlack = 512;  // room the codec may use past a block
-constexpr int kPathCapacity = 260;     // MAX_PATH, with the terminating NUL
+constexpr int kPathCapacity = kEntryPathCapacity;
 constexpr int kMessageCapacity = sizeof(UnpackReport::message);
 
 int32_t LoadInt32(const uint8_t* bytes) {
