@@ -90,15 +90,19 @@ std::string InstallNameRefusal(const std::string& name) {
     return std::string("its name holds \"") + c + "\", which a Windows file name cannot hold";
   }
   const EntryNameFault fault = CheckEntryName(name.data(), static_cast<int>(name.size()));
-  if (fault != EntryNameFault::kSafe) return std::string("the installer refuses its name: ") + EntryNameFaultText(fault);
+  if (fault != EntryNameFault::kSafe) {
+    return std::string("the installer refuses its name: ") + EntryNameFaultText(fault);
+  }
   return std::string();
 }
 
 const char* EntryNameFaultText(EntryNameFault fault) {
   switch (fault) {
     case EntryNameFault::kSafe: return "nothing";
-    case EntryNameFault::kEmptyElement: return "it or an element of it is empty (a leading, trailing or doubled separator)";
-    case EntryNameFault::kDotOrSpaceEnd: return "it or an element of it ends in \".\" or \" \" (as \".\" and \"..\" do)";
+    case EntryNameFault::kEmptyElement:
+      return "it or an element of it is empty (a leading, trailing or doubled separator)";
+    case EntryNameFault::kDotOrSpaceEnd:
+      return "it or an element of it ends in \".\" or \" \" (as \".\" and \"..\" do)";
     case EntryNameFault::kDevice:
       return "it names a device (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, CONIN$, CONOUT$, with any extension)";
     case EntryNameFault::kForbiddenByte: return "it holds a control byte or \":\"";

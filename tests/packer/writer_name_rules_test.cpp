@@ -27,7 +27,8 @@ namespace {
 uint32_t SystemUpperCase(const std::string& cp932) {
 #ifdef _WIN32
   wchar_t wide[4];
-  const int count = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, cp932.data(), static_cast<int>(cp932.size()), wide, 4);
+  const int count =
+      MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, cp932.data(), static_cast<int>(cp932.size()), wide, 4);
   if (count != 1) return 0;
   CharUpperBuffW(wide, 1);
   return wide[0];

@@ -215,7 +215,8 @@ TEST(FilepackerCli, ExtractGivesTheSystemsCause) {
   WriteFileBytes(JoinPath(dest, "empty.txt"), "in the way");
   ProcessResult extract = RunFilepacker({"extract", package.archive, dest});
   EXPECT_EQ(1, extract.exitCode);
-  EXPECT_EQ("filepacker: empty.txt (entry 2, offset " + std::to_string(ChunkOffsets(ReadFileBytes(package.archive))[0][3] + 4) +
+  const size_t secondEntry = ChunkOffsets(ReadFileBytes(package.archive))[0][3] + 4;
+  EXPECT_EQ("filepacker: empty.txt (entry 2, offset " + std::to_string(secondEntry) +
                 "): cannot create: a file of that name exists [" + ConsoleText(u8"ライトエラー！", "ライトエラー！") + "]\n",
             extract.err);
   EXPECT_EQ("in the way", ReadFileBytes(JoinPath(dest, "empty.txt")));
@@ -292,7 +293,8 @@ TEST(FilepackerCli, ExitStatuses) {
       {"list of a broken archive", {"list", "@/junk.pak"}, 1, "junk.pak"},
       {"test of a broken archive", {"test", "@/junk.pak"}, 1, "junk.pak"},
       {"extract of a broken archive", {"extract", "@/junk.pak", "@/dest"}, 1, "junk.pak"},
-      {"extract past the file's end", {"extract", "@/short.pak", "@/dest"}, 1, "size field claims 279 bytes but the file holds 32"},
+      {"extract past the file's end", {"extract", "@/short.pak", "@/dest"}, 1,
+       "size field claims 279 bytes but the file holds 32"},
       {"extract into a missing folder", {"extract", "@/out.pak", "@/absent"}, 2, "absent"},
       {"extract without a folder", {"extract", "@/out.pak"}, 2, "filepacker: "},
   };

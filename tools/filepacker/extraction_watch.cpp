@@ -34,7 +34,11 @@ int64_t HeaderFieldOffset(ExtractionStep step) {
 
 ExtractionWatch::ExtractionWatch(std::span<const uint8_t> archive, ArchiveWalk& walk, const char* folderWords,
                                  int prefixLength, const std::string& sinkFailure)
-    : archive_(archive), walk_(walk), folderWords_(folderWords), prefixLength_(prefixLength), sinkFailure_(sinkFailure) {
+    : archive_(archive),
+      walk_(walk),
+      folderWords_(folderWords),
+      prefixLength_(prefixLength),
+      sinkFailure_(sinkFailure) {
   walk_.fileLength = static_cast<int64_t>(archive.size());
 }
 
@@ -85,7 +89,8 @@ void ExtractionWatch::Finish(int result, const UnpackReport& report) {
   if (failed_) {
     DescribeFault();
   } else {
-    walk_.fault.cause = "the archive holds no bytes to unpack (no entries, or only empty ones); the installer refuses it";
+    walk_.fault.cause =
+        "the archive holds no bytes to unpack (no entries, or only empty ones); the installer refuses it";
   }
 }
 

@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
   std::string archive, folder;
   bool json = false;
   CLI::App* listCommand =
-      app.add_subcommand("list", "List the entries of ARCHIVE, marking names the installer could not create with \"!\"");
+      app.add_subcommand("list", "List the entries of ARCHIVE; \"!\" marks names the installer could not create");
   listCommand->add_flag("--json", json, "One JSON object on stdout");
   listCommand->add_option("archive", archive, "The archive")->required();
 
