@@ -35,33 +35,34 @@ bool IsDeviceName(const uint8_t* element, int length) {
 }
 
 // One element, known to be free of separators and of invalid characters.
-bool IsSafeElement(const uint8_t* element, int length, uint8_t lastByte) {
-  if (length == 0) return false;
+EntryNameFault CheckElement(const uint8_t* element, int length, uint8_t lastByte) {
+  if (length == 0) return EntryNameFault::kEmptyElement;
   // A name that ends in the second byte of a two-byte character never ends
   // in a dot or a space, since those are not second bytes.
-  if (lastByte == '.' || lastByte == ' ') return false;  // also "." and ".."
-  return !IsDeviceName(element, length);
+  if (lastByte == '.' || lastByte == ' ') return EntryNameFault::kDotOrSpaceEnd;  // also "." and ".."
+  return IsDeviceName(element, length) ? EntryNameFault::kDevice : EntryNameFault::kSafe;
 }
 
 }  // namespace
 
-bool IsSafeEntryName(const char* name, int length) {
+EntryNameFault CheckEntryName(const char* name, int length) {
   const uint8_t* bytes = reinterpret_cast<const uint8_t*>(name);
-  if (bytes == nullptr || length <= 0) return false;
+  if (bytes == nullptr || length <= 0) return EntryNameFault::kEmptyElement;
   int elementStart = 0;
   uint8_t lastByte = 0;
   int i = 0;
   while (i < length) {
     const uint8_t byte = bytes[i];
     if (IsCp932LeadByte(byte)) {
-      if (i + 1 >= length || !IsCp932TrailByte(bytes[i + 1])) return false;
+      if (i + 1 >= length || !IsCp932TrailByte(bytes[i + 1])) return EntryNameFault::kCutCharacter;
       lastByte = bytes[i + 1];
       i += 2;
       continue;
     }
-    if (byte < 0x20 || byte == 0x7F || byte == ':') return false;
+    if (byte < 0x20 || byte == 0x7F || byte == ':') return EntryNameFault::kForbiddenByte;
     if (IsSeparator(byte)) {
-      if (!IsSafeElement(bytes + elementStart, i - elementStart, lastByte)) return false;
+      const EntryNameFault fault = CheckElement(bytes + elementStart, i - elementStart, lastByte);
+      if (fault != EntryNameFault::kSafe) return fault;
       elementStart = i + 1;
       lastByte = 0;
     } else {
@@ -69,5 +70,5 @@ bool IsSafeEntryName(const char* name, int length) {
     }
     ++i;
   }
-  return IsSafeElement(bytes + elementStart, length - elementStart, lastByte);
+  return CheckElement(bytes + elementStart, length - elementStart, lastByte);
 }

@@ -10,13 +10,22 @@ inline bool IsCp932LeadByte(uint8_t byte) {
   return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xEF);
 }
 
-// True when the code page 932 name (length bytes, no terminator) is safe to
-// create below a folder. Its elements are separated by "\" (not the second
-// byte of a two-byte character) or "/". Refused: an empty name or element
-// (so also a leading, trailing or doubled separator), "." and "..", any ":"
-// (drive letters, alternate data streams), an element that is a device
-// name (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, CONIN$, CONOUT$, with or
-// without an extension, any case), an element ending in "." or " ", control
-// bytes, and a two-byte character that is cut off or has an invalid second
-// byte.
-bool IsSafeEntryName(const char* name, int length);
+// Why a name is unsafe to create below a folder, or kSafe.
+enum class EntryNameFault {
+  kSafe,
+  kEmptyElement,   // an empty name or element: a leading, trailing or doubled separator
+  kDotOrSpaceEnd,  // an element ends in "." or " " (so also "." and "..")
+  kDevice,         // an element is a device name
+  kForbiddenByte,  // a control byte or ":" (drive letters, alternate data streams)
+  kCutCharacter,   // a two-byte character cut off or with an invalid second byte
+};
+
+// Checks the code page 932 name (length bytes, no terminator). Its elements
+// are separated by "\" (not the second byte of a two-byte character) or
+// "/". Device names are CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, CONIN$ and
+// CONOUT$, with or without an extension, in any case.
+EntryNameFault CheckEntryName(const char* name, int length);
+
+inline bool IsSafeEntryName(const char* name, int length) {
+  return CheckEntryName(name, length) == EntryNameFault::kSafe;
+}

@@ -5,8 +5,10 @@
 // Outcome texts (the first failure ends the extraction and keeps its text):
 //   "リードエラー！"                    a read would pass the size field's bound,
 //                                       or the chunk buffer cannot be allocated
-//   "書式エラー！"                      wrong magic, size field <= 0 or too large,
-//                                       wrong signature (plain archive), block
+//   "書式エラー！"                      wrong magic, size field <= 0 or too large
+//                                       (the latter only once the tag and the
+//                                       signature are judged), wrong signature
+//                                       (plain archive), block
 //                                       size out of range, chunks ending before
 //                                       the file does, sizes adding up past 2^31
 //   "書式エラー！ [セグメントサイズ] %s"  a chunk length above block size + 16
@@ -49,7 +51,7 @@ constexpr int32_t kMinBlockSize = 1024;
 constexpr int32_t kMaxBlockSize = 4000000;
 constexpr int32_t kChunkSlack = 16;    // a chunk may be this much longer than a block
 constexpr int32_t kBufferSlack = 512;  // room the codec may use past a block
-constexpr int kPathCapacity = 260;     // MAX_PATH, with the terminating NUL
+constexpr int kPathCapacity = kEntryPathCapacity;
 constexpr int kMessageCapacity = sizeof(UnpackReport::message);
 
 int32_t LoadInt32(const uint8_t* bytes) {
@@ -105,19 +107,65 @@ struct Extraction {
   uint8_t info[kInfoLength];
   int32_t fileCount;
   int32_t runningTotal;      // sum of the sizes met so far; -1 after a failure
+  int32_t start;             // where the current entry or chunk begins, for the observer
+  int32_t value;             // the last chunk's decoded length, for the observer
 
   const char* Name() const { return path + prefixLength; }
 };
 
-// Records the failure's text; returns false so that callers can end with it.
-bool Fail(Extraction& x, const char* text, const char* name = "") {
-  if (x.report != nullptr) ComposeMessage(x.report->message, text, name, 0);
-  return false;
+void Notify(Extraction& x, ExtractionStep step) {
+  ExtractionObserver* observer = x.reader.observer;
+  if (observer == nullptr) return;
+  const ExtractionEvent event{step, x.start, x.reader.position, x.value};
+  observer->OnEvent(event);
 }
 
-bool FailCoded(Extraction& x) {
-  if (x.report != nullptr) x.report->coderError = 1;
-  return Fail(x, kCoderError);
+// The outcome text of each failing step, from kHeaderCut on: one table
+// instead of a text at every call site keeps the installer small.
+enum FailureText : uint8_t { kRead, kFormat, kSegmentSize, kCoder, kCreate, kWrite, kDecode };
+const char* const kFailureTexts[] = {kReadError,  kFormatError, kSegmentSizeError, kCoderError,
+                                     kCreateError, kWriteError,  kDecodeError};
+const uint8_t kTextOfStep[] = {
+    kRead,    // kHeaderCut
+    kFormat,  // kWrongMagic
+    kFormat,  // kSizeNotPositive
+    kCoder,   // kCodedWithoutTransform
+    kCoder,   // kCodedTagRefused
+    kCoder,   // kCodedTagAltered
+    kCoder,   // kCodedSignature
+    kFormat,  // kWrongSignature
+    kFormat,  // kSizeTooLarge
+    kRead,    // kBlockSizeCut
+    kFormat,  // kBlockSizeOutOfRange
+    kRead,    // kNoChunkBuffer: the archive is not at fault, so not a format error
+    kRead,    // kEntryCut
+    kRead,    // kEntryHeadCut
+    kFormat,  // kSizesPast2GiB
+    kRead,    // kInfoCut
+    kCreate,  // kPathTooLong
+    kCreate,  // kNameUnsafe
+    kCreate,  // kCreateFailed
+    kRead,    // kChunkLengthCut
+    kSegmentSize,  // kChunkTooLong
+    kFormat,  // kChunksEndEarly
+    kRead,    // kChunkDataCut
+    kDecode,  // kChunkNotDecoded
+    kWrite,   // kWriteFailed
+};
+constexpr int kFirstFailure = static_cast<int>(ExtractionStep::kHeaderCut);
+static_assert(sizeof(kTextOfStep) == static_cast<size_t>(ExtractionStep::kWriteFailed) + 1 - kFirstFailure,
+              "one text for every failing step");
+
+// Records the failure's text (with the entry's name where it has %s) and
+// the coder error flag; returns false so that callers can end with it.
+bool Fail(Extraction& x, ExtractionStep step) {
+  const uint8_t text = kTextOfStep[static_cast<int>(step) - kFirstFailure];
+  if (x.report != nullptr) {
+    if (text == kCoder) x.report->coderError = 1;
+    ComposeMessage(x.report->message, kFailureTexts[text], x.Name(), 0);
+  }
+  Notify(x, step);
+  return false;
 }
 
 void Transform(Extraction& x, uint8_t* bytes, int count) {
@@ -141,39 +189,44 @@ bool ReadHeader(Extraction& x) {
   PackReader& reader = x.reader;
   uint8_t header[kHeaderLength];
   reader.total = kHeaderLength;
-  if (!reader.Read(header, kHeaderLength)) return Fail(x, kReadError);
-  if (std::memcmp(header, kMagic, 16) != 0) return Fail(x, kFormatError);
+  if (!reader.Read(header, kHeaderLength)) return Fail(x, ExtractionStep::kHeaderCut);
+  if (std::memcmp(header, kMagic, 16) != 0) return Fail(x, ExtractionStep::kWrongMagic);
 
-  // The size must leave total = size + 24 representable.
+  // A size that leaves size + 24 beyond 32 bits holds the bound at its
+  // largest until the tag and the signature have been judged (they come
+  // first, and are all in the header); then it is refused.
   const int32_t size = LoadInt32(header + 20);
-  if (size > INT32_MAX - kSizeFieldEnd) return Fail(x, kFormatError);
-  reader.total = size + kSizeFieldEnd;
-  if (size <= 0) return Fail(x, kFormatError);
+  const bool tooLarge = size > INT32_MAX - kSizeFieldEnd;
+  reader.total = tooLarge ? INT32_MAX : size + kSizeFieldEnd;
+  if (size <= 0) return Fail(x, ExtractionStep::kSizeNotPositive);
 
   uint8_t* tag = header + 16;
   uint8_t* signature = header + 24;
   if (std::memcmp(tag, kPlainTag, 4) == 0) {
     reader.transform = nullptr;
     x.transform = nullptr;
-    if (std::memcmp(signature, kSignature, 8) != 0) return Fail(x, kFormatError);
-    return true;
+    if (std::memcmp(signature, kSignature, 8) != 0) return Fail(x, ExtractionStep::kWrongSignature);
+  } else {
+    uint8_t tagCopy[4];
+    std::memcpy(tagCopy, tag, 4);
+    x.transform = reader.transform;
+    if (x.transform == nullptr) return Fail(x, ExtractionStep::kCodedWithoutTransform);
+    if (x.transform->Prepare(tagCopy + 1, 3) == 0) return Fail(x, ExtractionStep::kCodedTagRefused);
+    if (std::memcmp(tag, tagCopy, 4) != 0) return Fail(x, ExtractionStep::kCodedTagAltered);
+    x.transform->Apply(signature, 8);
+    if (std::memcmp(signature, kSignature, 8) != 0) return Fail(x, ExtractionStep::kCodedSignature);
   }
-  uint8_t tagCopy[4];
-  std::memcpy(tagCopy, tag, 4);
-  x.transform = reader.transform;
-  if (x.transform == nullptr) return FailCoded(x);
-  if (x.transform->Prepare(tagCopy + 1, 3) == 0) return FailCoded(x);
-  if (std::memcmp(tag, tagCopy, 4) != 0) return FailCoded(x);
-  x.transform->Apply(signature, 8);
-  if (std::memcmp(signature, kSignature, 8) != 0) return FailCoded(x);
+  if (tooLarge) return Fail(x, ExtractionStep::kSizeTooLarge);
   return true;
 }
 
 bool ReadBlockSize(Extraction& x) {
   uint8_t field[4];
-  if (!x.reader.Read(field, 4)) return Fail(x, kReadError);
+  if (!x.reader.Read(field, 4)) return Fail(x, ExtractionStep::kBlockSizeCut);
   x.blockSize = LoadInt32(field);
-  if (x.blockSize < kMinBlockSize || x.blockSize > kMaxBlockSize) return Fail(x, kFormatError);
+  if (x.blockSize < kMinBlockSize || x.blockSize > kMaxBlockSize) {
+    return Fail(x, ExtractionStep::kBlockSizeOutOfRange);
+  }
   return true;
 }
 
@@ -183,23 +236,28 @@ bool ExtractChunks(Extraction& x, FileHandle file, int32_t remaining) {
   PackReader& reader = x.reader;
   const int32_t limit = x.blockSize + kChunkSlack;
   for (;;) {
+    x.start = reader.position;
     uint8_t field[4];
-    if (!reader.Read(field, 4)) return Fail(x, kReadError);
+    if (!reader.Read(field, 4)) return Fail(x, ExtractionStep::kChunkLengthCut);
     const int32_t length = LoadInt32(field);
-    if (length > limit) return Fail(x, kSegmentSizeError, x.Name());
+    if (length > limit) return Fail(x, ExtractionStep::kChunkTooLong);
     if (length <= 0) {
       if (remaining == 0) return true;
-      return Fail(x, kFormatError);  // the chunks ended before the file
+      return Fail(x, ExtractionStep::kChunksEndEarly);  // the chunks ended before the file
     }
-    if (!reader.Read(x.chunk, length)) return Fail(x, kReadError);
+    if (!reader.Read(x.chunk, length)) return Fail(x, ExtractionStep::kChunkDataCut);
     Transform(x, x.chunk, length);
 
     const int32_t decoded = x.codec->Decode(x.chunk, length, limit);
-    if (decoded <= 0 || decoded > remaining) return Fail(x, kDecodeError, x.Name());
+    x.value = decoded;
+    if (decoded <= 0 || decoded > remaining) return Fail(x, ExtractionStep::kChunkNotDecoded);
     remaining -= decoded;
-    if (reader.fileSink->write(file, x.chunk, decoded) != decoded) {
-      return Fail(x, kWriteError, x.Name());
+    const int32_t written = reader.fileSink->write(file, x.chunk, decoded);
+    if (written != decoded) {
+      x.value = written;
+      return Fail(x, ExtractionStep::kWriteFailed);
     }
+    Notify(x, ExtractionStep::kChunk);
     ReportProgress(reader);
   }
 }
@@ -218,14 +276,15 @@ enum class EntryResult { kExtracted, kEndOfList, kFailed };
 // One file entry: name, size, info record, then the file and its chunks.
 EntryResult ExtractEntry(Extraction& x) {
   PackReader& reader = x.reader;
+  x.start = reader.position;
   if (!reader.Read(x.chunk, 1)) {
-    Fail(x, kReadError);
+    Fail(x, ExtractionStep::kEntryCut);
     return EntryResult::kFailed;
   }
   const int nameLength = x.chunk[0];
   if (nameLength == 0) return EntryResult::kEndOfList;
   if (!reader.Read(x.chunk, nameLength + 4)) {
-    Fail(x, kReadError);
+    Fail(x, ExtractionStep::kEntryHeadCut);
     return EntryResult::kFailed;
   }
 
@@ -238,25 +297,30 @@ EntryResult ExtractEntry(Extraction& x) {
     std::memcpy(x.path + x.prefixLength, x.chunk, nameLength);
     x.path[x.prefixLength + nameLength] = '\0';
   }
-  const bool creatable = fits && IsSafeEntryName(reinterpret_cast<const char*>(x.chunk), nameLength);
+  const ExtractionStep refusal =
+      !fits ? ExtractionStep::kPathTooLong
+            : IsSafeEntryName(reinterpret_cast<const char*>(x.chunk), nameLength) ? ExtractionStep::kCreateFailed
+                                                                                  : ExtractionStep::kNameUnsafe;
 
   const int32_t size = LoadInt32(x.chunk + nameLength);
   if (size > 0 && x.runningTotal > INT32_MAX - size) {
-    Fail(x, kFormatError);
+    Fail(x, ExtractionStep::kSizesPast2GiB);
     return EntryResult::kFailed;
   }
   x.runningTotal += size;
 
   if (!reader.Read(x.info, kInfoLength)) {
-    Fail(x, kReadError);
+    Fail(x, ExtractionStep::kInfoCut);
     return EntryResult::kFailed;
   }
   Transform(x, x.info, kInfoLength);
+  Notify(x, ExtractionStep::kEntry);
 
-  const FileHandle file = creatable ? reader.fileSink->create(x.path, x.prefixLength, reader.creationDisposition)
-                                    : NoFileHandle();
+  const FileHandle file = refusal == ExtractionStep::kCreateFailed
+                              ? reader.fileSink->create(x.path, x.prefixLength, reader.creationDisposition)
+                              : NoFileHandle();
   if (file == NoFileHandle()) {
-    Fail(x, kCreateError);
+    Fail(x, refusal);
     return EntryResult::kFailed;
   }
   ++x.fileCount;
@@ -273,7 +337,7 @@ bool ExtractEntries(Extraction& x, const char* folder) {
   // A chunk buffer that cannot be had means the archive cannot be read; the
   // archive itself is not at fault, hence a read error, not a format error.
   uint8_t* chunk = new (std::nothrow) uint8_t[static_cast<uint32_t>(x.blockSize) + kBufferSlack];
-  if (chunk == nullptr) return Fail(x, kReadError);
+  if (chunk == nullptr) return Fail(x, ExtractionStep::kNoChunkBuffer);
   BlockCodec codec;
   x.codec = &codec;
   x.chunk = chunk;
@@ -350,7 +414,7 @@ int PackReader::ExtractFromMemory(const uint8_t* archive, const char* folder, Un
   memorySource = archive;
   total = 0;
   position = 0;
-  Extraction extraction{*this, report, nullptr, nullptr, nullptr, 0, {}, 0, {}, 0, 0};
+  Extraction extraction{*this, report, nullptr, nullptr, nullptr, 0, {}, 0, {}, 0, 0, 0, 0};
   if (!Extract(extraction, folder)) return 0;
   if (report != nullptr) report->byteTotal = total;
   memorySource = nullptr;

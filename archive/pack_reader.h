@@ -6,6 +6,10 @@
 
 #include "archive/platform/platform.h"
 
+// The path buffer of an extraction: folder, "\", the entry's name and the
+// terminating NUL must fit (MAX_PATH).
+constexpr int kEntryPathCapacity = 260;
+
 // The outcome of one extraction. Cleared by the extractor when given; file
 // count and byte total are written only on success.
 struct UnpackReport {
@@ -33,6 +37,58 @@ class DataTransform {
   ~DataTransform() = default;
 };
 
+// What the extractor meets, step by step, for a caller that wants to say
+// where an archive goes wrong and why (the packager's tools). The installer
+// sets no observer: its outcome is the report's text alone.
+enum class ExtractionStep : int32_t {
+  // The walk going well.
+  kEntry,  // an entry's name, size and info record are read; its file is created next
+  kChunk,  // a chunk is decoded and written
+  // Failures, each ending the extraction. "Cut": the read would pass the
+  // size field's bound.
+  kHeaderCut,
+  kWrongMagic,
+  kSizeNotPositive,
+  kCodedWithoutTransform,
+  kCodedTagRefused,   // Prepare returned 0
+  kCodedTagAltered,   // Prepare changed the tag
+  kCodedSignature,    // the signature after Apply
+  kWrongSignature,
+  kSizeTooLarge,      // size + 24 would not fit 32 bits
+  kBlockSizeCut,
+  kBlockSizeOutOfRange,
+  kNoChunkBuffer,
+  kEntryCut,          // the name length or end-of-list marker
+  kEntryHeadCut,      // the name and unpacked size
+  kSizesPast2GiB,     // the unpacked sizes add up past INT32_MAX
+  kInfoCut,
+  kPathTooLong,       // folder, "\", name and NUL pass 260 bytes
+  kNameUnsafe,        // refused by CheckEntryName
+  kCreateFailed,      // the file sink could not create the file
+  kChunkLengthCut,
+  kChunkTooLong,      // above block size + 16
+  kChunksEndEarly,    // a terminating length before the unpacked size is reached
+  kChunkDataCut,
+  kChunkNotDecoded,   // value: the codec's result (<= 0), or more than remained
+  kWriteFailed,       // value: what the file sink wrote
+};
+
+struct ExtractionEvent {
+  ExtractionStep step;
+  int32_t start;     // container offset of the current entry or chunk; 0 before the first entry
+  int32_t position;  // container bytes consumed so far
+  int32_t value;     // kChunk: its decoded length; kChunkNotDecoded, kWriteFailed: see above
+};
+
+// Receives each step as it happens, on the extracting thread.
+class ExtractionObserver {
+ public:
+  virtual void OnEvent(const ExtractionEvent& event) = 0;
+
+ protected:
+  ~ExtractionObserver() = default;
+};
+
 class PackReader {
  public:
   virtual ~PackReader();
@@ -58,6 +114,8 @@ class PackReader {
   uint32_t creationDisposition = kCreateNew;
   // Where extracted files go; tests replace it to simulate write failures.
   const FileSink* fileSink = &theSystemFiles;
+  // Told of every entry, chunk and failure when not null; not owned.
+  ExtractionObserver* observer = nullptr;
 };
 
 // Whether ExtractFromMemory reads only within `length` bytes at archive:

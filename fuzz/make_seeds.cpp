@@ -70,7 +70,7 @@ bool WriteWriterSeeds(const std::filesystem::path& folder) {
   const std::filesystem::path sources = folder / "sources";
   std::filesystem::create_directories(sources);
   std::filesystem::create_directories(folder / "extract_archive");
-  std::filesystem::create_directories(folder / "scan_archive");
+  std::filesystem::create_directories(folder / "walk_archive");
   std::string error;
   std::vector<PackSource> all;
   for (size_t i = 0; i < kSamples.size(); ++i) {
@@ -99,7 +99,7 @@ bool WriteWriterSeeds(const std::filesystem::path& folder) {
       std::fprintf(stderr, "make_seeds: %s\n", error.c_str());
       return false;
     }
-    std::filesystem::copy_file(target, folder / "scan_archive" / target.filename(),
+    std::filesystem::copy_file(target, folder / "walk_archive" / target.filename(),
                                std::filesystem::copy_options::overwrite_existing);
   }
   return true;
@@ -160,7 +160,7 @@ int main(int argc, char** argv) {
   }
   for (size_t i = 0; i < archives.size(); ++i) {
     ok &= WriteSeed(folder, "extract_archive", static_cast<int>(i), archives[i]);
-    ok &= WriteSeed(folder, "scan_archive", static_cast<int>(i), archives[i]);
+    ok &= WriteSeed(folder, "walk_archive", static_cast<int>(i), archives[i]);
   }
   ok &= WriteWriterSeeds(folder);
   if (!ok) std::fprintf(stderr, "make_seeds: cannot write into %s\n", argv[1]);

@@ -5,7 +5,6 @@
 #include <limits>
 #include <span>
 
-#include "archive/entry_name.h"
 #include "packer/block_encoder.h"
 #include "packer/name_rules.h"
 
@@ -172,24 +171,15 @@ bool CheckPackSources(const std::vector<PackSource>& sources, int32_t blockSize,
   std::vector<std::string> folded;
   for (const PackSource& source : sources) {
     const std::string& name = source.storedName;
-    if (name.empty() || name.size() > kMaxNameLength) {
-      error = source.path + ": its name takes " + std::to_string(name.size()) +
-              " bytes in code page 932; an entry name holds 1 to 255";
-      return false;
-    }
-    if (char c = ForbiddenNameCharacter(name, true)) {
-      error = source.path + ": its name holds \"" + std::string(1, c) +
-              "\", which a Windows file name cannot hold";
-      return false;
-    }
-    if (!IsSafeEntryName(name.data(), static_cast<int>(name.size()))) {
-      error = source.path + ": the installer would refuse to create a file of this name";
+    const std::string refusal = InstallNameRefusal(name);
+    if (!refusal.empty()) {
+      error = source.path + ": " + refusal;
       return false;
     }
     std::string key = WindowsNameKey(name);
     for (size_t i = 0; i < folded.size(); i++) {
       if (folded[i] == key) {
-        error = source.path + ": names the same file as " + sources[i].path;
+        error = source.path + ": Windows takes it for the same file as " + sources[i].path;
         return false;
       }
     }

@@ -33,9 +33,11 @@ struct PackSummary {
 
 // Checks what the installer's extractor would refuse or fail on: a block
 // size outside 1024..4,000,000, no files, files that add up to no bytes or to
-// 2 GiB or more, a stored name that is empty, longer than 255 bytes or
-// refused by the extractor, and two names that Windows takes for the same
-// file. The error names the file.
+// 2 GiB or more, a stored name that the installer could not create in its
+// install folder (InstallNameRefusal: too long for the path behind
+// C:\WINDOWS\UnpackDir999, a separator, a character Windows names cannot
+// hold, or refused by the extractor), and two names that Windows takes for
+// the same file. The error names the file.
 bool CheckPackSources(const std::vector<PackSource>& sources, int32_t blockSize, std::string& error);
 
 // Writes the archive at `target`, through a temporary file beside it. On

@@ -3,7 +3,67 @@
 #include <cstdint>
 #include <cstring>
 
-#include "archive/entry_name.h"
+namespace {
+
+// Windows reads these bytes as the first of a two-byte character: besides
+// the system's own lead bytes (IsCp932LeadByte) also 0xF0-0xFC, the user-
+// defined characters and the IBM extensions. Two names are one file when
+// Windows, reading them so, meets the same characters.
+bool IsWindowsLeadByte(uint8_t byte) { return IsCp932LeadByte(byte) || (byte >= 0xF0 && byte <= 0xFC); }
+
+// Two-byte codes that Windows takes for another: the lower-case letters
+// (first..last) for their upper-case ones (from `to` on, in the same order),
+// and the characters that code page 932 holds in two places (the NEC row 13
+// symbols, the NEC-selected and the IBM extensions), which Windows reads as
+// one Unicode character.
+struct SameAs {
+  uint16_t first;
+  uint16_t last;
+  uint16_t to;
+};
+constexpr SameAs kSameAs[] = {
+    {0x8281, 0x829A, 0x8260},  // full-width a-z
+    {0x83BF, 0x83D6, 0x839F},  // Greek alpha-omega
+    {0x8470, 0x847E, 0x8440},  // Cyrillic a-n (0x847F is no character)
+    {0x8480, 0x8491, 0x844F},  // Cyrillic o-ya
+    {0xEEEF, 0xEEF8, 0x8754},  // Roman numerals i-x (NEC-selected IBM extension)
+    {0xFA40, 0xFA49, 0x8754},  // Roman numerals i-x (IBM extension)
+    {0xFA4A, 0xFA53, 0x8754},  // Roman numerals I-X (IBM extension)
+    {0x8790, 0x8790, 0x81E0},  // approximately equal to
+    {0x8791, 0x8791, 0x81DF},  // identical to
+    {0x8792, 0x8792, 0x81E7},  // integral
+    {0x8795, 0x8795, 0x81E3},  // square root
+    {0x8796, 0x8796, 0x81DB},  // up tack
+    {0x8797, 0x8797, 0x81DA},  // angle
+    {0x879A, 0x879A, 0x81E6},  // because
+    {0x879B, 0x879B, 0x81BF},  // intersection
+    {0x879C, 0x879C, 0x81BE},  // union
+    {0xEEF9, 0xEEF9, 0x81CA},  // not sign
+    {0xFA54, 0xFA54, 0x81CA},  // not sign
+    {0xFA55, 0xFA57, 0xEEFA},  // broken bar, apostrophe, quotation mark
+    {0xFA58, 0xFA58, 0x878A},  // parenthesised "stock company"
+    {0xFA59, 0xFA59, 0x8782},  // numero sign
+    {0xFA5A, 0xFA5A, 0x8784},  // telephone sign
+    {0xFA5B, 0xFA5B, 0x81E6},  // because
+    // The IBM extension's kanji, in the order of the NEC-selected copy.
+    {0xFA5C, 0xFA7E, 0xED40},
+    {0xFA80, 0xFA9B, 0xED63},
+    {0xFA9C, 0xFAFC, 0xED80},
+    {0xFB40, 0xFB5B, 0xEDE1},
+    {0xFB5C, 0xFB7E, 0xEE40},
+    {0xFB80, 0xFB9B, 0xEE63},
+    {0xFB9C, 0xFBFC, 0xEE80},
+    {0xFC40, 0xFC4B, 0xEEE1},
+};
+
+uint16_t FoldTwoByte(uint16_t code) {
+  for (const SameAs& range : kSameAs) {
+    if (code >= range.first && code <= range.last) return static_cast<uint16_t>(range.to + (code - range.first));
+  }
+  return code;
+}
+
+}  // namespace
 
 char ForbiddenNameCharacter(const std::string& name, bool separatorsToo) {
   for (size_t i = 0; i < name.size(); i++) {
@@ -18,15 +78,60 @@ char ForbiddenNameCharacter(const std::string& name, bool separatorsToo) {
   return 0;
 }
 
+std::string InstallNameRefusal(const std::string& name) {
+  if (name.empty() || name.size() > kMaxInstallNameLength) {
+    return "its name takes " + std::to_string(name.size()) + " bytes in code page 932; behind the install folder (" +
+           kLongestInstallFolder + "\\) a name holds 1 to " + std::to_string(kMaxInstallNameLength);
+  }
+  if (char c = ForbiddenNameCharacter(name, true)) {
+    if (c == '\\' || c == '/') {
+      return std::string("its name holds \"") + c + "\", a separator; the installer creates no subfolders";
+    }
+    return std::string("its name holds \"") + c + "\", which a Windows file name cannot hold";
+  }
+  const EntryNameFault fault = CheckEntryName(name.data(), static_cast<int>(name.size()));
+  if (fault != EntryNameFault::kSafe) {
+    return std::string("the installer refuses its name: ") + EntryNameFaultText(fault);
+  }
+  return std::string();
+}
+
+const char* EntryNameFaultText(EntryNameFault fault) {
+  switch (fault) {
+    case EntryNameFault::kSafe: return "nothing";
+    case EntryNameFault::kEmptyElement:
+      return "it or an element of it is empty (a leading, trailing or doubled separator)";
+    case EntryNameFault::kDotOrSpaceEnd:
+      return "it or an element of it ends in \".\" or \" \" (as \".\" and \"..\" do)";
+    case EntryNameFault::kDevice:
+      return "it names a device (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, CONIN$, CONOUT$, with any extension)";
+    case EntryNameFault::kForbiddenByte: return "it holds a control byte or \":\"";
+    case EntryNameFault::kCutCharacter:
+      return "it is not valid code page 932 (a two-byte character is cut off or has an invalid second byte)";
+  }
+  return "unknown";
+}
+
 std::string WindowsNameKey(const std::string& name) {
   std::string key = name;
   for (size_t i = 0; i < key.size(); i++) {
-    uint8_t byte = static_cast<uint8_t>(key[i]);
-    if (IsCp932LeadByte(byte)) {
+    const uint8_t byte = static_cast<uint8_t>(key[i]);
+    if (IsWindowsLeadByte(byte) && i + 1 < key.size()) {
+      const uint16_t folded = FoldTwoByte(static_cast<uint16_t>(byte << 8 | static_cast<uint8_t>(key[i + 1])));
+      key[i] = static_cast<char>(folded >> 8);
+      key[i + 1] = static_cast<char>(folded & 0xFF);
       i++;
     } else if (byte >= 'a' && byte <= 'z') {
       key[i] = static_cast<char>(byte - 'a' + 'A');
     }
   }
   return key;
+}
+
+bool HoldsSetupExe(const std::vector<PackSource>& sources) {
+  const std::string setup = WindowsNameKey("Setup.exe");
+  for (const PackSource& source : sources) {
+    if (WindowsNameKey(source.storedName) == setup) return true;
+  }
+  return false;
 }

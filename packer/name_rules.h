@@ -1,15 +1,46 @@
 // What Windows makes of an entry name beyond the extractor's own check
-// (archive/entry_name.h): characters that its file names cannot hold, and
-// which names it takes for the same file.
+// (archive/entry_name.h): how long a name may be behind the install folder,
+// characters its file names cannot hold, and which names it takes for the
+// same file. The packer, `pack`, `test` and `list` judge names by these.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <vector>
+
+#include "archive/entry_name.h"
+#include "archive/pack_reader.h"
+#include "packer/pack_files.h"
+
+// The longest folder the installer unpacks into: a Windows directory of at
+// least 10 bytes and "\UnpackDir" with a number of up to 3 digits.
+constexpr char kLongestInstallFolder[] = "C:\\WINDOWS\\UnpackDir999";
+// The longest entry name that still fits the path buffer behind it (with
+// "\" and the NUL): 235 bytes.
+constexpr size_t kMaxInstallNameLength = kEntryPathCapacity - (sizeof(kLongestInstallFolder) - 1) - 2;
 
 // The first byte of the code page 932 name that a Windows file name cannot
 // hold (< > " | ? *, and with separatorsToo also \ and /), or 0. The second
 // byte of a two-byte character is never taken for one.
 char ForbiddenNameCharacter(const std::string& name, bool separatorsToo);
 
+// Why the installer could not create a file of this code page 932 name in
+// its install folder, in words that begin "its name ..."; empty when it
+// could. Checks the length (1 to kMaxInstallNameLength bytes), separators
+// (the installer creates no subfolders), characters Windows names cannot
+// hold, and CheckEntryName. Names met before are not considered.
+std::string InstallNameRefusal(const std::string& name);
+
+// The extractor's reason, in words.
+const char* EntryNameFaultText(EntryNameFault fault);
+
 // A key equal for two names exactly when Windows takes them for one file:
-// ASCII letters without case, two-byte characters as they are.
+// letters without case (ASCII, and the full-width Latin, Greek, Cyrillic
+// and Roman numeral letters of code page 932), and the characters that code
+// page 932 holds twice (NEC and IBM extensions) as one. Bytes are read as
+// Windows reads code page 932, with 0xF0-0xFC as lead bytes too.
 std::string WindowsNameKey(const std::string& name);
+
+// Whether the sources hold a top-level "Setup.exe", compared as Windows
+// compares names: what the installer runs in install mode.
+bool HoldsSetupExe(const std::vector<PackSource>& sources);

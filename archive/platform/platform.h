@@ -2,8 +2,9 @@
 // code is the same on both systems; only these types and functions differ.
 //
 //   Win32: the ANSI file calls and a progress message posted to a window.
-//   POSIX: open(O_CREAT|O_EXCL)/write/futimens/fchmod and a progress
-//          callback; entry names are converted from code page 932 to UTF-8.
+//   POSIX: openat(O_CREAT|O_EXCL|O_NOFOLLOW)/write/futimens/fchmod and a
+//          progress callback; entry names are converted from code page 932
+//          to UTF-8, and no symbolic link below the folder is followed.
 #pragma once
 
 #include <cstdint>
@@ -57,8 +58,9 @@ struct EntryInfo {
 //   create: opens path for writing with the given creation disposition;
 //           path is the destination folder, '\' and the entry name, which
 //           starts at path[nameStart] (code page 932). NoFileHandle() on
-//           failure.
-//   write:  writes count bytes; returns how many were written, or -1.
+//           failure, with the cause in errno (POSIX) or GetLastError().
+//   write:  writes count bytes; returns how many were written, or -1
+//           (the cause as for create).
 //   finish: applies the three times, closes the file, applies the attribute
 //           bits. Nothing is reported: the extractor ignores the outcome.
 struct FileSink {

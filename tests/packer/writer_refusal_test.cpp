@@ -29,13 +29,15 @@ struct Refusal {
 };
 
 TEST(WriterRefusal, CheckRefusesWhatTheInstallerCannotTake) {
-  const std::string longest(255, 'n');
+  const std::string longest(235, 'n');
   const Refusal cases[] = {
       {"block size below range", {Named("a")}, 1023, "block size"},
       {"block size above range", {Named("a")}, 4000001, "block size"},
       {"no files", {}, 200000, "no files"},
       {"empty name", {Named("")}, 200000, "in/"},
-      {"name of 256 bytes", {Named(longest + "x")}, 200000, "256 bytes"},
+      // C:\WINDOWS\UnpackDir999, "\", 236 bytes and the NUL make 261.
+      {"name of 236 bytes", {Named(longest + "x")}, 200000, "236 bytes"},
+      {"name of 256 bytes", {Named(longest + std::string(21, 'x'))}, 200000, "256 bytes"},
       {"parent folder", {Named("..")}, 200000, "in/.."},
       {"device name", {Named("con.txt")}, 200000, "in/con.txt"},
       {"drive or stream", {Named("a:b")}, 200000, "in/a:b"},
@@ -60,7 +62,7 @@ TEST(WriterRefusal, CheckRefusesWhatTheInstallerCannotTake) {
 TEST(WriterRefusal, CheckAcceptsTheLimitsAndTwoByteCharacters) {
   std::string error;
   // "ソ" and "表" end in 0x5C, "ポ" in 0x7C: second bytes, not separators or pipes.
-  std::vector<PackSource> sources = {Named(std::string(255, 'n')), Named("ソ表ポ.txt"), Named("Setup.exe"),
+  std::vector<PackSource> sources = {Named(std::string(235, 'n')), Named("ソ表ポ.txt"), Named("Setup.exe"),
                                      Named("Setup.ini", 0)};
   EXPECT_TRUE(CheckPackSources(sources, 1024, error)) << error;
   EXPECT_TRUE(CheckPackSources(sources, 4000000, error)) << error;

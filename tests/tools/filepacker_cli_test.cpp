@@ -96,9 +96,13 @@ TEST(FilepackerCli, PackListTestExtractKeepContentsTimesAndAttributes) {
   EXPECT_EQ("empty.txt", listed["entries"][1]["name"]);
   EXPECT_EQ(U8(u8"ソフト.txt"), listed["entries"][2]["name"]);
   EXPECT_EQ(2500, listed["entries"][0]["size"]);
-  EXPECT_EQ(3, listed["entries"][0]["chunks"]);
-  EXPECT_EQ(0, listed["entries"][1]["chunks"]);
-  EXPECT_EQ(1, listed["entries"][2]["chunks"]);
+  ASSERT_EQ(3u, listed["entries"][0]["chunks"].size());
+  EXPECT_EQ(0u, listed["entries"][1]["chunks"].size());
+  EXPECT_EQ(1u, listed["entries"][2]["chunks"].size());
+  EXPECT_EQ(1024, listed["entries"][0]["chunks"][1]["decoded"]);
+  EXPECT_EQ(452, listed["entries"][0]["chunks"][2]["decoded"]);
+  EXPECT_EQ(36 + 1 + 5 + 32, listed["entries"][0]["chunks"][0]["offset"]);
+  EXPECT_EQ("fixed", listed["entries"][0]["cut"]);
   EXPECT_EQ("AR", listed["entries"][2]["attribute_letters"]);
   EXPECT_EQ(package.times.lastWrite, listed["entries"][2]["filetimes"][2].get<uint64_t>());
   EXPECT_EQ(package.times.lastAccess, listed["entries"][0]["filetimes"][1].get<uint64_t>());
@@ -110,7 +114,7 @@ TEST(FilepackerCli, PackListTestExtractKeepContentsTimesAndAttributes) {
   EXPECT_EQ(0, test.exitCode) << test.out << test.err;
   json tested = ParseJson(test);
   EXPECT_EQ(true, tested["ok"]);
-  EXPECT_EQ(0u, tested["problems"].size());
+  EXPECT_TRUE(tested["fault"].is_null());
 
   std::string dest = package.folder / "dest";
   MakeFolder(dest);
@@ -121,7 +125,8 @@ TEST(FilepackerCli, PackListTestExtractKeepContentsTimesAndAttributes) {
                   {"files", 3},
                   {"bytes", ReadFileBytes(package.archive).size()},
                   {"coder_error", false},
-                  {"message", U8(u8"解凍完了！ ファイル数:3")}}),
+                  {"message", U8(u8"解凍完了！ ファイル数:3")},
+                  {"fault", nullptr}}),
             extracted);
 
   for (const std::string& name : {std::string("b.bin"), NativeJapaneseName(), std::string("empty.txt")}) {
@@ -157,8 +162,8 @@ TEST(FilepackerCli, TextOutputsNameTheOutcome) {
   EXPECT_EQ("", extract.err) << "no progress bar unless stderr is a terminal";
 }
 
-// A chunk that does not decode: test names the entry, the chunk's index and
-// its offset; extract fails with the extractor's text.
+// A chunk that does not decode: test and extract name the entry, the
+// chunk, its offset, the cause and the extractor's text.
 TEST(FilepackerCli, CorruptedChunkIsPlacedExactly) {
   Package package;
   ASSERT_EQ(0, package.Pack().exitCode);
@@ -168,20 +173,26 @@ TEST(FilepackerCli, CorruptedChunkIsPlacedExactly) {
   std::memcpy(archive.data() + chunk + 4, "\xFF\xFF\xFF\x7F", 4);
   WriteFileBytes(package.archive, archive);
 
+  const json expectedFault = {{"name", "b.bin"},
+                              {"entry", 1},
+                              {"chunk", 2},
+                              {"offset", chunk},
+                              {"cause", "its 1031 bytes do not decode as a block (codec result 0)"},
+                              {"message", U8(u8"解凍エラー！ b.bin")}};
+  const std::string expectedText = "filepacker: b.bin (entry 1, chunk 2, offset " + std::to_string(chunk) +
+                                   "): its 1031 bytes do not decode as a block (codec result 0) [" +
+                                   ConsoleText(u8"解凍エラー！ b.bin", "解凍エラー！ b.bin") + "]\n";
   ProcessResult test = RunFilepacker({"test", "--json", package.archive});
   EXPECT_EQ(1, test.exitCode);
   json tested = ParseJson(test);
   EXPECT_EQ(false, tested["ok"]);
-  ASSERT_EQ(1u, tested["problems"].size());
-  EXPECT_EQ("b.bin", tested["problems"][0]["entry"]);
-  EXPECT_EQ(1, tested["problems"][0]["chunk"]);
-  EXPECT_EQ(chunk, tested["problems"][0]["offset"].get<size_t>());
+  EXPECT_EQ(expectedFault, tested["fault"]);
+  EXPECT_EQ(expectedText, test.err);
 
   ProcessResult text = RunFilepacker({"test", package.archive});
   EXPECT_EQ(1, text.exitCode);
-  EXPECT_NE(std::string::npos,
-            text.out.find("FAILED: entry \"b.bin\", chunk 1, offset " + std::to_string(chunk) + ": "))
-      << text.out;
+  EXPECT_EQ("", text.out);
+  EXPECT_EQ(expectedText, text.err);
 
   std::string dest = package.folder / "dest";
   MakeFolder(dest);
@@ -191,33 +202,61 @@ TEST(FilepackerCli, CorruptedChunkIsPlacedExactly) {
   EXPECT_EQ(false, extracted["ok"]);
   EXPECT_EQ(0, extracted["files"]);
   EXPECT_EQ(U8(u8"解凍エラー！ b.bin"), extracted["message"]);
+  EXPECT_EQ(expectedFault, extracted["fault"]);
+  EXPECT_EQ(expectedText, extract.err);
 }
 
-// Names the writer would never store, made by patching an archive: list
-// flags them and still succeeds, test fails on them.
+// extract says why the system refused a file, beside the extractor's text.
+TEST(FilepackerCli, ExtractGivesTheSystemsCause) {
+  Package package;
+  ASSERT_EQ(0, package.Pack().exitCode);
+  std::string dest = package.folder / "dest";
+  MakeFolder(dest);
+  WriteFileBytes(JoinPath(dest, "empty.txt"), "in the way");
+  ProcessResult extract = RunFilepacker({"extract", package.archive, dest});
+  EXPECT_EQ(1, extract.exitCode);
+  const size_t secondEntry = ChunkOffsets(ReadFileBytes(package.archive))[0][3] + 4;
+  EXPECT_EQ("filepacker: empty.txt (entry 2, offset " + std::to_string(secondEntry) +
+                "): cannot create: a file of that name exists [" + ConsoleText(u8"ライトエラー！", "ライトエラー！") + "]\n",
+            extract.err);
+  EXPECT_EQ("in the way", ReadFileBytes(JoinPath(dest, "empty.txt")));
+}
+
+// Names the writer would never store, made by patching an archive: one the
+// extractor itself refuses stops list and test there; one that only an
+// install folder refuses is flagged by list, which goes on, and fails test.
 TEST(FilepackerCli, RefusedNamesAreFlagged) {
   TempFolder folder;
   WriteFileBytes(folder / "COMX.txt", "device");
   std::string archivePath = folder / "out.pak";
   ASSERT_EQ(0, RunFilepacker({"pack", "-o", archivePath, folder / "COMX.txt"}).exitCode);
-  std::string archive = ReadFileBytes(archivePath);
-  ASSERT_EQ("COMX.txt", archive.substr(37, 8));
-  archive[40] = '1';
-  WriteFileBytes(archivePath, archive);
+  const std::string packed = ReadFileBytes(archivePath);
+  ASSERT_EQ("COMX.txt", packed.substr(37, 8));
 
+  std::string device = packed;
+  device[40] = '1';
+  WriteFileBytes(archivePath, device);
+  for (const char* command : {"list", "test"}) {
+    ProcessResult result = RunFilepacker({command, "--json", archivePath});
+    EXPECT_EQ(1, result.exitCode) << command;
+    json parsed = ParseJson(result);
+    EXPECT_EQ("COM1.txt", parsed["fault"]["name"]) << command;
+    EXPECT_EQ(36, parsed["fault"]["offset"]) << command;
+    EXPECT_NE(std::string::npos, result.err.find("names a device")) << command << ": " << result.err;
+  }
+
+  std::string separator = packed;
+  separator[38] = '\\';
+  WriteFileBytes(archivePath, separator);
   ProcessResult list = RunFilepacker({"list", "--json", archivePath});
   EXPECT_EQ(0, list.exitCode);
   json listed = ParseJson(list);
   EXPECT_EQ(true, listed["entries"][0]["refused"]);
   EXPECT_EQ(1, listed["totals"]["refused"]);
   EXPECT_NE(std::string::npos, list.err.find("refused")) << list.err;
-
-  ProcessResult test = RunFilepacker({"test", "--json", archivePath});
+  ProcessResult test = RunFilepacker({"test", archivePath});
   EXPECT_EQ(1, test.exitCode);
-  json tested = ParseJson(test);
-  ASSERT_EQ(1u, tested["problems"].size());
-  EXPECT_EQ("COM1.txt", tested["problems"][0]["entry"]);
-  EXPECT_EQ(36, tested["problems"][0]["offset"]);
+  EXPECT_NE(std::string::npos, test.err.find("C\\MX.txt (entry 1, offset 36): its name holds \"\\\"")) << test.err;
 }
 
 struct ExitCase {
@@ -254,7 +293,8 @@ TEST(FilepackerCli, ExitStatuses) {
       {"list of a broken archive", {"list", "@/junk.pak"}, 1, "junk.pak"},
       {"test of a broken archive", {"test", "@/junk.pak"}, 1, "junk.pak"},
       {"extract of a broken archive", {"extract", "@/junk.pak", "@/dest"}, 1, "junk.pak"},
-      {"extract past the file's end", {"extract", "@/short.pak", "@/dest"}, 1, "shorter than its size field"},
+      {"extract past the file's end", {"extract", "@/short.pak", "@/dest"}, 1,
+       "size field claims 279 bytes but the file holds 32"},
       {"extract into a missing folder", {"extract", "@/out.pak", "@/absent"}, 2, "absent"},
       {"extract without a folder", {"extract", "@/out.pak"}, 2, "filepacker: "},
   };
@@ -297,16 +337,20 @@ TEST(FilepackerCli, FailedExtractionGivesOneJsonObject) {
   WriteFileBytes(folder / "junk.pak", "not an archive at all, but long enough");
   ProcessResult result = RunFilepacker({"extract", "--json", folder / "junk.pak", folder.path()});
   EXPECT_EQ(1, result.exitCode);
+  json parsed = ParseJson(result);
   EXPECT_EQ((json{{"ok", false}, {"files", 0}, {"bytes", 0}, {"coder_error", false},
                   {"message", U8(u8"書式エラー！")}}),
-            ParseJson(result));
+            json({{"ok", parsed["ok"]}, {"files", parsed["files"]}, {"bytes", parsed["bytes"]},
+                  {"coder_error", parsed["coder_error"]}, {"message", parsed["message"]}}));
+  EXPECT_EQ(0, parsed["fault"]["offset"]);
+  EXPECT_EQ(U8(u8"書式エラー！"), parsed["fault"]["message"]);
 
   std::string coded = "FILE_PACKER 1.00ABCD" + std::string("\x10\x00\x00\x00", 4) + "xxxxxxxx" +
                       std::string("\x40\x0D\x03\x00", 4) + std::string(4, '\0');
   WriteFileBytes(folder / "coded.pak", coded);
   result = RunFilepacker({"extract", "--json", folder / "coded.pak", folder.path()});
   EXPECT_EQ(1, result.exitCode);
-  json parsed = ParseJson(result);
+  parsed = ParseJson(result);
   EXPECT_EQ(true, parsed["coder_error"]);
   EXPECT_EQ(U8(u8"コーダーエラー！"), parsed["message"]);
 }

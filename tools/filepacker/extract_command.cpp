@@ -1,5 +1,4 @@
 #include <cstdio>
-#include <cstring>
 #include <nlohmann/json.hpp>
 
 #ifdef _WIN32
@@ -7,16 +6,13 @@
 #endif
 
 #include "packer/pack_files.h"
-#include "tools/filepacker/archive_file.h"
 #include "tools/filepacker/commands.h"
+#include "tools/filepacker/disk_files.h"
 #include "tools/filepacker/extraction.h"
+#include "tools/filepacker/fault_report.h"
 #include "tools/filepacker/text_format.h"
 
 namespace {
-
-// The extractor first reads a 32-byte header whatever the file's length;
-// zeros after a shorter file keep that read inside our buffer.
-constexpr size_t kHeaderLength = 32;
 
 // True when the last byte of path is a separator of its own, not the second
 // byte of a two-byte character (Win32's ANSI paths; POSIX has only "/").
@@ -46,20 +42,19 @@ std::string WithoutTrailingSeparator(std::string folder) {
   return folder;
 }
 
-void PrintOutcome(bool json, bool ok, const UnpackReport& report, const std::string& message,
-                  const std::string& archive) {
+void PrintOutcome(bool json, const ArchiveWalk& walk, const std::string& archive) {
   if (json) {
-    nlohmann::json out = {{"ok", ok},
-                          {"files", report.fileCount},
-                          {"bytes", report.byteTotal},
-                          {"coder_error", report.coderError != 0},
-                          {"message", Utf8Text(message)}};
+    const nlohmann::json out = {{"ok", walk.ok},
+                                {"files", walk.report.fileCount},
+                                {"bytes", walk.report.byteTotal},
+                                {"coder_error", walk.report.coderError != 0},
+                                {"message", Utf8Text(walk.report.message)},
+                                {"fault", walk.ok ? nlohmann::json(nullptr) : FaultJson(walk.fault)}};
     std::printf("%s\n", out.dump().c_str());
-  } else if (ok) {
-    std::printf("%s\n", ConsoleText(message).c_str());
-  } else {
-    PrintError(archive + ": " + (message.empty() ? std::string("extraction failed") : ConsoleText(message)));
+  } else if (walk.ok) {
+    std::printf("%s\n", ConsoleText(walk.report.message).c_str());
   }
+  if (!walk.ok) PrintFault(archive, walk.fault);
 }
 
 }  // namespace
@@ -70,28 +65,23 @@ int RunExtract(const std::string& archive, const std::string& folder, bool json)
     return kExitUsage;
   }
   std::vector<uint8_t> bytes;
-  std::string error;
-  LoadOutcome outcome = LoadArchiveFile(archive, bytes, error);
-  if (outcome != LoadOutcome::kLoaded) {
-    PrintError(error);
-    return outcome == LoadOutcome::kTooLarge ? kExitFailed : kExitUsage;
-  }
-  if (bytes.size() < kHeaderLength) bytes.resize(kHeaderLength, 0);
+  int status = kExitSuccess;
+  if (!LoadArchive(archive, bytes, status)) return status;
 
-  UnpackReport report;
-  std::memset(&report, 0, sizeof(report));
-  bool ok;
-  std::string message;
-  if (!ArchiveFitsIn(bytes.data(), static_cast<uint32_t>(bytes.size()))) {
-    ok = false;
-    message = "the archive is shorter than its size field says";
-  } else {
+  ArchiveWalk walk;
+  walk.fileLength = static_cast<int64_t>(bytes.size());
+  if (CheckArchiveFits(bytes, walk.fault)) {
+    const std::string target = WithoutTrailingSeparator(folder);
+    DiskFiles files;
+    ExtractionWatch watch(bytes, walk, "the destination folder", static_cast<int>(target.size()) + 1,
+                          files.failure());
     PackReader reader;
-    std::string target = WithoutTrailingSeparator(folder);
-    ok = RunExtraction(reader, bytes.data(), target.c_str(), &report) != 0;
-    report.message[sizeof(report.message) - 1] = '\0';
-    message = report.message;
+    files.Attach(reader);
+    watch.Attach(reader);
+    UnpackReport report;
+    const int result = RunExtraction(reader, bytes.data(), target.c_str(), &report);
+    watch.Finish(result, report);
   }
-  PrintOutcome(json, ok, report, message, archive);
-  return ok ? kExitSuccess : kExitFailed;
+  PrintOutcome(json, walk, archive);
+  return walk.ok ? kExitSuccess : kExitFailed;
 }

@@ -1,7 +1,8 @@
 #include <cstdio>
 
+#include "tools/filepacker/archive_walk.h"
 #include "tools/filepacker/commands.h"
-#include "tools/filepacker/scan_report.h"
+#include "tools/filepacker/fault_report.h"
 #include "tools/filepacker/text_format.h"
 
 namespace {
@@ -13,85 +14,100 @@ struct Totals {
   int refused = 0;
 };
 
-Totals AddUp(const ScannedArchive& archive) {
+Totals AddUp(const ArchiveWalk& walk) {
   Totals totals;
-  for (const ScannedEntry& entry : archive.entries) {
+  for (const WalkedEntry& entry : walk.entries) {
     totals.size += entry.size;
-    totals.packed += entry.packedBytes;
+    totals.packed += entry.packed;
     totals.chunks += static_cast<int64_t>(entry.chunks.size());
     if (!entry.refusal.empty()) totals.refused++;
   }
   return totals;
 }
 
-void PrintTable(const ScannedArchive& archive, const Totals& totals) {
+// How the packer cut the entry: "fixed" when every piece but the last
+// decodes to exactly the block size, else "adaptive".
+const char* Cut(const WalkedEntry& entry, int32_t blockSize) {
+  for (size_t i = 0; i + 1 < entry.chunks.size(); i++) {
+    if (entry.chunks[i].decoded != blockSize) return "adaptive";
+  }
+  return "fixed";
+}
+
+void PrintTable(const ArchiveWalk& walk, const Totals& totals) {
   std::printf("%11s %11s %6s %-4s %-19s %6s  %s\n", "Size", "Packed", "Ratio", "Attr", "Modified", "Chunks",
               "Name");
-  for (const ScannedEntry& entry : archive.entries) {
+  for (const WalkedEntry& entry : walk.entries) {
     std::printf("%11d %11lld %6s %-4s %-19s %6zu %c%s\n", static_cast<int>(entry.size),
-                static_cast<long long>(entry.packedBytes), RatioText(entry.packedBytes, entry.size).c_str(),
-                AttributeLetters(entry.attributes).c_str(), LocalTimeText(entry.lastWriteTime).c_str(),
+                static_cast<long long>(entry.packed), RatioText(entry.packed, entry.size).c_str(),
+                AttributeLetters(entry.info.attributes).c_str(), LocalTimeText(entry.info.lastWriteTime).c_str(),
                 entry.chunks.size(), entry.refusal.empty() ? ' ' : '!', ConsoleText(entry.name).c_str());
   }
   std::printf("%11lld %11lld %6s %-4s %-19s %6lld  %zu files, block size %d, archive %lld bytes\n",
               static_cast<long long>(totals.size), static_cast<long long>(totals.packed),
               RatioText(totals.packed, totals.size).c_str(), "", "", static_cast<long long>(totals.chunks),
-              archive.entries.size(), static_cast<int>(archive.blockSize),
-              static_cast<long long>(archive.fileLength));
-  for (const ScannedEntry& entry : archive.entries) {
-    if (!entry.refusal.empty()) {
-      std::printf("! %s: %s\n", ConsoleText(entry.name).c_str(), entry.refusal.c_str());
-    }
+              walk.entries.size(), static_cast<int>(walk.blockSize), static_cast<long long>(walk.fileLength));
+  for (const WalkedEntry& entry : walk.entries) {
+    if (!entry.refusal.empty()) std::printf("! %s: %s\n", ConsoleText(entry.name).c_str(), entry.refusal.c_str());
   }
 }
 
-nlohmann::json ListJson(const ScannedArchive& archive, const Totals& totals) {
+nlohmann::json ListJson(const ArchiveWalk& walk, const Totals& totals) {
   nlohmann::json entries = nlohmann::json::array();
-  for (const ScannedEntry& entry : archive.entries) {
+  for (const WalkedEntry& entry : walk.entries) {
+    nlohmann::json chunks = nlohmann::json::array();
+    for (const WalkedChunk& chunk : entry.chunks) {
+      chunks.push_back({{"offset", chunk.offset}, {"coded", chunk.coded}, {"decoded", chunk.decoded}});
+    }
     nlohmann::json item;
     item["name"] = Utf8Text(entry.name);
+    item["offset"] = entry.offset;
     item["size"] = entry.size;
-    item["packed"] = entry.packedBytes;
-    item["chunks"] = entry.chunks.size();
-    item["attributes"] = entry.attributes;
-    item["attribute_letters"] = AttributeLetters(entry.attributes);
-    item["creation_time"] = LocalTimeText(entry.creationTime);
-    item["last_access_time"] = LocalTimeText(entry.lastAccessTime);
-    item["last_write_time"] = LocalTimeText(entry.lastWriteTime);
-    item["filetimes"] = {entry.creationTime, entry.lastAccessTime, entry.lastWriteTime};
+    item["packed"] = entry.packed;
+    item["chunks"] = chunks;
+    item["cut"] = Cut(entry, walk.blockSize);
+    item["attributes"] = entry.info.attributes;
+    item["attribute_letters"] = AttributeLetters(entry.info.attributes);
+    item["creation_time"] = LocalTimeText(entry.info.creationTime);
+    item["last_access_time"] = LocalTimeText(entry.info.lastAccessTime);
+    item["last_write_time"] = LocalTimeText(entry.info.lastWriteTime);
+    item["filetimes"] = {entry.info.creationTime, entry.info.lastAccessTime, entry.info.lastWriteTime};
     item["refused"] = !entry.refusal.empty();
     if (!entry.refusal.empty()) item["refusal"] = entry.refusal;
     entries.push_back(item);
   }
   nlohmann::json json;
-  json["ok"] = archive.ok;
-  json["block_size"] = archive.blockSize;
-  json["archive_bytes"] = archive.fileLength;
+  json["ok"] = walk.ok;
+  json["block_size"] = walk.blockSize;
+  json["archive_bytes"] = walk.fileLength;
   json["entries"] = entries;
-  json["totals"] = {{"files", archive.entries.size()}, {"size", totals.size},     {"packed", totals.packed},
-                    {"chunks", totals.chunks},         {"refused", totals.refused}};
-  if (!archive.ok) json["error"] = FaultJson(archive);
+  json["totals"] = {{"files", walk.entries.size()}, {"size", totals.size},     {"packed", totals.packed},
+                    {"chunks", totals.chunks},      {"refused", totals.refused}};
+  json["fault"] = walk.ok ? nlohmann::json(nullptr) : FaultJson(walk.fault);
   return json;
 }
 
 }  // namespace
 
 int RunList(const std::string& path, bool json) {
-  ScannedArchive archive;
+  std::vector<uint8_t> bytes;
   int status = kExitSuccess;
-  if (!LoadAndScan(path, false, archive, status)) return status;
-  Totals totals = AddUp(archive);
+  if (!LoadArchive(path, bytes, status)) return status;
+  ArchiveWalk walk;
+  WalkArchive(bytes, WalkMode::kList, walk);
+  const Totals totals = AddUp(walk);
   if (json) {
-    std::printf("%s\n", ListJson(archive, totals).dump(2).c_str());
-  } else if (archive.ok || !archive.entries.empty()) {
-    PrintTable(archive, totals);
+    std::printf("%s\n", ListJson(walk, totals).dump(2).c_str());
+  } else if (walk.ok || !walk.entries.empty()) {
+    PrintTable(walk, totals);
   }
-  if (!archive.ok) {
-    PrintError(path + ": " + FaultText(archive));
+  if (!walk.ok) {
+    PrintFault(path, walk.fault);
     return kExitFailed;
   }
   if (totals.refused > 0) {
-    PrintError(path + ": " + std::to_string(totals.refused) + " entry names would be refused by the installer");
+    PrintError(path + ": " + std::to_string(totals.refused) +
+               " entry names would be refused by the installer (marked \"!\")");
   }
   return kExitSuccess;
 }

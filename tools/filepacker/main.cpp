@@ -21,11 +21,13 @@ int main(int argc, char** argv) {
 
   std::string archive, folder;
   bool json = false;
-  CLI::App* listCommand = app.add_subcommand("list", "List the entries of ARCHIVE");
+  CLI::App* listCommand =
+      app.add_subcommand("list", "List the entries of ARCHIVE; \"!\" marks names the installer could not create");
   listCommand->add_flag("--json", json, "One JSON object on stdout");
   listCommand->add_option("archive", archive, "The archive")->required();
 
-  CLI::App* testCommand = app.add_subcommand("test", "Decode every chunk of ARCHIVE without writing anything");
+  CLI::App* testCommand = app.add_subcommand(
+      "test", "Check that the installer would extract ARCHIVE into its install folder, writing nothing");
   testCommand->add_flag("--json", json, "One JSON object on stdout");
   testCommand->add_option("archive", archive, "The archive")->required();
 

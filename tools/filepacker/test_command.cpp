@@ -1,44 +1,30 @@
 #include <cstdio>
 
+#include "tools/filepacker/archive_walk.h"
 #include "tools/filepacker/commands.h"
-#include "tools/filepacker/scan_report.h"
-#include "tools/filepacker/text_format.h"
+#include "tools/filepacker/fault_report.h"
 
 int RunTest(const std::string& path, bool json) {
-  ScannedArchive archive;
+  std::vector<uint8_t> bytes;
   int status = kExitSuccess;
-  if (!LoadAndScan(path, true, archive, status)) return status;
+  if (!LoadArchive(path, bytes, status)) return status;
+  ArchiveWalk walk;
+  WalkArchive(bytes, WalkMode::kTest, walk);
 
-  int64_t bytes = 0, chunks = 0;
-  std::vector<const ScannedEntry*> refused;
-  for (const ScannedEntry& entry : archive.entries) {
-    bytes += entry.size;
+  int64_t size = 0, chunks = 0;
+  for (const WalkedEntry& entry : walk.entries) {
+    size += entry.size;
     chunks += static_cast<int64_t>(entry.chunks.size());
-    if (!entry.refusal.empty()) refused.push_back(&entry);
   }
-  bool ok = archive.ok && refused.empty();
-
   if (json) {
-    nlohmann::json problems = nlohmann::json::array();
-    for (const ScannedEntry* entry : refused) {
-      problems.push_back({{"what", entry->refusal}, {"entry", Utf8Text(entry->name)}, {"chunk", nullptr},
-                          {"offset", entry->offset}});
-    }
-    if (!archive.ok) problems.push_back(FaultJson(archive));
-    nlohmann::json out = {{"ok", ok},         {"entries", archive.entries.size()}, {"bytes", bytes},
-                          {"chunks", chunks}, {"problems", problems}};
+    const nlohmann::json out = {{"ok", walk.ok},       {"entries", walk.entries.size()},
+                                {"bytes", size},       {"chunks", chunks},
+                                {"fault", walk.ok ? nlohmann::json(nullptr) : FaultJson(walk.fault)}};
     std::printf("%s\n", out.dump(2).c_str());
-  } else {
-    for (const ScannedEntry* entry : refused) {
-      std::printf("FAILED: entry \"%s\", offset %lld: %s\n", ConsoleText(entry->name).c_str(),
-                  static_cast<long long>(entry->offset), entry->refusal.c_str());
-    }
-    if (!archive.ok) std::printf("FAILED: %s\n", FaultText(archive).c_str());
-    if (ok) {
-      std::printf("OK: %zu entries, %lld bytes in %lld chunks\n", archive.entries.size(),
-                  static_cast<long long>(bytes), static_cast<long long>(chunks));
-    }
+  } else if (walk.ok) {
+    std::printf("OK: %zu entries, %lld bytes in %lld chunks\n", walk.entries.size(), static_cast<long long>(size),
+                static_cast<long long>(chunks));
   }
-  if (!ok) PrintError(path + ": the test failed");
-  return ok ? kExitSuccess : kExitFailed;
+  if (!walk.ok) PrintFault(path, walk.fault);
+  return walk.ok ? kExitSuccess : kExitFailed;
 }

@@ -1,5 +1,6 @@
 #include "archive/platform/posix/entry_path.h"
 
+#include <errno.h>
 #include <iconv.h>
 
 #include <cstdint>
@@ -13,18 +14,22 @@ namespace {
 bool ConvertElement(iconv_t converter, const char* element, size_t length, char** out, size_t* room) {
   char* in = const_cast<char*>(element);
   size_t left = length;
-  if (iconv(converter, &in, &left, out, room) == static_cast<size_t>(-1)) return false;
+  if (iconv(converter, &in, &left, out, room) == static_cast<size_t>(-1)) {
+    errno = errno == E2BIG ? ENAMETOOLONG : EILSEQ;
+    return false;
+  }
   return left == 0;
 }
 
 }  // namespace
 
-bool MakeUtf8Path(const char* folder, size_t folderLength, const char* name, char* out, size_t capacity) {
-  if (folderLength + 2 > capacity) return false;
-  std::memcpy(out, folder, folderLength);
-  char* end = out + folderLength;
-  *end++ = '/';
-  size_t room = capacity - folderLength - 2;  // keeps one byte for the NUL
+bool MakeUtf8Name(const char* name, char* out, size_t capacity) {
+  if (capacity == 0) {
+    errno = ENAMETOOLONG;
+    return false;
+  }
+  char* end = out;
+  size_t room = capacity - 1;  // keeps one byte for the NUL
 
   iconv_t converter = iconv_open("UTF-8", "CP932");
   if (converter == reinterpret_cast<iconv_t>(-1)) return false;
@@ -43,6 +48,7 @@ bool MakeUtf8Path(const char* folder, size_t folderLength, const char* name, cha
     ok = ConvertElement(converter, name + start, i - start, &end, &room);
     if (!ok || i >= length) break;
     if (room == 0) {
+      errno = ENAMETOOLONG;
       ok = false;
       break;
     }
@@ -50,8 +56,12 @@ bool MakeUtf8Path(const char* folder, size_t folderLength, const char* name, cha
     --room;
     start = i + 1;
   }
+  const int error = errno;
   iconv_close(converter);
-  if (!ok) return false;
+  if (!ok) {
+    errno = error;
+    return false;
+  }
   *end = '\0';
   return true;
 }

@@ -4,8 +4,9 @@
 
 #include <cstddef>
 
-// Writes folder (taken as it is), "/" and the converted name to out, NUL-
-// terminated. A "\" that is the second byte of a two-byte character is part
-// of that character, not a separator. False when the name is not valid code
-// page 932 or the result does not fit capacity bytes.
-bool MakeUtf8Path(const char* folder, size_t folderLength, const char* name, char* out, size_t capacity);
+// Writes the name converted to UTF-8, its separators as "/", NUL-terminated,
+// to out. A "\" that is the second byte of a two-byte character is part of
+// that character, not a separator. False, with errno EILSEQ, when the name
+// is not valid code page 932, or ENAMETOOLONG when the result does not fit
+// capacity bytes.
+bool MakeUtf8Name(const char* name, char* out, size_t capacity);

@@ -1,12 +1,15 @@
 // The extractor's file operations on POSIX: create only what does not exist
-// yet, write in full, apply last access and last write time (POSIX file
-// systems hold no creation time to set) and map the read-only attribute
-// onto the write permissions.
+// yet, never through a symbolic link, write in full, apply last access and
+// last write time (POSIX file systems hold no creation time to set) and map
+// the read-only attribute onto the write permissions. A failure leaves its
+// cause in errno.
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstring>
 
 #include "archive/platform/platform.h"
 #include "archive/platform/posix/entry_path.h"
@@ -25,15 +28,49 @@ int OpenFlags(uint32_t creationDisposition) {
   }
 }
 
+// The destination folder is the caller's and may be reached through links.
+// Below it nothing is followed: each folder of the name is opened relative
+// to the one before without following a link, and the file itself is never
+// a link, so that no entry can reach outside the destination.
+#ifdef O_PATH
+constexpr int kFolderFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+#else
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+#endif
+
+// Closes a descriptor without losing the errno of what failed before.
+void CloseKeepingErrno(int descriptor) {
+  const int error = errno;
+  close(descriptor);
+  errno = error;
+}
+
 FileHandle CreateEntryFile(const char* path, int nameStart, uint32_t creationDisposition) {
   const int flags = OpenFlags(creationDisposition);
-  if (flags < 0 || nameStart < 1) return NoFileHandle();
-  char nativePath[PATH_MAX];
   // path[nameStart - 1] is the "\" that the extractor put after the folder.
-  if (!MakeUtf8Path(path, static_cast<size_t>(nameStart - 1), path + nameStart, nativePath, sizeof(nativePath))) {
+  if (flags < 0 || nameStart < 1 || static_cast<size_t>(nameStart) > PATH_MAX) {
+    errno = EINVAL;
     return NoFileHandle();
   }
-  const int file = open(nativePath, flags | O_WRONLY | O_CLOEXEC, 0666);
+  char folder[PATH_MAX];
+  std::memcpy(folder, path, static_cast<size_t>(nameStart - 1));
+  folder[nameStart - 1] = '\0';
+  char name[PATH_MAX];
+  if (!MakeUtf8Name(path + nameStart, name, sizeof(name))) return NoFileHandle();
+
+  int parent = open(folder, kFolderFlags);
+  if (parent < 0) return NoFileHandle();
+  char* element = name;
+  for (char* slash = std::strchr(element, '/'); slash != nullptr; slash = std::strchr(element, '/')) {
+    *slash = '\0';
+    const int inner = openat(parent, element, kFolderFlags | O_NOFOLLOW);
+    CloseKeepingErrno(parent);
+    if (inner < 0) return NoFileHandle();
+    parent = inner;
+    element = slash + 1;
+  }
+  const int file = openat(parent, element, flags | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0666);
+  CloseKeepingErrno(parent);
   return file < 0 ? NoFileHandle() : file;
 }
 

@@ -1,0 +1,30 @@
+#include "tools/filepacker/archive_walk.h"
+
+#include <cstring>
+
+#include "packer/name_rules.h"
+#include "tools/filepacker/install_folder_files.h"
+
+void WalkArchive(std::span<const uint8_t> archive, WalkMode mode, ArchiveWalk& walk) {
+  walk = ArchiveWalk();
+  walk.fileLength = static_cast<int64_t>(archive.size());
+  if (!CheckArchiveFits(archive, walk.fault)) return;
+
+  // test: names go behind the longest install folder, so that the
+  // extractor's path check is the installer's. list: behind the shortest,
+  // where only the sink's flag tells what would not fit.
+  const bool test = mode == WalkMode::kTest;
+  const char* folder = test ? kLongestInstallFolder : "";
+  InstallFolderFiles files(test ? InstallFolderFiles::Mode::kRefuse : InstallFolderFiles::Mode::kFlag);
+  ExtractionWatch watch(archive, walk, "the install folder (C:\\WINDOWS\\UnpackDir999\\ at the longest)",
+                        static_cast<int>(std::strlen(folder)) + 1, files.failure());
+  PackReader reader;
+  files.Attach(reader);
+  watch.Attach(reader);
+  UnpackReport report;
+  const int result = reader.ExtractFromMemory(archive.data(), folder, &report);
+  watch.Finish(result, report);
+  for (size_t i = 0; i < walk.entries.size() && i < files.flags().size(); ++i) {
+    walk.entries[i].refusal = files.flags()[i];
+  }
+}

@@ -1,0 +1,36 @@
+#include "tools/filepacker/fault_report.h"
+
+#include "tools/filepacker/archive_file.h"
+#include "tools/filepacker/commands.h"
+#include "tools/filepacker/text_format.h"
+
+bool LoadArchive(const std::string& path, std::vector<uint8_t>& bytes, int& status) {
+  std::string error;
+  const LoadOutcome outcome = LoadArchiveFile(path, bytes, error);
+  if (outcome == LoadOutcome::kLoaded) return true;
+  PrintError(error);
+  status = outcome == LoadOutcome::kTooLarge ? kExitFailed : kExitUsage;
+  return false;
+}
+
+void PrintFault(const std::string& archive, const ArchiveFault& fault) {
+  std::string place;
+  if (fault.entry > 0) place += "entry " + std::to_string(fault.entry);
+  if (fault.chunk > 0) place += ", chunk " + std::to_string(fault.chunk);
+  if (fault.offset >= 0) place += (place.empty() ? "" : ", ") + std::string("offset ") + std::to_string(fault.offset);
+  std::string text = fault.entry > 0 && !fault.name.empty() ? ConsoleText(fault.name) : archive;
+  if (!place.empty()) text += " (" + place + ")";
+  text += ": " + fault.cause;
+  if (!fault.outcome.empty()) text += " [" + ConsoleText(fault.outcome) + "]";
+  PrintError(text);
+}
+
+nlohmann::json FaultJson(const ArchiveFault& fault) {
+  auto orNull = [](bool present, int64_t value) { return present ? nlohmann::json(value) : nlohmann::json(nullptr); };
+  return {{"name", fault.name.empty() ? nlohmann::json(nullptr) : nlohmann::json(Utf8Text(fault.name))},
+          {"entry", orNull(fault.entry > 0, fault.entry)},
+          {"chunk", orNull(fault.chunk > 0, fault.chunk)},
+          {"offset", orNull(fault.offset >= 0, fault.offset)},
+          {"cause", fault.cause},
+          {"message", Utf8Text(fault.outcome)}};
+}

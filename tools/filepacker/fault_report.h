@@ -1,0 +1,23 @@
+// What list, test and extract share: loading an archive file, and telling
+// where and why it is refused, on stderr and in JSON.
+#pragma once
+
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "tools/filepacker/extraction_watch.h"
+
+// Loads the archive file; on failure prints the error and sets status to
+// the exit status to return.
+bool LoadArchive(const std::string& path, std::vector<uint8_t>& bytes, int& status);
+
+// "filepacker: <name> (entry N, chunk K, offset O): <cause> [<outcome>]" on
+// stderr; for a fault outside an entry, or one whose name is not known, the
+// archive's path stands first.
+void PrintFault(const std::string& archive, const ArchiveFault& fault);
+
+// The same fields: name, entry, chunk, offset (null where none applies),
+// cause and message (the outcome text), in UTF-8.
+nlohmann::json FaultJson(const ArchiveFault& fault);
