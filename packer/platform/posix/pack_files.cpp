@@ -70,10 +70,12 @@ bool DescribePackFile(const std::string& path, PackSource& source, std::string& 
   source.size = status.st_size;
   source.attributes = kAttributeArchive;
   if ((status.st_mode & S_IWUSR) == 0) source.attributes |= kAttributeReadOnly;
-  source.lastAccessTime = ToFileTime(status.st_atim);
   source.lastWriteTime = ToFileTime(status.st_mtim);
-  // Most POSIX file systems keep no creation time that stat() reports.
+  // Most POSIX file systems keep no creation time that stat() reports. The
+  // access time is not taken: packing reads the file and so moves it, and the
+  // same files must give the same archive every time.
   source.creationTime = source.lastWriteTime;
+  source.lastAccessTime = source.lastWriteTime;
   return true;
 }
 

@@ -98,8 +98,8 @@ bool DescribePackFile(const std::string& path, PackSource& source, std::string& 
     return false;
   }
   LARGE_INTEGER size;
-  FILETIME creation, lastAccess, lastWrite;
-  bool ok = GetFileSizeEx(file, &size) && GetFileTime(file, &creation, &lastAccess, &lastWrite);
+  FILETIME creation, lastWrite;
+  bool ok = GetFileSizeEx(file, &size) && GetFileTime(file, &creation, nullptr, &lastWrite);
   if (!ok) error = SystemError(path);
   CloseHandle(file);
   if (!ok) return false;
@@ -114,8 +114,10 @@ bool DescribePackFile(const std::string& path, PackSource& source, std::string& 
   source.size = size.QuadPart;
   source.attributes = attributes;
   source.creationTime = ToUint64(creation);
-  source.lastAccessTime = ToUint64(lastAccess);
   source.lastWriteTime = ToUint64(lastWrite);
+  // Not the access time: packing reads the file and so may move it, and the
+  // same files must give the same archive every time.
+  source.lastAccessTime = source.lastWriteTime;
   return true;
 }
 

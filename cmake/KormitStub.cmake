@@ -1,0 +1,40 @@
+# Where filepacker's embedded installer stub (Kormit_bare.exe, the installer
+# without a payload) comes from. Sets kormit_stub_file (empty: none) and
+# kormit_stub_depends (what must be built before it exists).
+#
+#   KORMIT_EMBEDDED_STUB given: that file.
+#   Windows build: this build's own kormit_installer_bare.
+#   Native build: a cross build of just the stub in <build>/stub-win32, when
+#   the i686 mingw-w64 compiler is there; without it filepacker carries no
+#   stub and `filepacker installer` asks for --stub.
+set(KORMIT_EMBEDDED_STUB "" CACHE FILEPATH
+    "Installer stub (Kormit_bare.exe) for filepacker to carry (default: built from this tree)")
+
+set(kormit_stub_file "")
+set(kormit_stub_depends "")
+if(KORMIT_EMBEDDED_STUB)
+  get_filename_component(kormit_stub_file "${KORMIT_EMBEDDED_STUB}" ABSOLUTE)
+elseif(WIN32)
+  set(kormit_stub_file "$<TARGET_FILE:kormit_installer_bare>")
+  set(kormit_stub_depends kormit_installer_bare)
+else()
+  find_program(KORMIT_MINGW_CXX i686-w64-mingw32-g++)
+  if(KORMIT_MINGW_CXX)
+    include(ExternalProject)
+    set(stub_build "${CMAKE_BINARY_DIR}/stub-win32")
+    set(kormit_stub_file "${stub_build}/installer/Kormit_bare.exe")
+    ExternalProject_Add(kormit_stub_win32
+      SOURCE_DIR "${PROJECT_SOURCE_DIR}"
+      BINARY_DIR "${stub_build}"
+      CMAKE_ARGS "-DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/toolchain-i686-w64-mingw32.cmake"
+                 -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_TESTING=OFF
+      BUILD_COMMAND ${CMAKE_COMMAND} --build "${stub_build}" --target kormit_installer_bare
+      BUILD_ALWAYS ON
+      INSTALL_COMMAND ""
+      BUILD_BYPRODUCTS "${kormit_stub_file}")
+    set(kormit_stub_depends kormit_stub_win32)
+  else()
+    message(STATUS "filepacker: no i686-w64-mingw32-g++, so no embedded installer stub "
+                   "(`filepacker installer` will need --stub)")
+  endif()
+endif()
