@@ -74,7 +74,7 @@ int RunExtract(const std::string& archive, const std::string& folder, bool json)
   LoadOutcome outcome = LoadArchiveFile(archive, bytes, error);
   if (outcome != LoadOutcome::kLoaded) {
     PrintError(error);
-    return outcome == LoadOutcome::kTooLarge ? kExitFailed : kExitUsage;
+    return outcome == LoadOutcome::kUnreadable ? kExitUsage : kExitFailed;
   }
   if (bytes.size() < kHeaderLength) bytes.resize(kHeaderLength, 0);
 

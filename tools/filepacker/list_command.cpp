@@ -45,7 +45,7 @@ void PrintTable(const ScannedArchive& archive, const Totals& totals) {
   }
 }
 
-nlohmann::json ListJson(const ScannedArchive& archive, const Totals& totals) {
+nlohmann::json ListJson(const ScannedArchive& archive, const ArchiveContainer& container, const Totals& totals) {
   nlohmann::json entries = nlohmann::json::array();
   for (const ScannedEntry& entry : archive.entries) {
     nlohmann::json item;
@@ -65,6 +65,12 @@ nlohmann::json ListJson(const ScannedArchive& archive, const Totals& totals) {
   }
   nlohmann::json json;
   json["ok"] = archive.ok;
+  json["container"] = container.installer ? "installer" : "archive";
+  if (container.installer) {
+    json["payload"] = {{"offset", container.payloadOffset},
+                       {"bytes", container.payloadSize},
+                       {"language", container.payloadLanguage}};
+  }
   json["block_size"] = archive.blockSize;
   json["archive_bytes"] = archive.fileLength;
   json["entries"] = entries;
@@ -78,11 +84,12 @@ nlohmann::json ListJson(const ScannedArchive& archive, const Totals& totals) {
 
 int RunList(const std::string& path, bool json) {
   ScannedArchive archive;
+  ArchiveContainer container;
   int status = kExitSuccess;
-  if (!LoadAndScan(path, false, archive, status)) return status;
+  if (!LoadAndScan(path, false, archive, status, &container)) return status;
   Totals totals = AddUp(archive);
   if (json) {
-    std::printf("%s\n", ListJson(archive, totals).dump(2).c_str());
+    std::printf("%s\n", ListJson(archive, container, totals).dump(2).c_str());
   } else if (archive.ok || !archive.entries.empty()) {
     PrintTable(archive, totals);
   }

@@ -4,13 +4,14 @@
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/text_format.h"
 
-bool LoadAndScan(const std::string& path, bool decode, ScannedArchive& archive, int& status) {
+bool LoadAndScan(const std::string& path, bool decode, ScannedArchive& archive, int& status,
+                 ArchiveContainer* container) {
   std::vector<uint8_t> bytes;
   std::string error;
-  LoadOutcome outcome = LoadArchiveFile(path, bytes, error);
+  LoadOutcome outcome = LoadArchiveFile(path, bytes, error, container);
   if (outcome != LoadOutcome::kLoaded) {
     PrintError(error);
-    status = outcome == LoadOutcome::kTooLarge ? kExitFailed : kExitUsage;
+    status = outcome == LoadOutcome::kUnreadable ? kExitUsage : kExitFailed;
     return false;
   }
   ScanArchive(bytes, decode, archive);
