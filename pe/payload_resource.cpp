@@ -57,6 +57,7 @@ bool FindSections(const PeImage& image, PayloadStub& stub, std::string& error) {
     const uint32_t at = image.directories[i].rva;
     if (i == kCertificateDirectory || at == 0) continue;
     const int section = image.SectionAt(at);
+    if (section < 0) continue;
     if ((section == static_cast<int>(index) && i != kResourceDirectory) ||
         (section == stub.relocationSection && i != kRelocationDirectory)) {
       error = "data directory " + std::to_string(i) + " points into " + Named(image, static_cast<size_t>(section)) +
