@@ -14,7 +14,9 @@
 #include "packer/archive_writer.h"
 #include "packer/block_encoder.h"
 #include "packer/run_tokens.h"
+#include "pe/payload_resource.h"
 #include "tests/archive/extract_archive_builder.h"
+#include "tests/pe/synthetic_pe.h"
 
 namespace {
 
@@ -105,6 +107,24 @@ bool WriteWriterSeeds(const std::filesystem::path& folder) {
   return true;
 }
 
+// Hand-made installer programs, with and without relocations after the
+// resources, and an installer made of one.
+bool WritePeSeeds(const std::filesystem::path& folder) {
+  const Bytes withRelocations = BuildSyntheticPe().bytes;
+  bool ok = WriteSeed(folder, "read_pe", 0, withRelocations);
+  ok &= WriteSeed(folder, "read_pe", 1, BuildSyntheticPe(DefaultResources(), false).bytes);
+  PayloadStub stub;
+  Bytes installer;
+  PayloadLocation where;
+  std::string error;
+  const Bytes payload = {'F', 'I', 'L', 'E', '_', 'P', 'A', 'C', 'K', 'E', 'R'};
+  if (!CheckPayloadStub(withRelocations, stub, error) || !AddPayload(stub, payload, installer, where, error)) {
+    std::fprintf(stderr, "make_seeds: %s\n", error.c_str());
+    return false;
+  }
+  return ok && WriteSeed(folder, "read_pe", 2, installer);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -163,6 +183,7 @@ int main(int argc, char** argv) {
     ok &= WriteSeed(folder, "walk_archive", static_cast<int>(i), archives[i]);
   }
   ok &= WriteWriterSeeds(folder);
+  ok &= WritePeSeeds(folder);
   if (!ok) std::fprintf(stderr, "make_seeds: cannot write into %s\n", argv[1]);
   return ok ? 0 : 1;
 }

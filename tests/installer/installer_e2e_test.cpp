@@ -361,6 +361,31 @@ TEST_F(InstallerTest, ClosingTheProgressWindowWhileSetupRunsEndsCleanly) {
   EXPECT_FALSE(Exists(expectedFolder)) << "the job was cut off before its cleanup";
 }
 
+// The Windows filepacker turns the staged package into an installer with
+// the program built without a payload; it unpacks as the built one does.
+TEST_F(InstallerTest, InstallerMadeByFilepackerExtracts) {
+  const std::string exe = scratch_ + "\\Made.exe";
+  std::string commandLine = "\"" + FromBuildPath(KORMIT_FILEPACKER_EXE) + "\" installer --stub \"" +
+                            FromBuildPath(KORMIT_BARE_EXE) + "\" -o \"" + exe + "\" \"" +
+                            FromBuildPath(KORMIT_SAMPLE_STAGE) + "\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION packer;
+  ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &packer))
+      << commandLine;
+  ASSERT_EQ(WaitForSingleObject(packer.hProcess, 120000), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeProcess(packer.hProcess, &code);
+  CloseHandle(packer.hThread);
+  CloseHandle(packer.hProcess);
+  ASSERT_EQ(code, 0u) << commandLine;
+
+  InstallerRun run(exe, scratch_);
+  Confirm(run, /*extractOnly=*/true);
+  EXPECT_EQ(run.WaitForExit(), 0u);
+  ExpectPackageIn(scratch_ + "\\Made");
+}
+
 TEST_F(InstallerTest, MissingPayloadShowsTheFailureAndKeepsTheDialog) {
   ExpectFailureWithoutExtracting(KORMIT_BARE_EXE, "Kormit_bare");
 }

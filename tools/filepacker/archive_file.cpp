@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "packer/pack_files.h"
+#include "pe/payload_resource.h"
 
 namespace {
 
@@ -24,10 +25,10 @@ int64_t FileLength(std::FILE* file) {
 
 }  // namespace
 
-LoadOutcome LoadArchiveFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
+LoadOutcome LoadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
   bytes.clear();
   if (IsFolder(path)) {
-    error = path + ": is a folder, not an archive";
+    error = path + ": is a folder, not a file";
     return LoadOutcome::kUnreadable;
   }
   std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -41,7 +42,7 @@ LoadOutcome LoadArchiveFile(const std::string& path, std::vector<uint8_t>& bytes
     error = path + ": cannot be read (is it a folder?)";
     outcome = LoadOutcome::kUnreadable;
   } else if (length > std::numeric_limits<int32_t>::max()) {
-    error = path + ": " + std::to_string(length) + " bytes; an archive holds less than 2 GiB";
+    error = path + ": " + std::to_string(length) + " bytes; an archive or installer holds less than 2 GiB";
     outcome = LoadOutcome::kTooLarge;
   } else {
     bytes.resize(static_cast<size_t>(length));
@@ -52,5 +53,25 @@ LoadOutcome LoadArchiveFile(const std::string& path, std::vector<uint8_t>& bytes
   }
   std::fclose(file);
   if (outcome != LoadOutcome::kLoaded) bytes.clear();
+  return outcome;
+}
+
+LoadOutcome LoadArchiveFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error,
+                            ArchiveContainer* container) {
+  ArchiveContainer found;
+  LoadOutcome outcome = LoadWholeFile(path, bytes, error);
+  if (outcome == LoadOutcome::kLoaded && bytes.size() >= 2 && bytes[0] == 'M' && bytes[1] == 'Z') {
+    PayloadLocation where;
+    std::string why;
+    if (!FindPayload(bytes, where, why)) {
+      error = path + ": not an installer that can be read: " + why;
+      bytes.clear();
+      return LoadOutcome::kNoPayload;
+    }
+    found = {true, where.offset, where.size, where.language};
+    bytes.erase(bytes.begin() + where.offset + where.size, bytes.end());
+    bytes.erase(bytes.begin(), bytes.begin() + where.offset);
+  }
+  if (container != nullptr) *container = found;
   return outcome;
 }

@@ -1,13 +1,32 @@
 // Reads an archive file whole into memory, as the installer holds its
-// payload.
+// payload; or an installer executable, of which it keeps the payload.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-enum class LoadOutcome { kLoaded, kUnreadable, kTooLarge };
+enum class LoadOutcome {
+  kLoaded,
+  kUnreadable,
+  kTooLarge,
+  kNoPayload,  // an executable that is no installer, or whose PE structure is refused
+};
+
+// What the file was. For an installer, where its payload lies in it.
+struct ArchiveContainer {
+  bool installer = false;
+  uint32_t payloadOffset = 0;
+  uint32_t payloadSize = 0;
+  uint32_t payloadLanguage = 0;
+};
 
 // Files of 2 GiB or more are refused without being read: the format's
 // offsets are signed 32-bit. The error names the file.
-LoadOutcome LoadArchiveFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error);
+LoadOutcome LoadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error);
+
+// As LoadWholeFile; a file that begins like an executable ("MZ") is read as
+// an installer, and `bytes` receive its payload (the resource "KORMIT" of
+// type "FILESPACK").
+LoadOutcome LoadArchiveFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error,
+                            ArchiveContainer* container = nullptr);

@@ -1,10 +1,12 @@
-// The four commands of filepacker. Each prints its own output and returns
+// The commands of filepacker. Each prints its own output and returns
 // the program's exit status.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "packer/archive_writer.h"
 
 // Exit statuses of every command.
 constexpr int kExitSuccess = 0;
@@ -18,10 +20,30 @@ struct PackRequest {
   std::vector<std::string> paths;
 };
 
+// `installer`: the installer program with a payload, packed from files or
+// taken from an archive.
+struct InstallerRequest {
+  PackRequest pack;  // the files to pack and how; its archive is a temporary file
+  std::string archive;  // or the archive (or another installer) whose payload to take
+  std::string stub;  // the installer program without a payload; empty: the built-in one
+  std::string output;
+  bool json = false;
+  bool allowNoSetup = false;
+};
+
 int RunPack(const PackRequest& request);
+int RunInstaller(const InstallerRequest& request);
 int RunList(const std::string& archive, bool json);
 int RunTest(const std::string& archive, bool json);
 int RunExtract(const std::string& archive, const std::string& folder, bool json);
+
+// The steps of packing that pack and installer share, so that every packing
+// option reaches both. Collecting reads the request's paths and checks what
+// the installer would refuse; writing makes request.archive (replacing it
+// when request.force), with a progress bar when stderr is a terminal.
+bool CollectRequestedSources(const PackRequest& request, std::vector<PackSource>& sources, std::string& error);
+bool WriteRequestedArchive(const PackRequest& request, const std::vector<PackSource>& sources, PackSummary& summary,
+                           std::string& error);
 
 // "filepacker: " and the message, on stderr.
 void PrintError(const std::string& message);

@@ -4,12 +4,12 @@
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/text_format.h"
 
-bool LoadArchive(const std::string& path, std::vector<uint8_t>& bytes, int& status) {
+bool LoadArchive(const std::string& path, std::vector<uint8_t>& bytes, int& status, ArchiveContainer* container) {
   std::string error;
-  const LoadOutcome outcome = LoadArchiveFile(path, bytes, error);
+  const LoadOutcome outcome = LoadArchiveFile(path, bytes, error, container);
   if (outcome == LoadOutcome::kLoaded) return true;
   PrintError(error);
-  status = outcome == LoadOutcome::kTooLarge ? kExitFailed : kExitUsage;
+  status = outcome == LoadOutcome::kUnreadable ? kExitUsage : kExitFailed;
   return false;
 }
 

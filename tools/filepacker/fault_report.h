@@ -7,11 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "tools/filepacker/archive_file.h"
 #include "tools/filepacker/extraction_watch.h"
 
-// Loads the archive file; on failure prints the error and sets status to
-// the exit status to return.
-bool LoadArchive(const std::string& path, std::vector<uint8_t>& bytes, int& status);
+// Loads the archive file, or an installer's payload; on failure prints the
+// error and sets status to the exit status to return. container, when
+// given, says which of the two was read.
+bool LoadArchive(const std::string& path, std::vector<uint8_t>& bytes, int& status,
+                 ArchiveContainer* container = nullptr);
 
 // "filepacker: <name> (entry N, chunk K, offset O): <cause> [<outcome>]" on
 // stderr; for a fault outside an entry, or one whose name is not known, the

@@ -52,7 +52,7 @@ void PrintTable(const ArchiveWalk& walk, const Totals& totals) {
   }
 }
 
-nlohmann::json ListJson(const ArchiveWalk& walk, const Totals& totals) {
+nlohmann::json ListJson(const ArchiveWalk& walk, const ArchiveContainer& container, const Totals& totals) {
   nlohmann::json entries = nlohmann::json::array();
   for (const WalkedEntry& entry : walk.entries) {
     nlohmann::json chunks = nlohmann::json::array();
@@ -78,6 +78,12 @@ nlohmann::json ListJson(const ArchiveWalk& walk, const Totals& totals) {
   }
   nlohmann::json json;
   json["ok"] = walk.ok;
+  json["container"] = container.installer ? "installer" : "archive";
+  if (container.installer) {
+    json["payload"] = {{"offset", container.payloadOffset},
+                       {"bytes", container.payloadSize},
+                       {"language", container.payloadLanguage}};
+  }
   json["block_size"] = walk.blockSize;
   json["archive_bytes"] = walk.fileLength;
   json["entries"] = entries;
@@ -92,12 +98,13 @@ nlohmann::json ListJson(const ArchiveWalk& walk, const Totals& totals) {
 int RunList(const std::string& path, bool json) {
   std::vector<uint8_t> bytes;
   int status = kExitSuccess;
-  if (!LoadArchive(path, bytes, status)) return status;
+  ArchiveContainer container;
+  if (!LoadArchive(path, bytes, status, &container)) return status;
   ArchiveWalk walk;
   WalkArchive(bytes, WalkMode::kList, walk);
   const Totals totals = AddUp(walk);
   if (json) {
-    std::printf("%s\n", ListJson(walk, totals).dump(2).c_str());
+    std::printf("%s\n", ListJson(walk, container, totals).dump(2).c_str());
   } else if (walk.ok || !walk.entries.empty()) {
     PrintTable(walk, totals);
   }

@@ -6,33 +6,59 @@
 
 void PrintError(const std::string& message) { std::fprintf(stderr, "filepacker: %s\n", message.c_str()); }
 
+namespace {
+
+// How files are packed: the same options for pack and installer.
+void AddPackingOptions(CLI::App* command, PackRequest& request) {
+  command->add_option("-b,--block-size", request.blockSize, "Bytes per chunk (default 200000)")
+      ->check(CLI::Range(1024, 4000000));
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  CLI::App app{"Packs, lists, tests and extracts FILE_PACKER 1.00 archives.", "filepacker"};
+  CLI::App app{"Packs, lists, tests and extracts FILE_PACKER 1.00 archives, and makes and opens installers.",
+               "filepacker"};
   app.set_version_flag("--version", "filepacker 1.63");
   app.require_subcommand(1);
 
   PackRequest pack;
   CLI::App* packCommand = app.add_subcommand("pack", "Pack files, and the top-level files of folders, into ARCHIVE");
-  packCommand->add_option("-b,--block-size", pack.blockSize, "Bytes per chunk (default 200000)")
-      ->check(CLI::Range(1024, 4000000));
+  AddPackingOptions(packCommand, pack);
   packCommand->add_flag("-f,--force", pack.force, "Replace an existing ARCHIVE");
   packCommand->add_option("-o,--output", pack.archive, "The archive to write")->required();
   packCommand->add_option("paths", pack.paths, "Files and folders to pack")->required();
 
+  InstallerRequest installer;
+  CLI::App* installerCommand = app.add_subcommand(
+      "installer", "Make the installer INSTALLER.exe: pack files and folders as pack does, or take --archive");
+  AddPackingOptions(installerCommand, installer.pack);
+  installerCommand->add_flag("-f,--force", installer.pack.force, "Replace an existing INSTALLER.exe");
+  installerCommand->add_flag("--json", installer.json, "One JSON object on stdout");
+  installerCommand->add_flag("--allow-no-setup", installer.allowNoSetup,
+                             "Allow a package without a top-level Setup.exe (the installer then only unpacks)");
+  installerCommand->add_option("--stub", installer.stub,
+                               "The installer program without a payload (default: the one built into filepacker)");
+  CLI::Option* archiveOption = installerCommand->add_option(
+      "--archive", installer.archive, "Carry this archive (or the payload of this installer) instead of packing");
+  installerCommand->add_option("-o,--output", installer.output, "The installer to write")->required();
+  CLI::Option* installerPaths = installerCommand->add_option("paths", installer.pack.paths, "Files and folders to pack");
+  archiveOption->excludes(installerPaths)->excludes(installerCommand->get_option("--block-size"));
+
   std::string archive, folder;
   bool json = false;
   CLI::App* listCommand =
-      app.add_subcommand("list", "List the entries of ARCHIVE; \"!\" marks names the installer could not create");
+      app.add_subcommand("list", "List the entries of ARCHIVE (an archive or an installer); \"!\" marks names the installer could not create");
   listCommand->add_flag("--json", json, "One JSON object on stdout");
   listCommand->add_option("archive", archive, "The archive")->required();
 
   CLI::App* testCommand = app.add_subcommand(
-      "test", "Check that the installer would extract ARCHIVE into its install folder, writing nothing");
+      "test", "Check that the installer would extract ARCHIVE (an archive or an installer) into its install folder, writing nothing");
   testCommand->add_flag("--json", json, "One JSON object on stdout");
   testCommand->add_option("archive", archive, "The archive")->required();
 
   CLI::App* extractCommand =
-      app.add_subcommand("extract", "Extract ARCHIVE into the existing folder DEST, as the installer does");
+      app.add_subcommand("extract", "Extract ARCHIVE (an archive or an installer) into the existing folder DEST, as the installer does");
   extractCommand->add_flag("--json", json, "One JSON object on stdout");
   extractCommand->add_option("archive", archive, "The archive")->required();
   extractCommand->add_option("dest", folder, "An existing folder")->required();
@@ -46,6 +72,7 @@ int main(int argc, char** argv) {
   }
 
   if (packCommand->parsed()) return RunPack(pack);
+  if (installerCommand->parsed()) return RunInstaller(installer);
   if (listCommand->parsed()) return RunList(archive, json);
   if (testCommand->parsed()) return RunTest(archive, json);
   return RunExtract(archive, folder, json);

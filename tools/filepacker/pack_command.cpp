@@ -18,19 +18,12 @@ void OnPackProgress(void* context, int32_t, int64_t bytesDone) {
 
 }  // namespace
 
-int RunPack(const PackRequest& request) {
-  std::vector<PackSource> sources;
-  std::string error;
-  // Everything about the input is checked before the archive is begun.
-  if (!CollectPackSources(request.paths, sources, error) ||
-      !CheckPackSources(sources, request.blockSize, error)) {
-    PrintError(error);
-    return kExitUsage;
-  }
-  if (!request.force && PathExists(request.archive)) {
-    PrintError(request.archive + ": already exists (use -f to replace it)");
-    return kExitUsage;
-  }
+bool CollectRequestedSources(const PackRequest& request, std::vector<PackSource>& sources, std::string& error) {
+  return CollectPackSources(request.paths, sources, error) && CheckPackSources(sources, request.blockSize, error);
+}
+
+bool WriteRequestedArchive(const PackRequest& request, const std::vector<PackSource>& sources, PackSummary& summary,
+                           std::string& error) {
   PackOptions options;
   options.blockSize = request.blockSize;
   options.overwrite = request.force;
@@ -41,10 +34,25 @@ int RunPack(const PackRequest& request) {
     options.progress = OnPackProgress;
     options.progressContext = &total;
   }
-  PackSummary summary;
   bool written = WriteArchive(request.archive, sources, options, summary, error);
   if (showProgress) EndProgressBar();
-  if (!written) {
+  return written;
+}
+
+int RunPack(const PackRequest& request) {
+  std::vector<PackSource> sources;
+  std::string error;
+  // Everything about the input is checked before the archive is begun.
+  if (!CollectRequestedSources(request, sources, error)) {
+    PrintError(error);
+    return kExitUsage;
+  }
+  if (!request.force && PathExists(request.archive)) {
+    PrintError(request.archive + ": already exists (use -f to replace it)");
+    return kExitUsage;
+  }
+  PackSummary summary;
+  if (!WriteRequestedArchive(request, sources, summary, error)) {
     PrintError(error);
     return kExitFailed;
   }

@@ -1,0 +1,250 @@
+#include "pe/payload_resource.h"
+
+#include <cstring>
+
+#include "pe/pe_bytes.h"
+#include "pe/pe_checksum.h"
+
+namespace {
+
+// The resource section and the installer stay below 2 GiB, as the archive
+// does: Windows maps no larger image.
+constexpr uint64_t kMaxInstaller = 0x7FFFFFFF;
+
+bool IsPowerOfTwo(uint32_t value) { return value != 0 && (value & (value - 1)) == 0; }
+
+std::string Named(const PeImage& image, size_t index) {
+  return "section " + std::to_string(index + 1) + " (\"" + image.sections[index].name + "\")";
+}
+
+bool CheckHeaders(const PeImage& image, std::string& error) {
+  if (image.magic != kMagicPe32) {
+    error = "a 64-bit (PE32+) image; the installer is a 32-bit (PE32) program";
+  } else if (image.machine != kMachineI386) {
+    error = "an image for machine " + std::to_string(image.machine) + ", not for i386";
+  } else if (!IsPowerOfTwo(image.fileAlignment) || image.fileAlignment < 512 || image.fileAlignment > 65536) {
+    error = "a file alignment of " + std::to_string(image.fileAlignment) + " (a power of two from 512 to 65536 is needed)";
+  } else if (!IsPowerOfTwo(image.sectionAlignment) || image.sectionAlignment < image.fileAlignment) {
+    error = "a section alignment of " + std::to_string(image.sectionAlignment) + " (a power of two no smaller than the file alignment is needed)";
+  } else {
+    const PeDataDirectory certificate = image.Directory(kCertificateDirectory);
+    if (certificate.rva == 0 && certificate.size == 0) return true;
+    error = "signed (it has a certificate table): add the payload to the unsigned program, then sign the installer";
+  }
+  return false;
+}
+
+// Where the resources lie, and what comes after them: only base
+// relocations may, since nothing but their data directory points at them.
+bool FindSections(const PeImage& image, PayloadStub& stub, std::string& error) {
+  const uint32_t rva = image.Directory(kResourceDirectory).rva;
+  const size_t index = static_cast<size_t>(image.SectionAt(rva));
+  const PeSection& resources = image.sections[index];
+  if (rva != resources.virtualAddress) {
+    error = "its resource directory begins inside " + Named(image, index) + ", not at its start";
+    return false;
+  }
+  stub.resourceSection = index;
+  const size_t count = image.sections.size();
+  const PeDataDirectory relocations = image.Directory(kRelocationDirectory);
+  if (index + 2 == count && relocations.size > 0 && image.SectionAt(relocations.rva) == static_cast<int>(count - 1)) {
+    stub.relocationSection = static_cast<int>(count - 1);
+  } else if (index + 1 != count) {
+    error = "its resources are not in the last section (" + Named(image, index + 1) + " follows them)";
+    return false;
+  }
+  for (size_t i = 0; i < image.directories.size(); i++) {
+    const uint32_t at = image.directories[i].rva;
+    if (i == kCertificateDirectory || at == 0) continue;
+    const int section = image.SectionAt(at);
+    if (section < 0) continue;
+    if ((section == static_cast<int>(index) && i != kResourceDirectory) ||
+        (section == stub.relocationSection && i != kRelocationDirectory)) {
+      error = "data directory " + std::to_string(i) + " points into " + Named(image, static_cast<size_t>(section)) +
+              ", which has to move";
+      return false;
+    }
+  }
+  return true;
+}
+
+// The resource section's raw data must be the last in the file but for
+// the relocations, and nothing may follow the last section.
+bool CheckFileLayout(const PeImage& image, const PayloadStub& stub, std::string& error) {
+  const PeSection& resources = image.sections[stub.resourceSection];
+  for (size_t i = 0; i < image.sections.size(); i++) {
+    const PeSection& section = image.sections[i];
+    if (i == stub.resourceSection || section.rawSize == 0) continue;
+    const bool after = section.rawOffset >= uint64_t{resources.rawOffset} + resources.rawSize;
+    if (after != (static_cast<int>(i) == stub.relocationSection)) {
+      error = "the data of " + Named(image, i) + " lies " + (after ? "after" : "before") +
+              " the resources in the file, where it cannot stay";
+      return false;
+    }
+  }
+  // Padding up to the file alignment after the last section is no overlay.
+  const uint64_t end = AlignUp(image.SectionDataEnd(), image.fileAlignment);
+  if (image.file.size() > end) {
+    error = std::to_string(image.file.size() - end) +
+            " bytes follow its last section (an overlay, a symbol table or a certificate): the stub must end with its "
+            "last section";
+    return false;
+  }
+  return true;
+}
+
+// Every resource's data lies in the section that is rebuilt, and no base
+// relocation patches an address there: the data moves.
+bool CheckResourcesMove(const PayloadStub& stub, std::string& error) {
+  const PeImage& image = stub.image;
+  for (const ResourceLeaf& leaf : stub.tree.leaves) {
+    if (image.SectionAt(leaf.rva) != static_cast<int>(stub.resourceSection)) {
+      error = "resource data at RVA " + std::to_string(leaf.rva) + " lies outside the resource section";
+      return false;
+    }
+  }
+  for (const ResourceEntry& type : stub.tree.directories[0].entries) {
+    if (type.named && SameResourceName(type.name, kPayloadType)) {
+      error = "it carries a payload already (it has resources of type \"FILESPACK\"): use the program without one";
+      return false;
+    }
+  }
+  const PeDataDirectory relocations = image.Directory(kRelocationDirectory);
+  if (relocations.size == 0) return true;
+  uint32_t offset;
+  if (!image.FileOffsetOf(relocations.rva, relocations.size, offset)) {
+    error = "its base relocations lie outside the file's sections";
+    return false;
+  }
+  const PeSection& resources = image.sections[stub.resourceSection];
+  const uint64_t resourcesEnd = AlignUp(uint64_t{resources.virtualAddress} + resources.MemorySize(), image.sectionAlignment);
+  for (uint32_t at = 0; at < relocations.size;) {
+    const uint8_t* block = image.file.data() + offset + at;
+    const uint32_t left = relocations.size - at;
+    const uint32_t blockSize = left >= 8 ? Get32(block + 4) : 0;
+    if (blockSize < 8 || blockSize > left) {
+      error = "a malformed base relocation block at file offset " + std::to_string(offset + at);
+      return false;
+    }
+    const uint32_t page = Get32(block);
+    if (page >= resources.virtualAddress && page < resourcesEnd) {
+      error = "base relocations patch addresses inside the resources, which would move";
+      return false;
+    }
+    at += blockSize;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool FindPayload(std::span<const uint8_t> file, PayloadLocation& where, std::string& error) {
+  PeImage image;
+  if (!ReadPeImage(file, image, error)) return false;
+  const PeDataDirectory directory = image.Directory(kResourceDirectory);
+  ResourceTree tree;
+  if (directory.rva == 0 || directory.size == 0) {
+    error = "an executable without resources, so without a payload";
+    return false;
+  }
+  if (!ReadResourceTree(image, tree, error)) return false;
+  const ResourceLeaf* leaf = FindNamedResource(tree, kPayloadType, kPayloadName, where.language);
+  if (leaf == nullptr) {
+    error = "an executable without the resource \"KORMIT\" of type \"FILESPACK\" (an installer without its payload?)";
+    return false;
+  }
+  where.size = leaf->size;
+  return image.FileOffsetOf(leaf->rva, leaf->size, where.offset);
+}
+
+bool CheckPayloadStub(std::span<const uint8_t> stub, PayloadStub& checked, std::string& error) {
+  checked = PayloadStub{};
+  if (!ReadPeImage(stub, checked.image, error) || !CheckHeaders(checked.image, error)) return false;
+  if (!ReadResourceTree(checked.image, checked.tree, error)) return false;
+  return FindSections(checked.image, checked, error) && CheckFileLayout(checked.image, checked, error) &&
+         CheckResourcesMove(checked, error);
+}
+
+bool AddPayload(const PayloadStub& stub, std::span<const uint8_t> payload, std::vector<uint8_t>& installer,
+                PayloadLocation& where, std::string& error) {
+  const PeImage& image = stub.image;
+  const PeSection& resources = image.sections[stub.resourceSection];
+  if (payload.size() >= kMaxInstaller) {
+    error = "a payload of " + std::to_string(payload.size()) + " bytes: the installer would reach 2 GiB";
+    return false;
+  }
+
+  // The tree with the payload's type, name and language added; every other
+  // leaf keeps its bytes.
+  ResourceTree tree = stub.tree;
+  std::vector<std::span<const uint8_t>> data;
+  for (const ResourceLeaf& leaf : tree.leaves) {
+    uint32_t offset = 0;
+    image.FileOffsetOf(leaf.rva, leaf.size, offset);
+    data.push_back(image.file.subspan(offset, leaf.size));
+  }
+  ResourceDirectoryTable languages, names;
+  languages.entries.push_back({false, u"", kPayloadLanguage, -1, static_cast<int>(tree.leaves.size())});
+  tree.leaves.push_back({0, static_cast<uint32_t>(payload.size()), 0, 0});
+  data.push_back(payload);
+  tree.directories.push_back(languages);
+  names.entries.push_back({true, kPayloadName, 0, static_cast<int>(tree.directories.size() - 1), -1});
+  tree.directories.push_back(names);
+  // Windows searches named entries in order, ignoring ASCII case; they come
+  // before the ids.
+  std::vector<ResourceEntry>& types = tree.directories[0].entries;
+  size_t position = 0;
+  while (position < types.size() && types[position].named && CompareResourceNames(types[position].name, kPayloadType) < 0) {
+    position++;
+  }
+  types.insert(types.begin() + static_cast<std::ptrdiff_t>(position),
+               {true, kPayloadType, 0, static_cast<int>(tree.directories.size() - 1), -1});
+
+  const std::vector<uint8_t> section = WriteResourceSection(tree, data, resources.virtualAddress);
+  const uint64_t rawSize = AlignUp(section.size(), image.fileAlignment);
+  const uint64_t relocationsSize =
+      stub.relocationSection >= 0 ? image.sections[static_cast<size_t>(stub.relocationSection)].rawSize : 0;
+  if (resources.rawOffset + rawSize + relocationsSize > kMaxInstaller) {
+    error = "a payload of " + std::to_string(payload.size()) + " bytes: the installer would reach 2 GiB";
+    return false;
+  }
+  uint64_t memoryEnd = uint64_t{resources.virtualAddress} + section.size();
+  installer.assign(image.file.begin(), image.file.begin() + resources.rawOffset);
+  installer.insert(installer.end(), section.begin(), section.end());
+  installer.resize(static_cast<size_t>(resources.rawOffset + rawSize), 0);
+  if (stub.relocationSection >= 0) {
+    const PeSection& relocations = image.sections[static_cast<size_t>(stub.relocationSection)];
+    const uint32_t address = static_cast<uint32_t>(AlignUp(memoryEnd, image.sectionAlignment));
+    uint8_t* header = installer.data() + relocations.headerOffset;
+    Put32(header + 12, address);
+    if (relocations.rawSize > 0) Put32(header + 20, static_cast<uint32_t>(installer.size()));
+    installer.insert(installer.end(), image.file.begin() + relocations.rawOffset,
+                     image.file.begin() + relocations.rawOffset + relocations.rawSize);
+    const uint32_t directoryRva = image.Directory(kRelocationDirectory).rva;
+    Put32(installer.data() + image.directoriesOffset + 8 * kRelocationDirectory,
+          directoryRva - relocations.virtualAddress + address);
+    memoryEnd = uint64_t{address} + relocations.MemorySize();
+  }
+  uint8_t* optional = installer.data() + image.optionalHeaderOffset;
+  uint8_t* header = installer.data() + resources.headerOffset;
+  Put32(header + 8, static_cast<uint32_t>(section.size()));
+  Put32(header + 16, static_cast<uint32_t>(rawSize));
+  // SizeOfInitializedData grows by what the section grows in memory, as the
+  // linker counts it.
+  const uint64_t growth = AlignUp(section.size(), image.sectionAlignment) -
+                          AlignUp(resources.MemorySize(), image.sectionAlignment);
+  Put32(optional + 8, Get32(optional + 8) + static_cast<uint32_t>(growth));
+  Put32(optional + 56, static_cast<uint32_t>(AlignUp(memoryEnd, image.sectionAlignment)));
+  Put32(installer.data() + image.directoriesOffset + 8 * kResourceDirectory + 4, static_cast<uint32_t>(section.size()));
+  Put32(installer.data() + image.CheckSumOffset(), PeCheckSum(installer, image.CheckSumOffset()));
+
+  // Read back as anyone will read it.
+  std::string readError;
+  if (!FindPayload(installer, where, readError) || where.size != payload.size() ||
+      (!payload.empty() && std::memcmp(installer.data() + where.offset, payload.data(), payload.size()) != 0)) {
+    error = "the installer written does not read back (" + readError + ")";
+    installer.clear();
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,54 @@
+// The installer's payload: the packed archive that an installer executable
+// carries as the resource "KORMIT" of type "FILESPACK". Finding it in any
+// executable, and adding it to the installer program built without one
+// (the stub), which is how filepacker makes installers on any system.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "pe/pe_image.h"
+#include "pe/resource_tree.h"
+
+constexpr char16_t kPayloadType[] = u"FILESPACK";
+constexpr char16_t kPayloadName[] = u"KORMIT";
+constexpr uint32_t kPayloadLanguage = 1041;  // Japanese, as the installer's other resources
+
+struct PayloadLocation {
+  uint32_t offset = 0;  // in the file
+  uint32_t size = 0;
+  uint32_t language = 0;
+};
+
+// Finds the payload in an executable's bytes, in whatever language it has
+// (the first, when there are several). False, with the reason, when the
+// bytes are no PE image that the reader accepts or hold no payload.
+bool FindPayload(std::span<const uint8_t> file, PayloadLocation& where, std::string& error);
+
+// A stub that has been checked and can take a payload.
+struct PayloadStub {
+  PeImage image;  // refers to the stub's bytes, which must outlive it
+  ResourceTree tree;
+  size_t resourceSection = 0;
+  int relocationSection = -1;  // the base relocations after the resources, if any
+};
+
+// Checks that `stub` can take the payload: a PE32 image for i386, with
+// sane alignments, no certificate, nothing after its last section, no
+// payload yet, and its resources alone in the last section of the image,
+// or followed only by its base relocations (which hold no address inside
+// the resources). The error says what stands in the way.
+bool CheckPayloadStub(std::span<const uint8_t> stub, PayloadStub& checked, std::string& error);
+
+// The installer: the stub with `payload` added as the resource "KORMIT" of
+// type "FILESPACK" in language 1041. The resource section is rebuilt with
+// every other resource's bytes unchanged (moved, their data entries
+// following them); a relocation section after it moves up behind it; the
+// section table, SizeOfImage, SizeOfInitializedData, the two data
+// directories and the CheckSum follow. Nothing else of the stub changes,
+// and nothing follows the last section. `where` is the payload's place,
+// read back from the result.
+bool AddPayload(const PayloadStub& stub, std::span<const uint8_t> payload, std::vector<uint8_t>& installer,
+                PayloadLocation& where, std::string& error);

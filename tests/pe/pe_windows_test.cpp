@@ -1,0 +1,113 @@
+// Windows' own view of installers the writer made: its resource functions
+// find the payload and every resource of the stub with the stub's bytes,
+// and CheckSumMappedFile agrees with the header. For the hand-made stub and
+// for the real installer program.
+#ifdef _WIN32
+#include <windows.h>
+#include <imagehlp.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "pe/payload_resource.h"
+#include "pe/pe_checksum.h"
+#include "tests/common/temp_folder.h"
+#include "tests/pe/synthetic_pe.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes ReadAll(const std::string& path) {
+  Bytes bytes;
+  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+    uint8_t chunk[65536];
+    for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) bytes.insert(bytes.end(), chunk, chunk + got);
+    std::fclose(file);
+  }
+  return bytes;
+}
+
+// A resource key as the ANSI functions take it.
+struct Key {
+  std::string name;
+  uint32_t id;
+  const char* get() const { return name.empty() ? MAKEINTRESOURCEA(id) : name.c_str(); }
+};
+
+Key KeyOf(const ResourceEntry& entry) { return {std::string(entry.name.begin(), entry.name.end()), entry.id}; }
+
+Bytes Loaded(HMODULE module, HRSRC found) {
+  const uint8_t* data = static_cast<const uint8_t*>(LockResource(LoadResource(module, found)));
+  return data == nullptr ? Bytes{} : Bytes(data, data + SizeofResource(module, found));
+}
+
+void ExpectWindowsReads(const Bytes& stubBytes, const Bytes& payload) {
+  PayloadStub stub;
+  Bytes installer;
+  PayloadLocation where;
+  std::string error;
+  ASSERT_TRUE(CheckPayloadStub(stubBytes, stub, error)) << error;
+  ASSERT_TRUE(AddPayload(stub, payload, installer, where, error)) << error;
+
+  DWORD inHeader = 0, computed = 0;
+  ASSERT_NE(nullptr, CheckSumMappedFile(installer.data(), static_cast<DWORD>(installer.size()), &inHeader, &computed));
+  EXPECT_EQ(computed, inHeader);
+
+  TempFolder folder;
+  const std::string path = folder / "installer.exe";
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(nullptr, file);
+  std::fwrite(installer.data(), 1, installer.size(), file);
+  std::fclose(file);
+  HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(nullptr, module) << GetLastError();
+  HRSRC found = FindResourceA(module, "KORMIT", "FILESPACK");
+  ASSERT_NE(nullptr, found);
+  EXPECT_TRUE(Loaded(module, found) == payload);
+  for (const ResourceEntry& type : stub.tree.directories[0].entries) {
+    for (const ResourceEntry& name : stub.tree.directories[static_cast<size_t>(type.directory)].entries) {
+      for (const ResourceEntry& language : stub.tree.directories[static_cast<size_t>(name.directory)].entries) {
+        const ResourceLeaf& leaf = stub.tree.leaves[static_cast<size_t>(language.leaf)];
+        uint32_t offset = 0;
+        ASSERT_TRUE(stub.image.FileOffsetOf(leaf.rva, leaf.size, offset));
+        const Key typeKey = KeyOf(type), nameKey = KeyOf(name);
+        HRSRC other = FindResourceExA(module, typeKey.get(), nameKey.get(), static_cast<WORD>(language.id));
+        ASSERT_NE(nullptr, other) << typeKey.name << typeKey.id << "/" << nameKey.name << nameKey.id;
+        EXPECT_TRUE(Loaded(module, other) == Bytes(stubBytes.begin() + offset, stubBytes.begin() + offset + leaf.size))
+            << typeKey.name << typeKey.id << "/" << nameKey.name << nameKey.id << " differs";
+      }
+    }
+  }
+  FreeLibrary(module);
+}
+
+Bytes Pattern(size_t size) {
+  Bytes bytes(size);
+  for (size_t i = 0; i < size; i++) bytes[i] = static_cast<uint8_t>(i * 13 + 5);
+  return bytes;
+}
+
+TEST(PeWindows, ReadsWhatTheWriterAddedToTheHandMadeStub) {
+  ExpectWindowsReads(BuildSyntheticPe().bytes, Pattern(5000));
+}
+
+#ifdef KORMIT_BARE_EXE
+TEST(PeWindows, ReadsWhatTheWriterAddedToTheInstallerProgram) {
+  std::string path = std::string("Z:") + KORMIT_BARE_EXE;
+  for (char& c : path) c = c == '/' ? '\\' : c;
+  const Bytes stub = ReadAll(path);
+  ASSERT_FALSE(stub.empty()) << path;
+  PeImage image;
+  std::string error;
+  ASSERT_TRUE(ReadPeImage(stub, image, error)) << error;
+  // The linker's checksum, computed the same way.
+  const uint8_t* field = stub.data() + image.CheckSumOffset();
+  EXPECT_EQ(static_cast<uint32_t>(field[0] | field[1] << 8 | field[2] << 16 | field[3] << 24),
+            PeCheckSum(stub, image.CheckSumOffset()));
+  ExpectWindowsReads(stub, Pattern(300001));
+}
+#endif
+
+}  // namespace
+#endif

@@ -1,0 +1,174 @@
+// `filepacker installer`: the installer program without a payload (the
+// stub, built into filepacker or named by --stub) with an archive added as
+// its resource "KORMIT" of type "FILESPACK". The archive is packed from
+// files as `pack` does, or taken as it is. Everything is checked before the
+// output appears, and it appears under its name only once it is complete.
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include "packer/name_rules.h"
+#include "packer/pack_files.h"
+#include "pe/payload_resource.h"
+#include "tools/filepacker/archive_file.h"
+#include "tools/filepacker/commands.h"
+#include "tools/filepacker/embedded_stub.h"
+#include "tools/filepacker/archive_walk.h"
+#include "tools/filepacker/fault_report.h"
+#include "tools/filepacker/text_format.h"
+
+namespace {
+
+// The archive to carry, and what the summary says of it.
+struct Payload {
+  std::vector<uint8_t> archive;
+  int64_t files = 0;
+  int64_t bytesIn = 0;
+};
+
+// A temporary file that is removed unless it has been moved into place.
+class TempFile {
+ public:
+  ~TempFile() {
+    if (!path.empty()) RemoveFile(path);
+  }
+  std::string path;
+};
+
+// In install mode the installer runs the package's top-level "Setup.exe",
+// which Windows finds under any of the spellings that it takes for one name.
+bool IsSetupName(const std::string& storedName) { return WindowsNameKey(storedName) == WindowsNameKey("Setup.exe"); }
+
+bool CheckSetup(const InstallerRequest& request, const std::vector<std::string>& names, std::string& error) {
+  if (request.allowNoSetup) return true;
+  for (const std::string& name : names) {
+    if (IsSetupName(name)) return true;
+  }
+  error = std::string(request.archive.empty() ? "the files to pack hold" : request.archive + " holds") +
+          " no top-level Setup.exe, which the installer runs after unpacking; use --allow-no-setup for a package "
+          "that is only to be unpacked";
+  return false;
+}
+
+int Fail(const InstallerRequest& request, int status, const std::string& message) {
+  if (request.json) std::printf("%s\n", nlohmann::json({{"ok", false}, {"error", message}}).dump().c_str());
+  PrintError(message);
+  return status;
+}
+
+// Packs the request's files into a temporary archive beside the output,
+// through the same steps as `pack`, and reads it back.
+int PackPayload(const InstallerRequest& request, Payload& payload, std::string& error) {
+  std::vector<PackSource> sources;
+  if (!CollectRequestedSources(request.pack, sources, error)) return kExitUsage;
+  std::vector<std::string> names;
+  for (const PackSource& source : sources) names.push_back(source.storedName);
+  if (!CheckSetup(request, names, error)) return kExitUsage;
+
+  TempFile archive;
+  std::FILE* file = nullptr;
+  if (!CreateTempBeside(request.output, archive.path, file, error)) return kExitFailed;
+  std::fclose(file);
+  PackRequest pack = request.pack;
+  pack.archive = archive.path;
+  pack.force = true;
+  PackSummary summary;
+  if (!WriteRequestedArchive(pack, sources, summary, error)) return kExitFailed;
+  if (LoadWholeFile(archive.path, payload.archive, error) != LoadOutcome::kLoaded) return kExitFailed;
+  payload.files = summary.fileCount;
+  payload.bytesIn = summary.bytesIn;
+  return kExitSuccess;
+}
+
+// Takes an existing archive, or another installer's payload, after the
+// same test as `filepacker test`: an installer must not carry what would
+// fail to unpack.
+int TakePayload(const InstallerRequest& request, Payload& payload, std::string& error) {
+  LoadOutcome outcome = LoadArchiveFile(request.archive, payload.archive, error);
+  if (outcome != LoadOutcome::kLoaded) return outcome == LoadOutcome::kUnreadable ? kExitUsage : kExitFailed;
+  ArchiveWalk walk;
+  WalkArchive(payload.archive, WalkMode::kTest, walk);
+  if (!walk.ok) {
+    PrintFault(request.archive, walk.fault);
+    error = request.archive + ": `filepacker test` refuses it, so the installer could not install it";
+    return kExitFailed;
+  }
+  std::vector<std::string> names;
+  for (const WalkedEntry& entry : walk.entries) {
+    names.push_back(entry.name);
+    payload.bytesIn += entry.size;
+  }
+  payload.files = static_cast<int64_t>(walk.entries.size());
+  return CheckSetup(request, names, error) ? kExitSuccess : kExitUsage;
+}
+
+bool WriteInstaller(const InstallerRequest& request, const std::vector<uint8_t>& installer, std::string& error) {
+  TempFile temp;
+  std::FILE* file = nullptr;
+  if (!CreateTempBeside(request.output, temp.path, file, error)) return false;
+  bool written = std::fwrite(installer.data(), 1, installer.size(), file) == installer.size();
+  if (std::fclose(file) != 0 || !written) {
+    error = temp.path + ": write error";
+    return false;
+  }
+  if (!CommitTemp(temp.path, request.output, request.pack.force, error)) return false;
+  temp.path.clear();
+  return true;
+}
+
+}  // namespace
+
+int RunInstaller(const InstallerRequest& request) {
+  if (request.archive.empty() && request.pack.paths.empty()) {
+    return Fail(request, kExitUsage, "give the files and folders to pack, or --archive ARCHIVE");
+  }
+  if (!request.pack.force && PathExists(request.output)) {
+    return Fail(request, kExitUsage, request.output + ": already exists (use -f to replace it)");
+  }
+  std::string error;
+  std::vector<uint8_t> stubFile;
+  std::span<const uint8_t> stub = EmbeddedStub();
+  std::string stubName = "the installer program built into filepacker";
+  if (!request.stub.empty()) {
+    LoadOutcome outcome = LoadWholeFile(request.stub, stubFile, error);
+    if (outcome != LoadOutcome::kLoaded) {
+      return Fail(request, outcome == LoadOutcome::kUnreadable ? kExitUsage : kExitFailed, error);
+    }
+    stub = stubFile;
+    stubName = request.stub;
+  } else if (stub.empty()) {
+    return Fail(request, kExitUsage,
+                "this filepacker carries no installer program (it was built without the Windows cross compiler): "
+                "name one with --stub, e.g. --stub Kormit_bare.exe");
+  }
+  PayloadStub checked;
+  if (!CheckPayloadStub(stub, checked, error)) {
+    return Fail(request, kExitFailed, stubName + " cannot take a payload: " + error);
+  }
+
+  Payload payload;
+  int status = request.archive.empty() ? PackPayload(request, payload, error) : TakePayload(request, payload, error);
+  if (status != kExitSuccess) return Fail(request, status, error);
+  std::vector<uint8_t> installer;
+  PayloadLocation where;
+  if (!AddPayload(checked, payload.archive, installer, where, error)) {
+    return Fail(request, kExitFailed, request.output + ": " + error);
+  }
+  if (!WriteInstaller(request, installer, error)) return Fail(request, kExitFailed, error);
+
+  if (request.json) {
+    nlohmann::json out = {{"ok", true},
+                          {"files", payload.files},
+                          {"bytes_in", payload.bytesIn},
+                          {"archive_bytes", payload.archive.size()},
+                          {"stub_bytes", stub.size()},
+                          {"installer_bytes", installer.size()},
+                          {"payload_offset", where.offset}};
+    std::printf("%s\n", out.dump().c_str());
+  } else {
+    std::printf("%s: %lld files, %lld bytes in, %zu archive bytes (ratio %s), %zu installer bytes\n",
+                request.output.c_str(), static_cast<long long>(payload.files),
+                static_cast<long long>(payload.bytesIn), payload.archive.size(),
+                RatioText(static_cast<int64_t>(payload.archive.size()), payload.bytesIn).c_str(), installer.size());
+  }
+  return kExitSuccess;
+}
