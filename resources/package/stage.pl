@@ -1,6 +1,7 @@
 #!/usr/bin/perl
-# stage.pl FILEPACKER SOURCE_DIR STAGE_DIR ARCHIVE BUILT_FILE...
-# Puts the sample package together in STAGE_DIR and packs it into ARCHIVE:
+# stage.pl FILEPACKER SOURCE_DIR STAGE_DIR INSTALLER BUILT_FILE...
+# Puts the sample package together in STAGE_DIR and makes INSTALLER of it
+# with `filepacker installer`, as a packager does:
 # the programs built for Windows, the texts of SOURCE_DIR as Windows keeps
 # them (CRLF lines; the Japanese ones in code page 932), and skin bitmaps and
 # sample sounds drawn here. Every file gets a fixed release time, one minute
@@ -12,8 +13,8 @@ use File::Basename qw(basename);
 use File::Copy qw(copy);
 use File::Path qw(make_path remove_tree);
 
-my ($filepacker, $source, $stage, $archive, @built) = @ARGV;
-die "usage: stage.pl FILEPACKER SOURCE_DIR STAGE_DIR ARCHIVE BUILT_FILE...\n" unless @built;
+my ($filepacker, $source, $stage, $installer, @built) = @ARGV;
+die "usage: stage.pl FILEPACKER SOURCE_DIR STAGE_DIR INSTALLER BUILT_FILE...\n" unless @built;
 
 remove_tree($stage);
 make_path($stage);
@@ -71,8 +72,7 @@ for my $i (0 .. $#order) {
   utime($time, $time, "$stage/$order[$i]") or die "stage.pl: $order[$i]: $!\n";
 }
 
-unlink($archive);
-my @command = ($filepacker, 'pack', '-b', '200000', '-o', $archive, map { "$stage/$_" } @order);
+my @command = ($filepacker, 'installer', '-f', '-b', '200000', '-o', $installer, map { "$stage/$_" } @order);
 system(@command) == 0 or die "stage.pl: @command failed\n";
 
 sub write_file {
