@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -66,15 +67,13 @@ std::vector<SetupRecord> ReadRecords(const std::string& path) {
   return records;
 }
 
-// Every file of the staged sample package is in `folder`, with the same
-// bytes, last-write time and attributes, and nothing else is.
-void ExpectPackageIn(const std::string& folder) {
-  const std::string stage = FromBuildPath(KORMIT_SAMPLE_STAGE);
+// Every file of `source` is in `folder`, with the same bytes, last-write
+// time and attributes, and nothing else is.
+void ExpectSameFiles(const std::string& folder, const std::string& stage) {
   std::vector<std::string> expected = FilesIn(stage);
   std::vector<std::string> found = FilesIn(folder);
   std::sort(expected.begin(), expected.end());
   std::sort(found.begin(), found.end());
-  ASSERT_EQ(expected.size(), 31u);
   ASSERT_EQ(found, expected) << "in " << folder;
   for (const std::string& name : expected) {
     WIN32_FILE_ATTRIBUTE_DATA want, got;
@@ -85,6 +84,38 @@ void ExpectPackageIn(const std::string& folder) {
     EXPECT_EQ(got.nFileSizeLow, want.nFileSizeLow) << name;
     EXPECT_TRUE(ReadWholeFile(folder + "\\" + name) == ReadWholeFile(stage + "\\" + name)) << name << " differs";
   }
+}
+
+// The staged sample package, all 31 files of it.
+void ExpectPackageIn(const std::string& folder) {
+  ASSERT_EQ(FilesIn(FromBuildPath(KORMIT_SAMPLE_STAGE)).size(), 31u);
+  ExpectSameFiles(folder, FromBuildPath(KORMIT_SAMPLE_STAGE));
+}
+
+void WriteWholeFile(const std::string& path, const std::string& bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  ASSERT_EQ(written, bytes.size()) << path;
+}
+
+// Runs the Windows filepacker with `arguments` and returns its exit code.
+DWORD RunFilepacker(const std::string& arguments) {
+  std::string commandLine = "\"" + FromBuildPath(KORMIT_FILEPACKER_EXE) + "\" " + arguments;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION packer;
+  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &packer)) {
+    ADD_FAILURE() << "cannot start " << commandLine;
+    return STILL_ACTIVE;
+  }
+  DWORD code = STILL_ACTIVE;
+  if (WaitForSingleObject(packer.hProcess, 120000) == WAIT_OBJECT_0) GetExitCodeProcess(packer.hProcess, &code);
+  CloseHandle(packer.hThread);
+  CloseHandle(packer.hProcess);
+  return code;
 }
 
 class InstallerTest : public testing::Test {
@@ -361,29 +392,43 @@ TEST_F(InstallerTest, ClosingTheProgressWindowWhileSetupRunsEndsCleanly) {
   EXPECT_FALSE(Exists(expectedFolder)) << "the job was cut off before its cleanup";
 }
 
-// The Windows filepacker turns the staged package into an installer with
-// the program built without a payload; it unpacks as the built one does.
-TEST_F(InstallerTest, InstallerMadeByFilepackerExtracts) {
+// A packager's own folder, Japanese names among its files, made into an
+// installer by the Windows filepacker with the program that it carries: it
+// installs and it extracts as the built installer does.
+TEST_F(InstallerTest, InstallerMadeFromAFolderInstallsAndExtracts) {
+  const std::string package = scratch_ + "\\パッケージ";
+  ASSERT_TRUE(CreateDirectoryA(package.c_str(), nullptr));
+  ASSERT_TRUE(CopyFileA((FromBuildPath(KORMIT_SAMPLE_STAGE) + "\\Setup.exe").c_str(),
+                        (package + "\\Setup.exe").c_str(), FALSE));
+  WriteWholeFile(package + "\\説明書.txt", "インストールの前にお読みください。\r\n");
+  WriteWholeFile(package + "\\ｶﾅ設定.ini", "[Kormit]\r\nVolume=80\r\n");
+  std::string data;
+  for (uint32_t i = 0, x = 1; i < 300000; ++i, x = x * 1103515245 + 12345) data += static_cast<char>(x >> 24 & 0x3F);
+  WriteWholeFile(package + "\\データ.bin", data);  // two chunks
   const std::string exe = scratch_ + "\\Made.exe";
-  std::string commandLine = "\"" + FromBuildPath(KORMIT_FILEPACKER_EXE) + "\" installer --stub \"" +
-                            FromBuildPath(KORMIT_BARE_EXE) + "\" -o \"" + exe + "\" \"" +
-                            FromBuildPath(KORMIT_SAMPLE_STAGE) + "\"";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION packer;
-  ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &packer))
-      << commandLine;
-  ASSERT_EQ(WaitForSingleObject(packer.hProcess, 120000), WAIT_OBJECT_0);
-  DWORD code = 1;
-  GetExitCodeProcess(packer.hProcess, &code);
-  CloseHandle(packer.hThread);
-  CloseHandle(packer.hProcess);
-  ASSERT_EQ(code, 0u) << commandLine;
+  ASSERT_EQ(RunFilepacker("installer -o \"" + exe + "\" \"" + package + "\""), 0u);
 
-  InstallerRun run(exe, scratch_);
-  Confirm(run, /*extractOnly=*/true);
-  EXPECT_EQ(run.WaitForExit(), 0u);
-  ExpectPackageIn(scratch_ + "\\Made");
+  {
+    SCOPED_TRACE("install");
+    const std::string expectedFolder = PrepareUnpackFolders();
+    SetEnvironmentVariableA("KORMIT_SETUP_DELAY_MS", "2000");
+    InstallerRun run(exe, scratch_);
+    Confirm(run, /*extractOnly=*/false);
+    for (int i = 0; i < 2000 && ReadRecords(record_).empty() && !run.HasEnded(); ++i) Sleep(10);
+    const std::vector<SetupRecord> records = ReadRecords(record_);
+    ASSERT_EQ(records.size(), 1u) << "Setup.exe did not run (once)";
+    EXPECT_TRUE(SamePath(records[0].program, expectedFolder + "\\Setup.exe")) << records[0].program;
+    ExpectSameFiles(expectedFolder, package);
+    EXPECT_EQ(run.WaitForExit(), 0u);
+    EXPECT_FALSE(Exists(expectedFolder)) << "the unpacked files were left behind";
+  }
+  {
+    SCOPED_TRACE("extract only");
+    InstallerRun run(exe, scratch_);
+    Confirm(run, /*extractOnly=*/true);
+    EXPECT_EQ(run.WaitForExit(), 0u);
+    ExpectSameFiles(scratch_ + "\\Made", package);
+  }
 }
 
 TEST_F(InstallerTest, MissingPayloadShowsTheFailureAndKeepsTheDialog) {
