@@ -431,6 +431,15 @@ TEST_F(InstallerTest, InstallerMadeFromAFolderInstallsAndExtracts) {
   }
 }
 
+// A signature after the last section changes nothing for the installer.
+TEST_F(InstallerTest, SignedInstallerExtracts) {
+  const std::string exe = CopyInstaller(KORMIT_SIGNED_EXE, scratch_, "Kormit_signed.exe");
+  InstallerRun run(exe, scratch_);
+  Confirm(run, /*extractOnly=*/true);
+  EXPECT_EQ(run.WaitForExit(), 0u);
+  ExpectPackageIn(scratch_ + "\\Kormit_signed");
+}
+
 TEST_F(InstallerTest, MissingPayloadShowsTheFailureAndKeepsTheDialog) {
   ExpectFailureWithoutExtracting(KORMIT_BARE_EXE, "Kormit_bare");
 }
