@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 #include <limits>
+
+#include "packer/byte_lanes.h"
 
 namespace {
 
@@ -71,35 +72,11 @@ class RunHeads {
 // literal, else repeats << 4 | pattern length.
 uint32_t RunChoice(int length, int repeats) { return static_cast<uint32_t>(repeats) << 4 | static_cast<uint32_t>(length); }
 
-// Which of the next kMaxPatternLength bytes equal the byte at `at`, as one
-// flag per byte lane: the top bit of lane p - 1 is set when at[0] == at[p].
-// Lanes past the end of the data stay clear.
-using LaneFlags = uint64_t;
-constexpr LaneFlags kLaneLow7 = 0x7F7F7F7F7F7F7F7Full;
-
-// The period of the lowest lane set in flags.
-int LaneOf(LaneFlags flags) { return std::countr_zero(flags) / 8 + 1; }
+// The parse follows one period per byte lane.
+static_assert(kLanes == kMaxPatternLength);
 
 // Bit p set for each p < length that divides it.
 constexpr uint32_t kProperDivisors[kMaxPatternLength + 1] = {0, 0, 0x2, 0x2, 0x6, 0x2, 0xE, 0x2, 0x16};
-
-// `after`: how many bytes of the data follow at[0].
-LaneFlags EqualAhead(const uint8_t* at, size_t after) {
-  static_assert(std::endian::native == std::endian::little, "lanes follow the byte order of memory");
-  if (after < kMaxPatternLength) {
-    LaneFlags flags = 0;
-    for (size_t p = 1; p <= after; ++p) {
-      if (at[p] == at[0]) flags |= LaneFlags{0x80} << (8 * (p - 1));
-    }
-    return flags;
-  }
-  uint64_t ahead;
-  std::memcpy(&ahead, at + 1, sizeof ahead);
-  // A lane is zero exactly where the bytes are equal; the sum below carries
-  // into a lane's top bit only when its low seven bits are not all zero.
-  const uint64_t differ = ahead ^ (at[0] * 0x0101010101010101ull);
-  return ~(((differ & kLaneLow7) + kLaneLow7) | differ | kLaneLow7);
-}
 
 }  // namespace
 
@@ -128,12 +105,12 @@ std::vector<uint8_t> BuildRunStream(std::span<const uint8_t> data, uint8_t escap
   for (size_t i = n; i-- > 0;) {
     const LaneFlags equalAfter = equal;
     equal = EqualAhead(&data[i], n - 1 - i);
-    for (LaneFlags lanes = equalAfter & ~equal; lanes != 0; lanes &= lanes - 1) periodMatch[LaneOf(lanes)] = 0;
+    for (LaneFlags lanes = equalAfter & ~equal; lanes != 0; lanes &= lanes - 1) periodMatch[LowestLane(lanes)] = 0;
     // Pattern lengths worth a run here: two whole repeats, or a pattern that
     // holds E (a single repeat then spares escaping it in literals).
     uint32_t lengths = 0;
     for (LaneFlags lanes = equal; lanes != 0; lanes &= lanes - 1) {
-      const int p = LaneOf(lanes);
+      const int p = LowestLane(lanes);
       ++periodMatch[p];
       if (periodMatch[p] >= static_cast<uint32_t>(p)) lengths |= 1u << p;
     }

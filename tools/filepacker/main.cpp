@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
+#include "packer/archive_writer.h"
 #include "tools/filepacker/commands.h"
 
 void PrintError(const std::string& message) { std::fprintf(stderr, "filepacker: %s\n", message.c_str()); }
@@ -16,6 +17,11 @@ int main(int argc, char** argv) {
   packCommand->add_option("-b,--block-size", pack.blockSize, "Bytes per chunk (default 200000)")
       ->check(CLI::Range(1024, 4000000));
   packCommand->add_flag("-f,--force", pack.force, "Replace an existing ARCHIVE");
+  packCommand->add_flag("--adaptive", pack.adaptive,
+                        "Cut files into pieces of varying length (at most the block size) that code smaller; "
+                        "by default every piece but a file's last is exactly the block size");
+  packCommand->add_option("-j,--jobs", pack.jobs, "Encoding threads (default: one per hardware thread)")
+      ->check(CLI::Range(1, kMaxJobs));
   packCommand->add_option("-o,--output", pack.archive, "The archive to write")->required();
   packCommand->add_option("paths", pack.paths, "Files and folders to pack")->required();
 
