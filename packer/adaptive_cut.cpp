@@ -16,6 +16,11 @@ namespace {
 constexpr int32_t kGranuleTarget = 2048;
 constexpr int kMostGranulesPerPiece = 128;
 
+// A file is cut adaptively only where that is estimated to save at least
+// 1/kLeastGainShare of the fixed cut's bits: the estimate is within about
+// 0.1 % of the encoder over a file, but close calls can go either way.
+constexpr int64_t kLeastGainShare = 200;
+
 // Bits are counted in units of 2^-16 bit.
 constexpr int kFractionBits = 16;
 constexpr int64_t kOneBit = int64_t{1} << kFractionBits;
@@ -127,10 +132,10 @@ void CountRunStream(std::span<const uint8_t> data, Counts& counts) {
   }
 }
 
-// Estimated bits of a coded block with these counts: the order-0 entropy,
-// a code table with a level for each distinct code length (each near
-// log2(total / count)) and one for uncoded byte values, the form and escape
-// bytes, and the chunk's two length fields.
+// Estimated bits of a coded block with these counts: the order-0 entropy
+// and a code table with a level for each distinct code length (each near
+// log2(total / count)) and one for uncoded byte values, or the identity
+// table; then the form and escape bytes and the chunk's two length fields.
 int64_t PieceBits(const Counts& counts) {
   const int64_t logTotal = Log2(counts.total);
   int64_t bits = 0;
@@ -145,7 +150,14 @@ int64_t PieceBits(const Counts& counts) {
   }
   const int levels = std::popcount(lengths) + (coded < 256 ? 1 : 0);
   const int64_t tableBits = 8 + 8 * levels + (levels >= 2 ? 256 * LevelIndexWidth(levels) : 0);
-  return bits + (tableBits + 16 + 64) * kOneBit;
+  // Where the data is close to random, the identity table (every byte its
+  // own 8 bits, no level indices) is cheaper; a small sample's entropy is
+  // below 8 bits even then, which would make cutting random data look
+  // worthwhile.
+  // A single level of codes is that table, whatever the entropy says.
+  const int64_t identityBits = (8 * static_cast<int64_t>(counts.total) + 16) * kOneBit;
+  const int64_t huffmanBits = levels <= 1 ? identityBits : bits + tableBits * kOneBit;
+  return std::min(huffmanBits, identityBits) + (16 + 64) * kOneBit;
 }
 
 // Which piece lengths (in granules) the cut considers: every one up to 8,
@@ -181,6 +193,10 @@ struct AdaptiveCut::State {
   // the last piece of that cut begins.
   std::vector<int64_t> best{0};
   std::vector<int32_t> from{0};
+  // The fixed cut's estimate: its finished pieces, and the granules since
+  // its last boundary.
+  int64_t fixedBits = 0;
+  Counts sinceFixed;
 
   // Forgets the file, keeping the granule size.
   void Reset() {
@@ -188,7 +204,12 @@ struct AdaptiveCut::State {
     bytesAdded = 0;
     best.assign(1, 0);
     from.assign(1, 0);
+    fixedBits = 0;
+    sinceFixed = Counts();
   }
+
+  // The estimate of the fixed cut's last piece has to wait for the end.
+  int64_t FixedCutBits() const { return fixedBits + (sinceFixed.total > 0 ? PieceBits(sinceFixed) : 0); }
 
   void CloseGranule() {
     const size_t j = best.size() - 1;  // the granule being closed
@@ -196,6 +217,11 @@ struct AdaptiveCut::State {
     counts = Counts();
     CountRunStream(granule, counts);
     granule.clear();
+    sinceFixed.Add(counts);
+    if ((j + 1) % recent.size() == 0) {
+      fixedBits += PieceBits(sinceFixed);
+      sinceFixed = Counts();
+    }
 
     // The piece ending with this granule, from each start considered; the
     // longest wins a tie.
@@ -242,6 +268,15 @@ void AdaptiveCut::Add(std::span<const uint8_t> bytes) {
 std::vector<int32_t> AdaptiveCut::Finish() {
   State& s = *state_;
   if (!s.granule.empty()) s.CloseGranule();
+  // Where the estimate sees little to gain, its own error could make the
+  // cut a loss: the fixed cut stays.
+  const int64_t fixedBits = s.FixedCutBits();
+  if (s.best.back() > fixedBits - fixedBits / kLeastGainShare) {
+    const int32_t blockSize = s.granuleBytes * static_cast<int32_t>(s.recent.size());
+    const int64_t size = s.bytesAdded;
+    s.Reset();
+    return FixedCut(size, blockSize);
+  }
   // Granule boundaries from the end; every granule is whole but the last.
   std::vector<int32_t> pieces;
   int64_t end = s.bytesAdded;
