@@ -16,6 +16,49 @@ struct MergeItem {
   int leaf;  // index into the sorted leaves, when isLeaf
 };
 
+// Lengths of a minimum-redundancy (Huffman) code for weights sorted in
+// increasing order, computed in place: on return weights[i] is the length
+// of the code of the i-th weight. Three passes over the array (Moffat and
+// Katajainen): pair off leaves and packages, leaving parent pointers; turn
+// them into depths of the packages; hand out the leaves' depths.
+void HuffmanLengthsInPlace(std::vector<uint64_t>& weights) {
+  const int n = static_cast<int>(weights.size());
+  uint64_t* a = weights.data();
+  a[0] += a[1];
+  int root = 0, leaf = 2;
+  for (int next = 1; next < n - 1; ++next) {
+    if (leaf >= n || a[root] < a[leaf]) {
+      a[next] = a[root];
+      a[root++] = static_cast<uint64_t>(next);
+    } else {
+      a[next] = a[leaf++];
+    }
+    if (leaf >= n || (root < next && a[root] < a[leaf])) {
+      a[next] += a[root];
+      a[root++] = static_cast<uint64_t>(next);
+    } else {
+      a[next] += a[leaf++];
+    }
+  }
+  a[n - 2] = 0;
+  for (int next = n - 3; next >= 0; --next) a[next] = a[a[next]] + 1;
+  int available = 1, used = 0, depth = 0, next = n - 1;
+  root = n - 2;
+  while (available > 0) {
+    while (root >= 0 && a[root] == static_cast<uint64_t>(depth)) {
+      ++used;
+      --root;
+    }
+    while (available > used) {
+      a[next--] = static_cast<uint64_t>(depth);
+      --available;
+    }
+    available = 2 * used;
+    ++depth;
+    used = 0;
+  }
+}
+
 }  // namespace
 
 CodeLengths LimitedCodeLengths(const ByteCounts& counts, int maxLength, bool codeEveryValue) {
@@ -33,6 +76,16 @@ CodeLengths LimitedCodeLengths(const ByteCounts& counts, int maxLength, bool cod
   }
   std::stable_sort(leaves.begin(), leaves.end(),
                    [&](int a, int b) { return counts[a] < counts[b]; });
+
+  // Unlimited, the optimal code is the Huffman code; only where that needs
+  // codes beyond the limit does package-merge have to find another.
+  std::vector<uint64_t> huffman(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) huffman[i] = counts[leaves[i]];
+  HuffmanLengthsInPlace(huffman);
+  if (huffman[0] <= static_cast<uint64_t>(maxLength)) {
+    for (int i = 0; i < n; ++i) lengths[leaves[i]] = static_cast<uint8_t>(huffman[i]);
+    return lengths;
+  }
 
   // lists[0] holds the leaves alone (the deepest length); each further list
   // merges the leaves with the packages of the list before it. A list holds
