@@ -153,8 +153,8 @@ int64_t PieceBits(const Counts& counts) {
   // Where the data is close to random, the identity table (every byte its
   // own 8 bits, no level indices) is cheaper; a small sample's entropy is
   // below 8 bits even then, which would make cutting random data look
-  // worthwhile.
-  // A single level of codes is that table, whatever the entropy says.
+  // worthwhile. A single level of codes is that table, whatever the
+  // entropy says.
   const int64_t identityBits = (8 * static_cast<int64_t>(counts.total) + 16) * kOneBit;
   const int64_t huffmanBits = levels <= 1 ? identityBits : bits + tableBits * kOneBit;
   return std::min(huffmanBits, identityBits) + (16 + 64) * kOneBit;
@@ -183,6 +183,7 @@ int GranulesPerBlock(int32_t blockSize) {
 }  // namespace
 
 struct AdaptiveCut::State {
+  int32_t blockSize = 0;
   int32_t granuleBytes = 0;
   std::vector<uint8_t> granule;  // bytes of the granule being filled
   int64_t bytesAdded = 0;
@@ -193,8 +194,8 @@ struct AdaptiveCut::State {
   // the last piece of that cut begins.
   std::vector<int64_t> best{0};
   std::vector<int32_t> from{0};
-  // The fixed cut's estimate: its finished pieces, and the granules since
-  // its last boundary.
+  // The fixed cut's estimate (exact where the granules divide the block
+  // size): its finished pieces, and the granules since its last boundary.
   int64_t fixedBits = 0;
   Counts sinceFixed;
 
@@ -245,6 +246,7 @@ struct AdaptiveCut::State {
 
 AdaptiveCut::AdaptiveCut(int32_t blockSize) : state_(std::make_unique<State>()) {
   const int granules = GranulesPerBlock(blockSize);
+  state_->blockSize = blockSize;
   state_->granuleBytes = blockSize / granules;
   state_->recent.resize(static_cast<size_t>(granules));
   state_->granule.reserve(static_cast<size_t>(state_->granuleBytes));
@@ -272,10 +274,9 @@ std::vector<int32_t> AdaptiveCut::Finish() {
   // cut a loss: the fixed cut stays.
   const int64_t fixedBits = s.FixedCutBits();
   if (s.best.back() > fixedBits - fixedBits / kLeastGainShare) {
-    const int32_t blockSize = s.granuleBytes * static_cast<int32_t>(s.recent.size());
     const int64_t size = s.bytesAdded;
     s.Reset();
-    return FixedCut(size, blockSize);
+    return FixedCut(size, s.blockSize);
   }
   // Granule boundaries from the end; every granule is whole but the last.
   std::vector<int32_t> pieces;
