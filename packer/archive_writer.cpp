@@ -190,8 +190,7 @@ bool PackEntry(ArchiveOutput& out, size_t index, PackState& state, std::string& 
       ok = false;
       break;
     }
-    std::vector<uint8_t>& piece = state.pipeline.NextPiece();
-    piece.resize(static_cast<size_t>(pieces[chunk]));
+    std::vector<uint8_t>& piece = state.pipeline.NextPiece(static_cast<size_t>(pieces[chunk]));
     if (std::fread(piece.data(), 1, piece.size(), in) != piece.size()) {
       error = source.path + ": read error, or the file shrank while it was packed";
       ok = false;
@@ -305,7 +304,8 @@ bool WriteArchive(const std::string& target, const std::vector<PackSource>& sour
   ArchiveOutput out{file, target, 0, error};
   bool ok;
   {
-    PackState state{options, sources, BlockPipeline(options.jobs == 0 ? HardwareThreads() : options.jobs), {}, {}};
+    PackState state{options, sources, BlockPipeline(options.jobs == 0 ? HardwareThreads() : options.jobs,
+                                                   static_cast<size_t>(options.blockSize)), {}, {}};
     ok = WriteAll(out, state, error);
     summary.fileCount = static_cast<int32_t>(sources.size());
     summary.chunkCount = state.chunks;

@@ -7,7 +7,14 @@
 
 namespace {
 
-constexpr int kSlotsPerThread = 2;
+constexpr size_t kLongestPiecesPerThread = 2;
+constexpr size_t kSlotsPerThread = 16;
+
+// A buffer much larger than what it is to hold next is given back, so that
+// memory follows the bytes in flight rather than the largest piece seen.
+void Fit(std::vector<uint8_t>& buffer, size_t length) {
+  if (buffer.capacity() > 2 * length + 4096) std::vector<uint8_t>().swap(buffer);
+}
 
 struct Slot {
   std::vector<uint8_t> piece;
@@ -28,8 +35,10 @@ void Encode(Slot& slot) {
 struct BlockPipeline::Shared {
   std::vector<std::unique_ptr<Slot>> slots;
   std::vector<std::unique_ptr<WorkerThread>> workers;
-  size_t oldest = 0;    // caller only
-  size_t inFlight = 0;  // caller only
+  size_t oldest = 0;         // caller only
+  size_t inFlight = 0;       // caller only
+  size_t bytesInFlight = 0;  // caller only
+  size_t byteBudget = 0;
   Semaphore submitted;  // one count per submitted piece not yet taken by a worker
   Mutex lock;           // guards nextToEncode and stopping
   size_t nextToEncode = 0;
@@ -53,7 +62,7 @@ struct BlockPipeline::Shared {
   }
 };
 
-BlockPipeline::BlockPipeline(int jobs) : shared_(std::make_unique<Shared>()) {
+BlockPipeline::BlockPipeline(int jobs, size_t longestPiece) : shared_(std::make_unique<Shared>()) {
   if (jobs > 1) {
     for (int i = 0; i < jobs; ++i) {
       auto worker = std::make_unique<WorkerThread>();
@@ -64,6 +73,7 @@ BlockPipeline::BlockPipeline(int jobs) : shared_(std::make_unique<Shared>()) {
   const size_t threads = shared_->workers.empty() ? 1 : shared_->workers.size();
   const size_t slots = shared_->workers.empty() ? 1 : kSlotsPerThread * threads;
   for (size_t i = 0; i < slots; ++i) shared_->slots.push_back(std::make_unique<Slot>());
+  shared_->byteBudget = kLongestPiecesPerThread * threads * longestPiece;
 }
 
 BlockPipeline::~BlockPipeline() {
@@ -78,17 +88,24 @@ int BlockPipeline::Threads() const {
   return shared_->workers.empty() ? 1 : static_cast<int>(shared_->workers.size());
 }
 
-bool BlockPipeline::Full() const { return shared_->inFlight == shared_->slots.size(); }
+bool BlockPipeline::Full() const {
+  return shared_->inFlight == shared_->slots.size() || shared_->bytesInFlight >= shared_->byteBudget;
+}
 
 bool BlockPipeline::Empty() const { return shared_->inFlight == 0; }
 
-std::vector<uint8_t>& BlockPipeline::NextPiece() {
-  return shared_->slots[(shared_->oldest + shared_->inFlight) % shared_->slots.size()]->piece;
+std::vector<uint8_t>& BlockPipeline::NextPiece(size_t length) {
+  Slot& slot = *shared_->slots[(shared_->oldest + shared_->inFlight) % shared_->slots.size()];
+  Fit(slot.piece, length);
+  Fit(slot.block, length + 16);
+  slot.piece.resize(length);
+  return slot.piece;
 }
 
 void BlockPipeline::Submit() {
   Slot& slot = *shared_->slots[(shared_->oldest + shared_->inFlight) % shared_->slots.size()];
   ++shared_->inFlight;
+  shared_->bytesInFlight += slot.piece.size();
   if (shared_->workers.empty()) {
     Encode(slot);
   } else {
@@ -101,5 +118,6 @@ const std::vector<uint8_t>& BlockPipeline::TakeOldest() {
   if (!shared_->workers.empty()) slot.encoded.Wait();
   shared_->oldest = (shared_->oldest + 1) % shared_->slots.size();
   --shared_->inFlight;
+  shared_->bytesInFlight -= slot.piece.size();
   return slot.block;
 }

@@ -1,7 +1,10 @@
 // Encodes pieces on worker threads and hands the coded blocks back in the
 // order in which the pieces came, so that the archive is the same for any
-// number of threads. At most two pieces per thread are in flight; with one
-// job the pieces are encoded on the caller's thread, one at a time.
+// number of threads. In flight are at most two of the longest pieces per
+// thread, in bytes, however many shorter ones that makes (up to 16 per
+// thread): small pieces keep the threads busy while the caller prepares the
+// next ones. With one job the pieces are encoded on the caller's thread, one
+// at a time.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +13,8 @@
 
 class BlockPipeline {
  public:
-  explicit BlockPipeline(int jobs);  // jobs >= 1
+  // jobs >= 1; longestPiece: the most bytes a piece may have.
+  BlockPipeline(int jobs, size_t longestPiece);
   // Stops the workers; pieces still in flight are dropped.
   virtual ~BlockPipeline();
   BlockPipeline(const BlockPipeline&) = delete;
@@ -22,14 +26,14 @@ class BlockPipeline {
   bool Full() const;   // no room for another piece: take the oldest first
   bool Empty() const;  // nothing in flight
 
-  // The buffer for the next piece, to be filled and then handed over with
-  // Submit. Only while not Full.
-  std::vector<uint8_t>& NextPiece();
+  // The buffer for the next piece, `length` bytes, to be filled and then
+  // handed over with Submit. Only while not Full.
+  std::vector<uint8_t>& NextPiece(size_t length);
   void Submit();
 
   // Waits for the oldest piece in flight (only while not Empty) and returns
   // its coded block, empty when the encoder refused the piece. Valid until
-  // the next Submit.
+  // the next NextPiece.
   const std::vector<uint8_t>& TakeOldest();
 
  private:
