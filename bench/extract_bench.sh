@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # bench/extract_bench.sh FILEPACKER WORK_DIR [ROUNDS]
-# Extraction of a realistic package, about 30 files and 3 to 5 MB (32-bit
-# Windows DLLs and EXEs that Wine installs, license texts, images), by
+# Extraction of the benchmark package (bench_package.sh), by
 # `filepacker extract` beside `tar -xzf` of the same files packed with
 # gzip -9, timed in the same run, rounds interleaved. Target: filepacker at
 # most tar's time. Also the archive's size beside the .tar.gz.
@@ -9,40 +8,11 @@ set -eu
 filepacker=$1
 work=$2
 rounds=${3:-15}
-pe_dir=/usr/lib/i386-linux-gnu/wine/i386-windows
 
 rm -rf "$work"
-mkdir -p "$work/package"
+mkdir -p "$work"
 pkg=$work/package
-
-# 20 PE files of 60 to 400 KB, in name order, at most 3.2 MB together.
-total=0
-count=0
-while read -r file; do
-  size=$(stat -c %s "$file")
-  [ $((total + size)) -gt 3200000 ] && continue
-  cp -p "$file" "$pkg/"
-  total=$((total + size))
-  count=$((count + 1))
-  [ $count -ge 20 ] && break
-done < <(find "$pe_dir" -maxdepth 1 \( -name '*.dll' -o -name '*.exe' \) -size +60k -size -400k | sort)
-
-# Texts.
-for text in GPL-3 LGPL-2.1 Apache-2.0 Artistic MPL-2.0 GFDL-1.3; do
-  [ -f "/usr/share/common-licenses/$text" ] && cp -p "/usr/share/common-licenses/$text" "$pkg/$text.txt"
-done
-
-# Images: ImageMagick's built-in pictures, as an installer's bitmaps and
-# PNGs, and any PNG the machine keeps in /usr/share.
-if command -v convert >/dev/null; then
-  convert logo: "$pkg/logo.bmp"
-  convert rose: -resize 300% "$pkg/rose.bmp"
-  convert wizard: "$pkg/wizard.png"
-  convert granite: -resize 200% "$pkg/granite.png"
-fi
-find /usr/share -maxdepth 3 -name '*.png' -size +8k 2>/dev/null | sort | head -2 | while read -r png; do
-  cp -p "$png" "$pkg/"
-done
+"$(dirname "$0")/bench_package.sh" "$pkg"
 
 files=$(ls "$pkg" | wc -l)
 bytes=$(du -cb "$pkg"/* | tail -1 | cut -f1)

@@ -25,14 +25,14 @@ measure() {
   local name=$1 package=$2 times=() start
   for _ in $(seq "$rounds"); do
     start=$(now_ns)
-    "$filepacker" installer -f --allow-no-setup -o "$work/$name.exe" "$package" >/dev/null
+    "$filepacker" installer --adaptive -f --allow-no-setup -o "$work/$name.exe" "$package" >/dev/null
     times+=($(( $(now_ns) - start )))
   done
   local median
   median=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (rounds + 1) / 2 ))p")
-  "$filepacker" pack -f -o "$work/$name.pak" "$package" >/dev/null
+  "$filepacker" pack --adaptive -f -o "$work/$name.pak" "$package" >/dev/null
   local stub archive installer
-  stub=$("$filepacker" installer -f --allow-no-setup --json -o "$work/$name.exe" "$package" |
+  stub=$("$filepacker" installer --adaptive -f --allow-no-setup --json -o "$work/$name.exe" "$package" |
          sed -n 's/.*"stub_bytes":\([0-9]*\).*/\1/p')
   archive=$(stat -c %s "$work/$name.pak")
   installer=$(stat -c %s "$work/$name.exe")
@@ -41,6 +41,6 @@ measure() {
     "$(echo "$median" | awk '{ printf "%.1f", $1 / 1e6 }')" "$installer" "$stub" "$archive" \
     $((installer - stub - archive))
 }
-echo "filepacker installer (median of $rounds runs; the last term is the resource directory's growth, less the stub's own padding, rounded to the file alignment):"
+echo "filepacker installer --adaptive (median of $rounds runs; the last term is the resource directory's growth, less the stub's own padding, rounded to the file alignment):"
 measure sample-package "$build_dir/payload/package"
 measure bench-package "$bench_package"

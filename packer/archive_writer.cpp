@@ -2,10 +2,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <limits>
 #include <span>
 
 #include "packer/block_encoder.h"
+#include "archive/entry_name.h"
+#include "packer/adaptive_cut.h"
+#include "packer/block_pipeline.h"
+#include "packer/worker_threads.h"
 #include "packer/name_rules.h"
 
 namespace {
@@ -63,7 +68,7 @@ bool WriteHeader(ArchiveOutput& out, int32_t blockSize) {
 }
 
 // Name length, name, unpacked size and info record of one entry.
-bool WriteEntryHead(ArchiveOutput& out, const PackSource& source) {
+void AppendEntryHead(std::vector<uint8_t>& bytes, const PackSource& source) {
   uint8_t head[1 + kMaxNameLength + 32];
   size_t n = source.storedName.size();
   head[0] = static_cast<uint8_t>(n);
@@ -74,78 +79,154 @@ bool WriteEntryHead(ArchiveOutput& out, const PackSource& source) {
   PutInt64(at + 8, source.creationTime);
   PutInt64(at + 16, source.lastAccessTime);
   PutInt64(at + 24, source.lastWriteTime);
-  return out.Write(head, 1 + n + 32);
+  bytes.insert(bytes.end(), head, head + 1 + n + 32);
 }
 
-bool WriteChunkLength(ArchiveOutput& out, uint32_t length) {
-  uint8_t bytes[4];
-  PutInt32(bytes, length);
-  return out.Write(bytes, 4);
+void AppendInt32(std::vector<uint8_t>& bytes, uint32_t value) {
+  uint8_t field[4];
+  PutInt32(field, value);
+  bytes.insert(bytes.end(), field, field + 4);
 }
+
+// What belongs to a piece in flight: the archive bytes that go before its
+// chunk (entry heads, and whole entries of empty files), and where it is
+// from, for the progress and for errors.
+struct PieceInFlight {
+  std::vector<uint8_t> before;
+  int32_t filesBefore = 0;  // entries that `before` completes
+  size_t source = 0;
+  size_t chunk = 0;
+  bool lastOfEntry = false;
+  int32_t length = 0;
+};
 
 struct PackState {
   const PackOptions& options;
-  std::vector<uint8_t> piece;
-  std::vector<uint8_t> block;
+  const std::vector<PackSource>& sources;
+  BlockPipeline pipeline;
+  std::deque<PieceInFlight> inFlight;  // in the pipeline's order
+  std::vector<uint8_t> pending;        // archive bytes not yet handed to a piece
+  int32_t pendingFiles = 0;            // entries that `pending` completes
   int32_t filesDone = 0;
   int64_t bytesDone = 0;
+  int64_t chunks = 0;
 };
 
-// One entry: its head, a chunk per piece of block size, the terminating
-// length. The file must still have the size that was recorded for it.
-bool WriteEntry(ArchiveOutput& out, const PackSource& source, PackState& state, std::string& error) {
-  if (!WriteEntryHead(out, source)) return false;
+void ReportProgress(const PackState& state) {
+  if (state.options.progress != nullptr) {
+    state.options.progress(state.options.progressContext, state.filesDone, state.bytesDone);
+  }
+}
+
+// Writes the oldest piece in flight as a chunk, with what goes before it
+// and, after an entry's last piece, the terminating length.
+bool WriteOldest(ArchiveOutput& out, PackState& state, std::string& error) {
+  const std::vector<uint8_t>& block = state.pipeline.TakeOldest();
+  PieceInFlight piece = std::move(state.inFlight.front());
+  state.inFlight.pop_front();
+  if (!out.Write(piece.before.data(), piece.before.size())) return false;
+  state.filesDone += piece.filesBefore;
+  if (block.empty() || block.size() > static_cast<size_t>(piece.length) + kChunkSlack) {
+    error = state.sources[piece.source].path + ": the block encoder failed on chunk " + std::to_string(piece.chunk);
+    return false;
+  }
+  uint8_t length[4];
+  PutInt32(length, static_cast<uint32_t>(block.size()));
+  if (!out.Write(length, 4) || !out.Write(block.data(), block.size())) return false;
+  if (piece.lastOfEntry) {
+    const uint8_t endOfChunks[4] = {};
+    if (!out.Write(endOfChunks, 4)) return false;
+    state.filesDone++;
+  }
+  state.bytesDone += piece.length;
+  state.chunks++;
+  ReportProgress(state);
+  return true;
+}
+
+constexpr size_t kReadBytes = 1 << 16;
+
+// The adaptive cut reads the file once through; the pieces are read in a
+// second pass.
+bool CutAdaptively(std::FILE* in, const PackSource& source, int32_t blockSize, std::vector<int32_t>& pieces,
+                   std::string& error) {
+  AdaptiveCut cut(blockSize);
+  std::vector<uint8_t> buffer(kReadBytes);
+  for (int64_t remaining = source.size; remaining > 0;) {
+    const size_t count = static_cast<size_t>(std::min<int64_t>(remaining, kReadBytes));
+    if (std::fread(buffer.data(), 1, count, in) != count) {
+      error = source.path + ": read error, or the file shrank while it was packed";
+      return false;
+    }
+    cut.Add(std::span<const uint8_t>(buffer.data(), count));
+    remaining -= static_cast<int64_t>(count);
+  }
+  pieces = cut.Finish();
+  if (std::fseek(in, 0, SEEK_SET) != 0) {
+    error = source.path + ": cannot be read a second time";
+    return false;
+  }
+  return true;
+}
+
+// One entry: its head, a chunk per piece, the terminating length. The file
+// must still have the size that was recorded for it.
+bool PackEntry(ArchiveOutput& out, size_t index, PackState& state, std::string& error) {
+  const PackSource& source = state.sources[index];
+  AppendEntryHead(state.pending, source);
   std::FILE* in = std::fopen(source.path.c_str(), "rb");
   if (in == nullptr) {
     error = source.path + ": cannot be opened";
     return false;
   }
+  std::vector<int32_t> pieces;
   bool ok = true;
-  int64_t remaining = source.size;
-  int32_t chunkIndex = 0;
-  while (ok && remaining > 0) {
-    size_t count = static_cast<size_t>(std::min<int64_t>(remaining, state.options.blockSize));
-    if (std::fread(state.piece.data(), 1, count, in) != count) {
+  if (state.options.adaptive) {
+    ok = CutAdaptively(in, source, state.options.blockSize, pieces, error);
+  } else {
+    pieces = FixedCut(source.size, state.options.blockSize);
+  }
+  for (size_t chunk = 0; ok && chunk < pieces.size(); ++chunk) {
+    if (state.pipeline.Full() && !WriteOldest(out, state, error)) {
+      ok = false;
+      break;
+    }
+    std::vector<uint8_t>& piece = state.pipeline.NextPiece(static_cast<size_t>(pieces[chunk]));
+    if (std::fread(piece.data(), 1, piece.size(), in) != piece.size()) {
       error = source.path + ": read error, or the file shrank while it was packed";
       ok = false;
       break;
     }
-    if (!EncodeBlock(std::span<const uint8_t>(state.piece.data(), count), state.block) ||
-        state.block.empty() || state.block.size() > count + kChunkSlack) {
-      error = source.path + ": the block encoder failed on chunk " + std::to_string(chunkIndex);
-      ok = false;
-      break;
-    }
-    ok = WriteChunkLength(out, static_cast<uint32_t>(state.block.size())) &&
-         out.Write(state.block.data(), state.block.size());
-    remaining -= static_cast<int64_t>(count);
-    state.bytesDone += static_cast<int64_t>(count);
-    chunkIndex++;
-    if (ok && state.options.progress != nullptr) {
-      state.options.progress(state.options.progressContext, state.filesDone, state.bytesDone);
-    }
+    state.inFlight.push_back({std::move(state.pending), state.pendingFiles, index, chunk, chunk + 1 == pieces.size(),
+                              pieces[chunk]});
+    state.pending.clear();
+    state.pendingFiles = 0;
+    state.pipeline.Submit();
   }
   if (ok && std::fgetc(in) != EOF) {
     error = source.path + ": the file grew while it was packed";
     ok = false;
   }
   std::fclose(in);
-  if (!ok || !WriteChunkLength(out, 0)) return false;
-  state.filesDone++;
-  if (state.options.progress != nullptr) {
-    state.options.progress(state.options.progressContext, state.filesDone, state.bytesDone);
+  if (ok && pieces.empty()) {
+    AppendInt32(state.pending, 0);
+    state.pendingFiles++;
   }
-  return true;
+  return ok;
 }
 
-bool WriteAll(ArchiveOutput& out, const std::vector<PackSource>& sources, PackState& state,
-              std::string& error) {
+bool WriteAll(ArchiveOutput& out, PackState& state, std::string& error) {
   if (!WriteHeader(out, state.options.blockSize)) return false;
-  for (const PackSource& source : sources) {
-    if (!WriteEntry(out, source, state, error)) return false;
+  for (size_t index = 0; index < state.sources.size(); ++index) {
+    if (!PackEntry(out, index, state, error)) return false;
   }
-  const uint8_t endOfList = 0;
-  if (!out.Write(&endOfList, 1)) return false;
+  while (!state.pipeline.Empty()) {
+    if (!WriteOldest(out, state, error)) return false;
+  }
+  state.pending.push_back(0);  // the end-of-list marker
+  if (!out.Write(state.pending.data(), state.pending.size())) return false;
+  state.filesDone += state.pendingFiles;
+  ReportProgress(state);
   uint8_t size[4];
   PutInt32(size, static_cast<uint32_t>(out.length - kHeaderLead));
   if (std::fseek(out.file, kSizeFieldOffset, SEEK_SET) != 0 || std::fwrite(size, 1, 4, out.file) != 4 ||
@@ -201,6 +282,10 @@ bool WriteArchive(const std::string& target, const std::vector<PackSource>& sour
                   const PackOptions& options, PackSummary& summary, std::string& error) {
   summary = PackSummary();
   if (!CheckPackSources(sources, options.blockSize, error)) return false;
+  if (options.jobs < 0 || options.jobs > kMaxJobs) {
+    error = std::to_string(options.jobs) + " jobs: give 1 to " + std::to_string(kMaxJobs) + ", or 0 for one per hardware thread";
+    return false;
+  }
   if (!options.overwrite && PathExists(target)) {
     error = target + ": already exists";
     return false;
@@ -208,9 +293,17 @@ bool WriteArchive(const std::string& target, const std::vector<PackSource>& sour
   std::string tempPath;
   std::FILE* file = nullptr;
   if (!CreateTempBeside(target, tempPath, file, error)) return false;
-  PackState state{options, std::vector<uint8_t>(options.blockSize), {}};
   ArchiveOutput out{file, target, 0, error};
-  bool ok = WriteAll(out, sources, state, error);
+  bool ok;
+  {
+    PackState state{options, sources, BlockPipeline(options.jobs == 0 ? HardwareThreads() : options.jobs,
+                                                   static_cast<size_t>(options.blockSize)), {}, {}};
+    ok = WriteAll(out, state, error);
+    summary.fileCount = static_cast<int32_t>(sources.size());
+    summary.chunkCount = state.chunks;
+    summary.bytesIn = state.bytesDone;
+    summary.threads = state.pipeline.Threads();
+  }
   if (std::fclose(file) != 0 && ok) {
     error = target + ": write error";
     ok = false;
@@ -218,10 +311,9 @@ bool WriteArchive(const std::string& target, const std::vector<PackSource>& sour
   ok = ok && CommitTemp(tempPath, target, options.overwrite, error);
   if (!ok) {
     RemoveFile(tempPath);
+    summary = PackSummary();
     return false;
   }
-  summary.fileCount = static_cast<int32_t>(sources.size());
-  summary.bytesIn = state.bytesDone;
   summary.bytesOut = out.length;
   return true;
 }

@@ -1,7 +1,9 @@
 // Writes a packed archive ("FILE_PACKER 1.00", plain) from a list of files:
-// every file cut into pieces of one block size, each piece a coded block of
-// the block encoder. Everything is checked before the first byte is written,
-// and the archive appears under its name only once it is complete.
+// every file cut into pieces of at most one block size, each piece a coded
+// block of the block encoder, encoded on several threads. Everything is
+// checked before the first byte is written, and the archive appears under
+// its name only once it is complete. The archive is the same for any number
+// of threads, on every build.
 #pragma once
 
 #include <cstdint>
@@ -18,17 +20,28 @@ constexpr int32_t kMaxBlockSize = 4000000;
 // read so far.
 typedef void (*PackProgress)(void* context, int32_t filesDone, int64_t bytesDone);
 
+// The most encoding threads a pack may ask for.
+constexpr int kMaxJobs = 64;
+
 struct PackOptions {
   int32_t blockSize = kDefaultBlockSize;
   bool overwrite = false;  // replace an existing archive
+  // false: pieces of exactly the block size, the last one shorter (what
+  // every reader expects). true: pieces of varying length, chosen to code
+  // smallest (see packer/adaptive_cut.h); the file is read twice.
+  bool adaptive = false;
+  // Encoding threads, 1 to kMaxJobs; 0: one for each hardware thread.
+  int jobs = 0;
   PackProgress progress = nullptr;
   void* progressContext = nullptr;
 };
 
 struct PackSummary {
   int32_t fileCount = 0;
+  int64_t chunkCount = 0;
   int64_t bytesIn = 0;   // the files' sizes added up
   int64_t bytesOut = 0;  // the archive's length
+  int threads = 0;       // how many threads encoded
 };
 
 // Checks what the installer's extractor would refuse or fail on: a block

@@ -1,37 +1,47 @@
-// Appends bit fields to a byte vector, most significant bit first, the order
-// in which the block decoder reads them.
+// Writes bit fields into a buffer, most significant bit first, the order in
+// which the block decoder reads them.
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 class BitWriter {
  public:
-  explicit BitWriter(std::vector<uint8_t>& out) : out_(out) {}
+  // The buffer must hold every byte that will be written.
+  explicit BitWriter(uint8_t* at) : at_(at) {}
   virtual ~BitWriter() = default;
 
-  // Appends the low `width` bits of value (width 0 to 32).
+  // Appends the low `width` bits of value (width 0 to 32; value below 2^width).
   void Put(uint32_t value, int width) {
-    if (width == 0) return;
-    pending_ = (pending_ << width) | (value & (width == 32 ? ~0u : (1u << width) - 1));
+    pending_ = pending_ << width | value;
     pendingBits_ += width;
-    while (pendingBits_ >= 8) {
-      pendingBits_ -= 8;
-      out_.push_back(static_cast<uint8_t>(pending_ >> pendingBits_));
+    if (pendingBits_ >= 32) {
+      pendingBits_ -= 32;
+      // The 32 oldest pending bits; older ones were written already and are
+      // cut off by the narrowing.
+      const uint32_t word = static_cast<uint32_t>(pending_ >> pendingBits_);
+      at_[0] = static_cast<uint8_t>(word >> 24);
+      at_[1] = static_cast<uint8_t>(word >> 16);
+      at_[2] = static_cast<uint8_t>(word >> 8);
+      at_[3] = static_cast<uint8_t>(word);
+      at_ += 4;
     }
   }
 
-  // Pads the last partial byte with zero bits.
-  void Flush() {
-    if (pendingBits_ > 0) {
-      out_.push_back(static_cast<uint8_t>(pending_ << (8 - pendingBits_)));
-      pendingBits_ = 0;
+  // Writes what is pending, the last partial byte padded with zero bits, and
+  // returns the end of the written bytes.
+  uint8_t* Flush() {
+    while (pendingBits_ >= 8) {
+      pendingBits_ -= 8;
+      *at_++ = static_cast<uint8_t>(pending_ >> pendingBits_);
     }
+    if (pendingBits_ > 0) *at_++ = static_cast<uint8_t>(pending_ << (8 - pendingBits_));
     pending_ = 0;
+    pendingBits_ = 0;
+    return at_;
   }
 
  private:
-  std::vector<uint8_t>& out_;
+  uint8_t* at_;
   uint64_t pending_ = 0;  // the low pendingBits_ bits are not yet written
-  int pendingBits_ = 0;   // 0 to 7 between calls
+  int pendingBits_ = 0;   // 0 to 31 between calls
 };

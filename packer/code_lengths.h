@@ -1,4 +1,5 @@
-// Optimal prefix-code lengths under a length limit (package-merge).
+// Optimal prefix-code lengths under a length limit: the Huffman code where
+// it keeps to the limit, else package-merge.
 #pragma once
 
 #include <array>

@@ -28,12 +28,18 @@ std::array<uint32_t, 256> CanonicalCodes(const HuffmanTable& table) {
 
 void WriteHuffmanBlock(const HuffmanTable& table, std::span<const uint8_t> stream,
                        std::vector<uint8_t>& out) {
+  ByteCounts counts{};
+  for (const uint8_t byte : stream) ++counts[byte];
+  const uint64_t codedBits = CodedBits(table, counts);
+  if (codedBits == UINT64_MAX) return;  // a byte without a code: nothing could decode it
+  const size_t start = out.size();
+  const size_t codedBytes = 4 + static_cast<size_t>((codedBits + 7) / 8);
+  out.resize(start + codedBytes);
+  uint8_t* at = out.data() + start;
   const uint32_t decodedLength = static_cast<uint32_t>(stream.size());
-  for (int shift = 0; shift < 32; shift += 8) {
-    out.push_back(static_cast<uint8_t>(decodedLength >> shift));
-  }
+  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(decodedLength >> (8 * i));
 
-  BitWriter bits(out);
+  BitWriter bits(at + 4);
   const int levelCount = static_cast<int>(table.levelLengths.size());
   bits.Put(static_cast<uint32_t>(levelCount), 8);
   for (const uint8_t length : table.levelLengths) bits.Put(length, 8);

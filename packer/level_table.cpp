@@ -1,6 +1,7 @@
 #include "packer/level_table.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 
 namespace {
@@ -28,7 +29,41 @@ struct Level {
   int length;
   int end;  // the level holds sorted symbols [end of the level before, end)
 };
-using LevelPlan = std::vector<Level>;
+
+// The levels of a code, shortest first. Their lengths are distinct and at
+// most kMaxCodeLength, which bounds their number; held in place, since the
+// search below copies plans by the hundred for every table.
+class LevelPlan {
+ public:
+  virtual ~LevelPlan() = default;
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  Level& operator[](size_t k) { return levels_[k]; }
+  const Level& operator[](size_t k) const { return levels_[k]; }
+  Level& back() { return levels_[size_ - 1]; }
+  const Level& back() const { return levels_[size_ - 1]; }
+  void push_back(const Level& level) { levels_[size_++] = level; }
+  void insert(size_t k, const Level& level) {
+    for (size_t j = size_; j > k; --j) levels_[j] = levels_[j - 1];
+    levels_[k] = level;
+    ++size_;
+  }
+  void erase(size_t k) {
+    for (size_t j = k; j + 1 < size_; ++j) levels_[j] = levels_[j + 1];
+    --size_;
+  }
+
+ private:
+  std::array<Level, kMaxCodeLength + 1> levels_{};
+  size_t size_ = 0;
+};
+
+// Bits of the level count, level lengths and level indices of g levels.
+uint64_t HeaderBits(int levelCount) {
+  uint64_t bits = 8 + 8 * static_cast<uint64_t>(levelCount);
+  if (levelCount >= 2) bits += 256 * static_cast<uint64_t>(LevelIndexWidth(levelCount));
+  return bits;
+}
 
 int BeginOf(const LevelPlan& plan, size_t k) { return k == 0 ? 0 : plan[k - 1].end; }
 
@@ -50,11 +85,9 @@ uint64_t DataBits(const LevelPlan& plan, const SortedSymbols& sorted) {
 }
 
 void DropEmptyLevels(LevelPlan& plan) {
-  LevelPlan kept;
-  for (size_t k = 0; k < plan.size(); ++k) {
-    if (plan[k].end > BeginOf(plan, k)) kept.push_back(plan[k]);
+  for (size_t k = plan.size(); k-- > 0;) {
+    if (plan[k].end == BeginOf(plan, k)) plan.erase(k);
   }
-  plan.swap(kept);
 }
 
 // Spends code space that merging levels has left free: shortens whole levels
@@ -98,13 +131,13 @@ LevelPlan MergeCheapestPair(const LevelPlan& plan, const SortedSymbols& sorted) 
     for (int length = plan[k].length; length <= plan[k + 1].length; ++length) {
       LevelPlan candidate = plan;
       candidate[k] = {length, plan[k + 1].end};
-      candidate.erase(candidate.begin() + static_cast<std::ptrdiff_t>(k) + 1);
+      candidate.erase(k + 1);
       if (SpaceUsed(candidate) > kCodeSpace) continue;
       UseFreeSpace(candidate, sorted);
       const uint64_t bits = DataBits(candidate, sorted);
       if (bits < bestBits) {
         bestBits = bits;
-        best = std::move(candidate);
+        best = candidate;
       }
     }
   }
@@ -120,14 +153,13 @@ LevelPlan MergeCheapestPair(const LevelPlan& plan, const SortedSymbols& sorted) 
 bool AddRoomForUncoded(LevelPlan& plan) {
   while (!LeavesRoomForUncoded(static_cast<int>(plan.size()))) {
     if (plan[0].length > 1) {
-      plan.insert(plan.begin(), Level{plan[0].length - 1, 0});
+      plan.insert(0, Level{plan[0].length - 1, 0});
       continue;
     }
     bool inserted = false;
     for (size_t k = 0; k + 1 < plan.size() && !inserted; ++k) {
       if (plan[k + 1].length - plan[k].length >= 2) {
-        plan.insert(plan.begin() + static_cast<std::ptrdiff_t>(k) + 1,
-                    Level{plan[k].length + 1, plan[k].end});
+        plan.insert(k + 1, Level{plan[k].length + 1, plan[k].end});
         inserted = true;
       }
     }
@@ -186,11 +218,12 @@ void ConsiderCodes(const ByteCounts& counts, bool codeEveryValue, HuffmanTable& 
     // One level of 256 codes is the identity table, considered on its own.
     const bool fits = allCoded ? usable.size() >= 2 : AddRoomForUncoded(usable);
     if (fits) {
-      const HuffmanTable table = TableOf(usable, sorted);
-      const uint64_t bits = CodedBits(table, counts);
+      // Every byte value that occurs has a code in the plan, so this is
+      // CodedBits of its table.
+      const uint64_t bits = HeaderBits(static_cast<int>(usable.size())) + DataBits(usable, sorted);
       if (bits < bestBits) {
         bestBits = bits;
-        best = table;
+        best = TableOf(usable, sorted);
       }
     }
     if (plan.size() <= 1) break;
@@ -214,10 +247,7 @@ HuffmanTable IdentityTable() {
 }
 
 uint64_t TableHeaderBits(const HuffmanTable& table) {
-  const int levelCount = static_cast<int>(table.levelLengths.size());
-  uint64_t bits = 8 + 8 * static_cast<uint64_t>(levelCount);
-  if (levelCount >= 2) bits += 256 * static_cast<uint64_t>(LevelIndexWidth(levelCount));
-  return bits;
+  return HeaderBits(static_cast<int>(table.levelLengths.size()));
 }
 
 uint64_t CodedBits(const HuffmanTable& table, const ByteCounts& counts) {

@@ -7,6 +7,7 @@
 # sample sounds drawn here. Every file gets a fixed release time, one minute
 # apart, so that the times that reach the user are the package's own and not
 # the build's. "Kormit.exe" is packed first; the rest follow in name order.
+# The archive is the same for any number of packing threads.
 use strict;
 use warnings;
 use File::Basename qw(basename);
@@ -72,7 +73,10 @@ for my $i (0 .. $#order) {
   utime($time, $time, "$stage/$order[$i]") or die "stage.pl: $order[$i]: $!\n";
 }
 
-my @command = ($filepacker, 'installer', '-f', '-b', '200000', '-o', $installer, map { "$stage/$_" } @order);
+# The adaptive cut: every user downloads the installer, and its pieces of
+# varying length (each at most the block size) code smaller.
+my @command = ($filepacker, 'installer', '--adaptive', '-f', '-b', '200000', '-o', $installer,
+               map { "$stage/$_" } @order);
 system(@command) == 0 or die "stage.pl: @command failed\n";
 
 sub write_file {

@@ -179,6 +179,10 @@ class InstallerTest : public testing::Test {
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(shown, text);
     ASSERT_TRUE(PressButton(box, button));
+    // The click is posted: until the box has gone, a later look for message
+    // boxes would find this one again.
+    for (int i = 0; i < 500 && IsWindow(box); ++i) Sleep(10);
+    EXPECT_FALSE(IsWindow(box)) << "the message box stayed after its button was pressed";
   }
 
   std::string RetryText(const std::string& path) {

@@ -136,29 +136,42 @@ TEST(WriterRefusal, ExistingArchiveIsReplacedOnlyWhenAsked) {
 }
 
 // A file that changes between being described and being packed fails the
-// archive; neither the target nor the temporary file remains.
+// archive; neither the target nor the temporary file remains. The adaptive
+// cut reads each file twice, while other threads encode.
 TEST(WriterRefusal, FileThatChangedFailsWithoutLeavingAnything) {
-  TempFolder folder;
-  WriteFileBytes(folder / "grows.txt", "0123456789");
-  WriteFileBytes(folder / "gone.txt", "0123456789");
-  for (const char* name : {"grows.txt", "gone.txt"}) {
-    PackSource source;
-    std::string error;
-    ASSERT_TRUE(DescribePackFile(folder / name, source, error)) << error;
-    if (std::string(name) == "grows.txt") {
-      WriteFileBytes(folder / name, "0123456789 and more");
-    } else {
+  for (const bool adaptive : {false, true}) {
+    SCOPED_TRACE(adaptive ? "adaptive cut" : "fixed cut");
+    TempFolder folder;
+    const std::string before = RandomBytes(3000, 5);
+    WriteFileBytes(folder / "first.bin", RandomBytes(5000, 6));
+    for (const char* name : {"grows.txt", "gone.txt", "shrinks.txt"}) {
+      WriteFileBytes(folder / name, before);
+      std::vector<PackSource> sources(2);
+      std::string error;
+      ASSERT_TRUE(DescribePackFile(folder / "first.bin", sources[0], error)) << error;
+      ASSERT_TRUE(DescribePackFile(folder / name, sources[1], error)) << error;
+      if (std::string(name) == "grows.txt") {
+        WriteFileBytes(folder / name, before + " and more");
+      } else if (std::string(name) == "shrinks.txt") {
+        WriteFileBytes(folder / name, before.substr(0, 2000));
+      } else {
+        RemoveFile(folder / name);
+      }
+      PackOptions options;
+      options.blockSize = 1024;
+      options.adaptive = adaptive;
+      options.jobs = 4;
+      PackSummary summary;
+      EXPECT_FALSE(WriteArchive(folder / "out.pak", sources, options, summary, error)) << name;
+      EXPECT_NE(std::string::npos, error.find(folder / name)) << error;
+      EXPECT_FALSE(FileExists(folder / "out.pak"));
       RemoveFile(folder / name);
     }
-    PackSummary summary;
-    EXPECT_FALSE(WriteArchive(folder / "out.pak", {source}, PackOptions(), summary, error)) << name;
-    EXPECT_NE(std::string::npos, error.find(folder / name)) << error;
-    EXPECT_FALSE(FileExists(folder / "out.pak"));
+    std::vector<std::string> left;
+    std::string error;
+    ASSERT_TRUE(ListFolder(folder.path(), left, error));
+    EXPECT_EQ(1u, left.size());
   }
-  std::vector<std::string> left;
-  std::string error;
-  ASSERT_TRUE(ListFolder(folder.path(), left, error));
-  EXPECT_EQ(1u, left.size());
 }
 
 TEST(WriterSources, FolderGivesItsFilesInNameOrder) {

@@ -16,6 +16,8 @@ constexpr int kExitUsage = 2;   // wrong arguments, or a file that cannot be rea
 struct PackRequest {
   int32_t blockSize = 200000;
   bool force = false;
+  bool adaptive = false;  // pieces of varying length instead of the fixed cut
+  int jobs = 0;           // encoding threads; 0: one per hardware thread
   std::string archive;
   std::vector<std::string> paths;
 };

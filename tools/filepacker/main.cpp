@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
+#include "packer/archive_writer.h"
 #include "tools/filepacker/commands.h"
 
 void PrintError(const std::string& message) { std::fprintf(stderr, "filepacker: %s\n", message.c_str()); }
@@ -12,6 +13,11 @@ namespace {
 void AddPackingOptions(CLI::App* command, PackRequest& request) {
   command->add_option("-b,--block-size", request.blockSize, "Bytes per chunk (default 200000)")
       ->check(CLI::Range(1024, 4000000));
+  command->add_flag("--adaptive", request.adaptive,
+                    "Cut files into pieces of varying length (at most the block size) that code smaller; "
+                    "by default every piece but a file's last is exactly the block size");
+  command->add_option("-j,--jobs", request.jobs, "Encoding threads (default: one per hardware thread)")
+      ->check(CLI::Range(1, kMaxJobs));
 }
 
 }  // namespace
@@ -43,7 +49,9 @@ int main(int argc, char** argv) {
       "--archive", installer.archive, "Carry this archive (or the payload of this installer) instead of packing");
   installerCommand->add_option("-o,--output", installer.output, "The installer to write")->required();
   CLI::Option* installerPaths = installerCommand->add_option("paths", installer.pack.paths, "Files and folders to pack");
-  archiveOption->excludes(installerPaths)->excludes(installerCommand->get_option("--block-size"));
+  archiveOption->excludes(installerPaths)
+      ->excludes(installerCommand->get_option("--block-size"))
+      ->excludes(installerCommand->get_option("--adaptive"));
 
   std::string archive, folder;
   bool json = false;

@@ -27,6 +27,8 @@ bool WriteRequestedArchive(const PackRequest& request, const std::vector<PackSou
   PackOptions options;
   options.blockSize = request.blockSize;
   options.overwrite = request.force;
+  options.adaptive = request.adaptive;
+  options.jobs = request.jobs;
   PackTotal total;
   for (const PackSource& source : sources) total.bytes += source.size;
   bool showProgress = StderrIsTerminal();
@@ -56,8 +58,10 @@ int RunPack(const PackRequest& request) {
     PrintError(error);
     return kExitFailed;
   }
-  std::printf("%s: %d files, %lld bytes in, %lld bytes out, ratio %s\n", request.archive.c_str(),
-              static_cast<int>(summary.fileCount), static_cast<long long>(summary.bytesIn),
-              static_cast<long long>(summary.bytesOut), RatioText(summary.bytesOut, summary.bytesIn).c_str());
+  std::printf("%s: %d files, %lld bytes in, %lld bytes out, ratio %s; %lld chunks, %s cut, %d thread%s\n",
+              request.archive.c_str(), static_cast<int>(summary.fileCount), static_cast<long long>(summary.bytesIn),
+              static_cast<long long>(summary.bytesOut), RatioText(summary.bytesOut, summary.bytesIn).c_str(),
+              static_cast<long long>(summary.chunkCount), request.adaptive ? "adaptive" : "fixed", summary.threads,
+              summary.threads == 1 ? "" : "s");
   return kExitSuccess;
 }

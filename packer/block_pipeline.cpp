@@ -1,0 +1,123 @@
+#include "packer/block_pipeline.h"
+
+#include <span>
+
+#include "packer/block_encoder.h"
+#include "packer/worker_threads.h"
+
+namespace {
+
+constexpr size_t kLongestPiecesPerThread = 2;
+constexpr size_t kSlotsPerThread = 16;
+
+// A buffer much larger than what it is to hold next is given back, so that
+// memory follows the bytes in flight rather than the largest piece seen.
+void Fit(std::vector<uint8_t>& buffer, size_t length) {
+  if (buffer.capacity() > 2 * length + 4096) std::vector<uint8_t>().swap(buffer);
+}
+
+struct Slot {
+  std::vector<uint8_t> piece;
+  std::vector<uint8_t> block;
+  Semaphore encoded;  // posted once block holds the piece's coded block
+};
+
+void Encode(Slot& slot) {
+  if (!EncodeBlock(std::span<const uint8_t>(slot.piece.data(), slot.piece.size()), slot.block)) slot.block.clear();
+}
+
+}  // namespace
+
+// What the caller's thread and the workers share. The ring of slots is
+// handed out in order: the caller fills slot (oldest + inFlight) and takes
+// slot oldest; the workers take submitted slots in the same order, each
+// under the lock, and post the slot's semaphore when it is encoded.
+struct BlockPipeline::Shared {
+  std::vector<std::unique_ptr<Slot>> slots;
+  std::vector<std::unique_ptr<WorkerThread>> workers;
+  size_t oldest = 0;         // caller only
+  size_t inFlight = 0;       // caller only
+  size_t bytesInFlight = 0;  // caller only
+  size_t byteBudget = 0;
+  Semaphore submitted;  // one count per submitted piece not yet taken by a worker
+  Mutex lock;           // guards nextToEncode and stopping
+  size_t nextToEncode = 0;
+  bool stopping = false;
+
+  static void Work(void* context) {
+    Shared& shared = *static_cast<Shared*>(context);
+    for (;;) {
+      shared.submitted.Wait();
+      shared.lock.Lock();
+      if (shared.stopping) {
+        shared.lock.Unlock();
+        return;
+      }
+      Slot& slot = *shared.slots[shared.nextToEncode];
+      shared.nextToEncode = (shared.nextToEncode + 1) % shared.slots.size();
+      shared.lock.Unlock();
+      Encode(slot);
+      slot.encoded.Post();
+    }
+  }
+};
+
+BlockPipeline::BlockPipeline(int jobs, size_t longestPiece) : shared_(std::make_unique<Shared>()) {
+  if (jobs > 1) {
+    for (int i = 0; i < jobs; ++i) {
+      auto worker = std::make_unique<WorkerThread>();
+      if (!worker->Start(Shared::Work, shared_.get())) break;
+      shared_->workers.push_back(std::move(worker));
+    }
+  }
+  const size_t threads = shared_->workers.empty() ? 1 : shared_->workers.size();
+  const size_t slots = shared_->workers.empty() ? 1 : kSlotsPerThread * threads;
+  for (size_t i = 0; i < slots; ++i) shared_->slots.push_back(std::make_unique<Slot>());
+  shared_->byteBudget = kLongestPiecesPerThread * threads * longestPiece;
+}
+
+BlockPipeline::~BlockPipeline() {
+  shared_->lock.Lock();
+  shared_->stopping = true;
+  shared_->lock.Unlock();
+  for (size_t i = 0; i < shared_->workers.size(); ++i) shared_->submitted.Post();
+  for (auto& worker : shared_->workers) worker->Join();
+}
+
+int BlockPipeline::Threads() const {
+  return shared_->workers.empty() ? 1 : static_cast<int>(shared_->workers.size());
+}
+
+bool BlockPipeline::Full() const {
+  return shared_->inFlight == shared_->slots.size() || shared_->bytesInFlight >= shared_->byteBudget;
+}
+
+bool BlockPipeline::Empty() const { return shared_->inFlight == 0; }
+
+std::vector<uint8_t>& BlockPipeline::NextPiece(size_t length) {
+  Slot& slot = *shared_->slots[(shared_->oldest + shared_->inFlight) % shared_->slots.size()];
+  Fit(slot.piece, length);
+  Fit(slot.block, length + 16);
+  slot.piece.resize(length);
+  return slot.piece;
+}
+
+void BlockPipeline::Submit() {
+  Slot& slot = *shared_->slots[(shared_->oldest + shared_->inFlight) % shared_->slots.size()];
+  ++shared_->inFlight;
+  shared_->bytesInFlight += slot.piece.size();
+  if (shared_->workers.empty()) {
+    Encode(slot);
+  } else {
+    shared_->submitted.Post();
+  }
+}
+
+const std::vector<uint8_t>& BlockPipeline::TakeOldest() {
+  Slot& slot = *shared_->slots[shared_->oldest];
+  if (!shared_->workers.empty()) slot.encoded.Wait();
+  shared_->oldest = (shared_->oldest + 1) % shared_->slots.size();
+  --shared_->inFlight;
+  shared_->bytesInFlight -= slot.piece.size();
+  return slot.block;
+}
