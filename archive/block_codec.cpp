@@ -82,14 +82,60 @@ int32_t ExpandRuns(uint8_t* in, int32_t n, int32_t capacity, uint8_t* out) {
   return o;
 }
 
+// The run stage on the Huffman stage's n bytes in room (which holds at
+// least capacity + 1 bytes), with its output going to buffer. buffer ends
+// up exactly as the in-place stage leaves it after the Huffman stage wrote
+// over the block: whatever the in-place stage would not have touched is
+// kept or put back.
+int32_t RunsIntoBuffer(uint8_t* room, int32_t n, int32_t capacity, uint8_t* buffer) {
+  if (room[0] == kStoredForm) {
+    // The in-place move leaves the last input byte where it was.
+    std::memcpy(buffer, room + 1, static_cast<size_t>(n - 1));
+    buffer[n - 1] = room[n - 1];
+    return n - 1;
+  }
+  if (room[0] != kRunForm || n == 1) {
+    std::memcpy(buffer, room, static_cast<size_t>(n));
+    return -1;
+  }
+  // The expansion writes below the capacity, over bytes that a failure must
+  // leave as they were: keep them in the room's free part at the same
+  // offsets.
+  if (capacity > n + 1) std::memcpy(room + n + 1, buffer + n + 1, static_cast<size_t>(capacity - n - 1));
+  const int32_t produced = ExpandRuns(room, n, capacity, buffer);
+  if (produced < 0) {
+    std::memcpy(buffer, room, static_cast<size_t>(capacity > n + 1 ? capacity : n + 1));
+    return -1;
+  }
+  // The input and the sentinel after it, where the output is shorter.
+  if (produced < n + 1) std::memcpy(buffer + produced, room + produced, static_cast<size_t>(n + 1 - produced));
+  return produced;
+}
+
 }  // namespace
 
 BlockCodec::~BlockCodec() = default;
 
 int32_t BlockCodec::Decode(uint8_t* buffer, int32_t length, int32_t capacity) {
-  const int32_t decoded = DecodeHuffmanBlock(buffer, length, capacity);
-  if (decoded <= 0) return decoded;
-  return DecodeRuns(buffer, decoded, capacity);
+  int32_t written;
+  if (length < 4 || DecodedLengthField(buffer) > capacity || DecodedLengthField(buffer) <= 0) {
+    return DecodeHuffmanInto(buffer, length, capacity, nullptr, 0, &written);
+  }
+  // One allocation for both stages: the Huffman stage decodes into it, and
+  // the run stage expands from it straight into the buffer. (It holds at
+  // least capacity + 1 bytes, as the run stage needs.)
+  const size_t roomSize = HuffmanRoomFor(capacity);
+  uint8_t* room = new (std::nothrow) uint8_t[roomSize];
+  if (room == nullptr) return 0;
+  const int32_t decoded = DecodeHuffmanInto(buffer, length, capacity, room, roomSize, &written);
+  int32_t result = decoded;
+  if (decoded <= 0) {
+    std::memcpy(buffer, room, static_cast<size_t>(written));
+  } else {
+    result = RunsIntoBuffer(room, decoded, capacity, buffer);
+  }
+  delete[] room;
+  return result;
 }
 
 int32_t BlockCodec::DecodeRuns(uint8_t* buffer, int32_t n, int32_t capacity) {
