@@ -237,8 +237,9 @@ bool AssignCodes(CodeTables& t) {
 // range of entries that start with them. Within a code's range, the codes
 // short enough to follow it in the remaining bits fill sub-ranges in code
 // order too, as pairs; the rest of the range holds the code alone. A later
-// entry holds the start of a longer code, or of none.
-void BuildFastTable(CodeTables& t) {
+// entry holds the start of a longer code, or of none. Returns the number of
+// entries that hold two codes.
+int32_t BuildFastTable(CodeTables& t) {
   constexpr int kJustify = kMaxLength - kFastBits;
   struct ShortCode {
     uint16_t first;  // the first entry that starts with it
@@ -247,6 +248,7 @@ void BuildFastTable(CodeTables& t) {
   };
   ShortCode codes[kSymbols];
   int32_t count = 0;
+  int32_t pairs = 0;
   uint32_t prefix = 0;
   int32_t level = 1;
   for (; level <= t.decodeCount && t.decode[level].length <= kFastBits; ++level) {
@@ -266,6 +268,7 @@ void BuildFastTable(CodeTables& t) {
       const uint32_t pair = Entry(first.length + codes[b].length, 2, first.symbol, codes[b].symbol);
       for (uint32_t* const stop = entry + (1u << (rest - codes[b].length)); entry != stop; ++entry) *entry = pair;
     }
+    pairs += static_cast<int32_t>(entry - (t.fast + first.first));
     const uint32_t single = Entry(first.length, 1, first.symbol, 0);
     for (; entry != end; ++entry) *entry = single;
     const uint16_t code = static_cast<uint16_t>(first.length << 8 | first.symbol);
@@ -276,6 +279,7 @@ void BuildFastTable(CodeTables& t) {
     t.firstCode[prefix] = 0;
     t.fast[prefix] = level > t.decodeCount ? 0 : WalkEntry(static_cast<uint32_t>(level));
   }
+  return pairs;
 }
 
 uint64_t LoadBigEndian(const uint8_t* p) {
@@ -396,15 +400,29 @@ inline void Load(Lane& lane, const uint8_t* start) {
 }
 
 // Step() for a lane; a longer code goes by the walk, from a fresh load.
-template <int kDirection>
-inline bool LaneStep(Lane& lane, const uint8_t* start, const CodeTables& t) {
-  const uint64_t entry = t.fast[lane.bits >> (64 - kFastBits)];
-  const uint64_t codes = entry >> 30;
-  if (codes == 0) [[unlikely]] {
+// kOneCode takes one code per step, from firstCode, and writes the i-th
+// code of the batch at out[i] (upwards) or out[-1 - i] (downwards), out
+// moving on only after the batch: for tables whose entries seldom hold two
+// codes, a cheaper step whose stores do not wait for the step before.
+template <int kDirection, bool kOneCode>
+inline bool LaneStep(Lane& lane, int i, const uint8_t* start, const CodeTables& t) {
+  const uint32_t prefix = static_cast<uint32_t>(lane.bits >> (64 - kFastBits));
+  uint64_t entry;
+  bool walk;
+  if constexpr (kOneCode) {
+    entry = t.firstCode[prefix];
+    walk = entry == 0;
+  } else {
+    entry = t.fast[prefix];
+    walk = entry >> 30 == 0;
+  }
+  if (walk) [[unlikely]] {
     Load(lane, start);
-    const int32_t code = WalkLevels(lane.bits, t, StartLevel(static_cast<uint32_t>(entry)));
+    const int32_t code = WalkLevels(lane.bits, t, StartLevel(t.fast[prefix]));
     if (code < 0) return false;
-    if (kDirection > 0) {
+    if (kOneCode) {
+      lane.out[kDirection > 0 ? i : -1 - i] = static_cast<uint8_t>(code);
+    } else if (kDirection > 0) {
       *lane.out++ = static_cast<uint8_t>(code);
     } else {
       *--lane.out = static_cast<uint8_t>(code);
@@ -413,24 +431,36 @@ inline bool LaneStep(Lane& lane, const uint8_t* start, const CodeTables& t) {
     Load(lane, start);
     return true;
   }
-  if (kDirection > 0) {
-    StoreTwo(lane.out, static_cast<uint32_t>(entry));
-    lane.out += codes;
+  uint32_t consumed;
+  if constexpr (kOneCode) {
+    lane.out[kDirection > 0 ? i : -1 - i] = static_cast<uint8_t>(entry);
+    consumed = static_cast<uint32_t>(entry >> 8);
   } else {
-    StoreTwo(lane.out - 2, static_cast<uint32_t>(entry >> 8));
-    lane.out -= codes;
+    if (kDirection > 0) {
+      StoreTwo(lane.out, static_cast<uint32_t>(entry));
+      lane.out += entry >> 30;
+    } else {
+      StoreTwo(lane.out - 2, static_cast<uint32_t>(entry >> 8));
+      lane.out -= entry >> 30;
+    }
+    consumed = Consumed(static_cast<uint32_t>(entry)) & 63;
   }
-  const uint32_t consumed = Consumed(static_cast<uint32_t>(entry)) & 63;
   lane.bits <<= consumed;
   lane.position += consumed;
   return true;
+}
+
+// After a batch of kOneCode steps of which `done` were taken: out moves on.
+template <int kDirection, bool kOneCode>
+inline void Advance(Lane& lane, int done) {
+  if constexpr (kOneCode) lane.out += kDirection * done;
 }
 
 // Table steps on one stream while, at the start of a batch, its next byte
 // lies below its fetchEnd and its output is more than
 // kOutputClear bytes from outStop. Stops at a value that is no code,
 // marking the stream failed with its window before it.
-template <int kDirection>
+template <int kDirection, bool kOneCode>
 void FastSteps(Stream& s, const StreamBytes& bytes, const CodeTables& t, const uint8_t* outStop) {
   if (s.failed) return;
   const uint8_t* const start = bytes.Start();
@@ -438,11 +468,27 @@ void FastSteps(Stream& s, const StreamBytes& bytes, const CodeTables& t, const u
   Lane lane{0, bytes.Position(s.window), s.out};
   while (lane.position < fetchEnd && (kDirection > 0 ? outStop - lane.out : lane.out - outStop) > kOutputClear) {
     Load(lane, start);
-    for (int i = 0; i < kStepsPerRefill && !s.failed; ++i) s.failed = !LaneStep<kDirection>(lane, start, t);
+    int i = 0;
+    while (i < kStepsPerRefill && !s.failed) {
+      s.failed = !LaneStep<kDirection, kOneCode>(lane, i, start, t);
+      if (!s.failed) ++i;
+    }
+    Advance<kDirection, kOneCode>(lane, i);
     if (s.failed) break;
   }
   s.window = bytes.WindowAt(lane.position);
   s.out = lane.out;
+}
+
+// FastSteps in the stream's direction (k even: upwards), in either kind of
+// step.
+void FastStepsOf(int k, bool oneCode, Stream& s, const StreamBytes& bytes, const CodeTables& t,
+                 const uint8_t* outStop) {
+  if (k % 2 == 0) {
+    oneCode ? FastSteps<1, true>(s, bytes, t, outStop) : FastSteps<1, false>(s, bytes, t, outStop);
+  } else {
+    oneCode ? FastSteps<-1, true>(s, bytes, t, outStop) : FastSteps<-1, false>(s, bytes, t, outStop);
+  }
 }
 
 // Pairs of streams (2 or 4 streams), one table step of each in turn, so
@@ -452,7 +498,7 @@ void FastSteps(Stream& s, const StreamBytes& bytes, const CodeTables& t, const u
 // outputs are more than kOutputClear bytes apart and each upward output is
 // that far below its upStop. Stops when any stream meets a value that is
 // no code.
-template <int kPairs>
+template <int kPairs, bool kOneCode>
 void FastStepsTogether(Stream* const* streams, const StreamBytes& bytes, const CodeTables& t,
                        const uint8_t* const* upStop) {
   static_assert(kPairs == 1 || kPairs == 2, "one or two pairs");
@@ -486,13 +532,22 @@ void FastStepsTogether(Stream* const* streams, const StreamBytes& bytes, const C
       Load(l2, start);
       Load(l3, start);
     }
-    for (int i = 0; i < kStepsPerRefill && failed < 0; ++i) {
-      if (!LaneStep<1>(l0, start, t)) failed = 0;
-      else if (!LaneStep<-1>(l1, start, t)) failed = 1;
+    int i = 0;
+    for (; i < kStepsPerRefill && failed < 0; ++i) {
+      if (!LaneStep<1, kOneCode>(l0, i, start, t)) failed = 0;
+      else if (!LaneStep<-1, kOneCode>(l1, i, start, t)) failed = 1;
       else if constexpr (kPairs == 2) {
-        if (!LaneStep<1>(l2, start, t)) failed = 2;
-        else if (!LaneStep<-1>(l3, start, t)) failed = 3;
+        if (!LaneStep<1, kOneCode>(l2, i, start, t)) failed = 2;
+        else if (!LaneStep<-1, kOneCode>(l3, i, start, t)) failed = 3;
       }
+    }
+    // Streams before the one that failed took its last step too.
+    if (failed >= 0) --i;
+    Advance<1, kOneCode>(l0, i + (failed > 0));
+    Advance<-1, kOneCode>(l1, i + (failed > 1));
+    if constexpr (kPairs == 2) {
+      Advance<1, kOneCode>(l2, i + (failed > 2));
+      Advance<-1, kOneCode>(l3, i);
     }
     if (failed >= 0) break;
   }
@@ -599,8 +654,8 @@ struct Handover {
 
 // Decodes with 2 * pairs streams (see the top of the file) as far as they
 // reach together.
-Handover DecodeStreams(const CodeWindow& firstWindow, int pairs, const StreamBytes& bytes, int64_t headerBits,
-                       const CodeTables& t, uint8_t* out, int32_t d) {
+Handover DecodeStreams(const CodeWindow& firstWindow, int pairs, bool oneCode, const StreamBytes& bytes,
+                       int64_t headerBits, const CodeTables& t, uint8_t* out, int32_t d) {
   const int count = 2 * pairs;
   const int64_t stretch = PairStretch(d);
   const int64_t streamBits = bytes.EndPosition() - headerBits;
@@ -634,7 +689,7 @@ Handover DecodeStreams(const CodeWindow& firstWindow, int pairs, const StreamByt
       s.starts[s.recorded] = static_cast<uint16_t>(lane.position - s.first);
       s.before[s.recorded] = static_cast<uint16_t>(k % 2 == 0 ? lane.out - s.base : s.base - lane.out);
       Load(lane, bytes.Start());
-      s.failed = !(k % 2 == 0 ? LaneStep<1>(lane, bytes.Start(), t) : LaneStep<-1>(lane, bytes.Start(), t));
+      s.failed = !(k % 2 == 0 ? LaneStep<1, false>(lane, 0, bytes.Start(), t) : LaneStep<-1, false>(lane, 0, bytes.Start(), t));
       if (s.failed) break;
       ++s.recorded;
     }
@@ -645,14 +700,20 @@ Handover DecodeStreams(const CodeWindow& firstWindow, int pairs, const StreamByt
   // All together, then each pair, then each stream alone, as far as each
   // reaches. The first stream keeps its output below d.
   const uint8_t* const outEnd = out + d;
-  const uint8_t* const upStop[kMaxPairs] = {outEnd, streams[2 * kMaxPairs - 1].base};
+  const uint8_t* const upStop[kMaxPairs] = {outEnd, out + stretch * kMaxPairs};
   Stream* order[2 * kMaxPairs];
   for (int k = 0; k < count; ++k) order[k] = &streams[k];
-  if (pairs == 2) FastStepsTogether<2>(order, bytes, t, upStop);
-  for (int p = 0; p < pairs; ++p) FastStepsTogether<1>(order + 2 * p, bytes, t, upStop + p);
+  if (pairs == 2) {
+    oneCode ? FastStepsTogether<2, true>(order, bytes, t, upStop) : FastStepsTogether<2, false>(order, bytes, t, upStop);
+  }
   for (int p = 0; p < pairs; ++p) {
-    FastSteps<1>(streams[2 * p], bytes, t, std::min(upStop[p], static_cast<const uint8_t*>(streams[2 * p + 1].out)));
-    FastSteps<-1>(streams[2 * p + 1], bytes, t, streams[2 * p].out);
+    oneCode ? FastStepsTogether<1, true>(order + 2 * p, bytes, t, upStop + p)
+            : FastStepsTogether<1, false>(order + 2 * p, bytes, t, upStop + p);
+  }
+  for (int p = 0; p < pairs; ++p) {
+    FastStepsOf(0, oneCode, streams[2 * p], bytes, t,
+                std::min(upStop[p], static_cast<const uint8_t*>(streams[2 * p + 1].out)));
+    FastStepsOf(1, oneCode, streams[2 * p + 1], bytes, t, streams[2 * p].out);
   }
 
   // One stream of decoding from the first on: it takes each later stream's
@@ -663,7 +724,7 @@ Handover DecodeStreams(const CodeWindow& firstWindow, int pairs, const StreamByt
     front.fetchEnd = streams[k - 1].fetchEnd;
     // The second stream's output lies below d; the later ones' above it.
     const uint8_t* const stop = k == 1 ? std::min(outEnd, static_cast<const uint8_t*>(s.out)) : outEnd;
-    FastSteps<1>(front, bytes, t, stop);
+    FastStepsOf(0, oneCode, front, bytes, t, stop);
     int32_t j = 0;
     bool met = false;
     while (!front.failed) {
@@ -707,7 +768,7 @@ Handover DecodeStreams(const CodeWindow& firstWindow, int pairs, const StreamByt
   }
   if (!front.failed) {
     front.fetchEnd = streams[count - 1].fetchEnd;
-    FastSteps<1>(front, bytes, t, outEnd);
+    FastStepsOf(0, oneCode, front, bytes, t, outEnd);
   }
   return {front.window, static_cast<int32_t>(front.out - out)};
 }
@@ -723,7 +784,9 @@ Decoded DecodeSymbols(const StreamBytes& bytes, int64_t headerBits, CodeTables& 
     std::memset(out, t.symbols[first.base], static_cast<size_t>(d));
     return {d, true};
   }
-  BuildFastTable(t);
+  // One code per step where entries seldom hold two (a code's chance of
+  // a pair is the share of entries that hold one).
+  const bool oneCode = BuildFastTable(t) < (1 << kFastBits) / 8;
   const int32_t codes = 56 / t.longestCode < 4 ? 56 / t.longestCode : 4;
 
   // As many pairs of streams as the block is worth and the room holds.
@@ -736,14 +799,14 @@ Decoded DecodeSymbols(const StreamBytes& bytes, int64_t headerBits, CodeTables& 
   const CodeWindow window = bytes.WindowAt(headerBits);
   Handover handover{window, 0};
   if (pairs > 0) {
-    handover = DecodeStreams(window, pairs, bytes, headerBits, t, out, d);
+    handover = DecodeStreams(window, pairs, oneCode, bytes, headerBits, t, out, d);
     if (handover.position == d) return {d, true};
   } else {
     Stream front;
     front.window = window;
     front.out = front.base = out;
     front.fetchEnd = (bytes.End() - bytes.Start() - kEndMargin) * int64_t{8};
-    FastSteps<1>(front, bytes, t, out + d);
+    FastStepsOf(0, oneCode, front, bytes, t, out + d);
     handover = {front.window, static_cast<int32_t>(front.out - out)};
   }
   return FinishExactly(handover.window, bytes, t, codes, out, handover.position, d);

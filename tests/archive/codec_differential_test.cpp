@@ -168,6 +168,28 @@ TEST(DifferentialDecoding, BuiltBlocksWithLongCodes) {
   }
 }
 
+// 7-bit codes, which take one code per table step, with codes of 8 to 21
+// bits among them often (the level walk decodes those of 13 bits and more).
+// The code is complete, so that the later streams fall into step rather
+// than run into values that are no code.
+TEST(DifferentialDecoding, LongCodesAmongOneCodeSteps) {
+  Random random(16);
+  std::array<int, 256> lengths;
+  lengths.fill(-1);
+  for (int s = 0; s < 127; ++s) lengths[s] = 7;
+  for (int s = 127; s < 141; ++s) lengths[s] = s - 127 + 8;  // 8 .. 21
+  lengths[141] = 21;
+  const LevelTable table = TableFromCodeLengths(lengths);
+  for (const int count : {9000, 40000}) {
+    Bytes text;
+    for (int i = 0; i < count; ++i) {
+      text.push_back(static_cast<uint8_t>(random.OneIn(5) ? 127 + random.Below(15) : random.Below(127)));
+    }
+    SCOPED_TRACE(count);
+    ExpectSameDamaged(random, BuildBlock(table, text), 12);
+  }
+}
+
 // A code in which a stream that starts 4 bits into an 8-bit code never
 // falls into step: 0000 is the one 4-bit code, and the text uses only 8-bit
 // codes whose halves are both non-zero. Whether a later stream starts in
