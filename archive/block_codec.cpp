@@ -16,10 +16,21 @@ constexpr uint8_t kEscapedEscape = 0xFF;
 constexpr uint8_t kFirstLongRun = 0x80;
 // Room beyond the capacity in the scratch buffer.
 constexpr size_t kScratchSlack = 16;
+// Literal stretches and runs this short are handled byte by byte: blocks
+// of many short tokens would otherwise cost a library call or two each.
+constexpr int32_t kShortStretch = 16;
 
 // Writes `count` copies of the `size`-byte pattern to out.
 void RepeatPattern(uint8_t* out, const uint8_t* pattern, int32_t size, int32_t count) {
   const int32_t total = size * count;
+  if (total <= kShortStretch) {
+    // Too short for a call to pay: byte by byte.
+    for (int32_t k = 0, p = 0; k < total; ++k) {
+      out[k] = pattern[p];
+      p = p + 1 == size ? 0 : p + 1;
+    }
+    return;
+  }
   if (size == 1) {
     std::memset(out, *pattern, static_cast<size_t>(total));
     return;
@@ -43,11 +54,22 @@ int32_t ExpandRuns(uint8_t* in, int32_t n, int32_t capacity, uint8_t* out) {
   int32_t i = 2;
   int32_t o = 0;
   while (i < n) {
-    // Literals up to the next escape byte.
-    const void* hit = std::memchr(in + i, escape, static_cast<size_t>(n - i));
-    const int32_t literals = hit ? static_cast<int32_t>(static_cast<const uint8_t*>(hit) - in) - i : n - i;
+    // Literals up to the next escape byte: the first few looked at one by
+    // one (the sentinel ends the scan at n at the latest), the rest of a
+    // longer stretch found by memchr.
+    int32_t end = i;
+    while (in[end] != escape && end - i < kShortStretch) ++end;
+    if (in[end] != escape) {
+      const void* hit = std::memchr(in + end, escape, static_cast<size_t>(n - end));
+      end = hit ? static_cast<int32_t>(static_cast<const uint8_t*>(hit) - in) : n;
+    }
+    const int32_t literals = end - i;
     if (literals > capacity - o) return -1;
-    std::memcpy(out + o, in + i, static_cast<size_t>(literals));
+    if (literals <= kShortStretch) {
+      for (int32_t k = 0; k < literals; ++k) out[o + k] = in[i + k];
+    } else {
+      std::memcpy(out + o, in + i, static_cast<size_t>(literals));
+    }
     o += literals;
     i += literals;
     if (i == n) break;

@@ -59,9 +59,18 @@ constexpr int kStepsPerRefill = 56 / kFastBits;
 // meet; they decode at most twice as many codes.
 constexpr int kMeetSteps = 256;
 constexpr int kMeetCodes = 2 * kMeetSteps;
+// How far on from its start a later stream tries again when it meets a
+// value that is no code before the meeting records are full (with the
+// records' own span, within their 16-bit offsets), and how many steps all
+// its tries may take.
+constexpr int64_t kMeetRetryBits = 16384;
+constexpr int32_t kMeetRetrySteps = 8 * kMeetSteps;
 // Pairs of streams: up to 2 (4 streams), one pair per kPairBytes of stream
-// and of output; below that, one stream decodes alone.
-constexpr int kMaxPairs = 2;
+// and of output; below that, one stream decodes alone. Four streams need
+// the registers of a 64-bit machine: with the eight of 32-bit x86 they
+// would only spill, and there one stream decodes alone, in less code.
+constexpr int kPairLimit = 2;
+constexpr int kMaxPairs = sizeof(void*) >= 8 ? kPairLimit : 0;
 constexpr int32_t kPairBytes = 8192;
 // Fast steps stay this many bytes clear of the end of the coded block, so
 // that their 8-byte loads and a long code after a batch stay inside it.
@@ -239,9 +248,13 @@ bool AssignCodes(CodeTables& t) {
 // range of entries that start with them. Within a code's range, the codes
 // short enough to follow it in the remaining bits fill sub-ranges in code
 // order too, as pairs; the rest of the range holds the code alone. A later
-// entry holds the start of a longer code, or of none. Returns the number of
-// entries that hold two codes.
-int32_t BuildFastTable(CodeTables& t) {
+// entry holds the start of a longer code, or of none.
+struct TableShares {
+  int32_t pairs;  // entries that hold two codes
+  int32_t walks;  // entries that send the step to the walk
+};
+
+TableShares BuildFastTable(CodeTables& t) {
   constexpr int kJustify = kMaxLength - kFastBits;
   struct ShortCode {
     uint16_t first;  // the first entry that starts with it
@@ -276,12 +289,14 @@ int32_t BuildFastTable(CodeTables& t) {
     const uint16_t code = static_cast<uint16_t>(first.length << 8 | first.symbol);
     for (uint32_t i = 0; i < 1u << rest; ++i) t.firstCode[first.first + i] = code;
   }
+  int32_t walks = 0;
   for (; prefix <= kFastMask; ++prefix) {
     while (prefix << kJustify >= t.decode[level].limit) ++level;
     t.firstCode[prefix] = 0;
     t.fast[prefix] = level > t.decodeCount ? 0 : WalkEntry(static_cast<uint32_t>(level));
+    walks += level <= t.decodeCount;
   }
-  return pairs;
+  return {pairs, walks};
 }
 
 uint64_t LoadBigEndian(const uint8_t* p) {
@@ -388,6 +403,33 @@ struct Stream {
   uint16_t before[kMeetSteps];  // and the codes it had decoded by then
 };
 
+// How the table steps go for one block (the shares are out of the 4096
+// entries, which is a code's chance under the code itself).
+struct StepPlan {
+  bool oneCode;      // one code per step in the joint steps: few entries hold two
+  int32_t steps;     // joint steps per load
+  bool reloadWalks;  // a walk loads afresh before and after: its code may not fit the load
+  int32_t aloneSteps;  // steps per refill of a stream alone (walks never reload there)
+};
+
+StepPlan PlanSteps(const TableShares& shares, int32_t longestCode) {
+  const int32_t widest = longestCode > kFastBits ? longestCode : kFastBits;
+  StepPlan plan{shares.pairs < (1 << kFastBits) / 8, kStepsPerRefill, kStepsPerRefill * widest > 56, 56 / widest};
+  return plan;
+}
+
+// Long codes in the joint steps: while walks are rare they pay for loads of
+// their own; once more than one step in 16 of the later streams' first
+// steps was a walk, a load serves only as many steps as the longest code
+// allows. (The data decides: a table tells little about how often a hostile
+// block uses its long codes.)
+void PlanWalks(StepPlan& plan, int32_t walks, int32_t steps) {
+  if (plan.reloadWalks && walks * 16 > steps) {
+    plan.reloadWalks = false;
+    plan.steps = plan.aloneSteps;
+  }
+}
+
 // A stream's state in the joint steps below: three words, one fewer than
 // a CodeWindow and its output, so that four streams fit the registers. The
 // bits are loaded afresh at each batch from the position.
@@ -407,7 +449,7 @@ inline void Load(Lane& lane, const uint8_t* start) {
 // moving on only after the batch: for tables whose entries seldom hold two
 // codes, a cheaper step whose stores do not wait for the step before.
 template <int kDirection, bool kOneCode>
-inline bool LaneStep(Lane& lane, int i, const uint8_t* start, const CodeTables& t) {
+inline bool LaneStep(Lane& lane, int i, const uint8_t* start, const CodeTables& t, bool reload) {
   const uint32_t prefix = static_cast<uint32_t>(lane.bits >> (64 - kFastBits));
   uint64_t entry;
   bool walk;
@@ -419,7 +461,7 @@ inline bool LaneStep(Lane& lane, int i, const uint8_t* start, const CodeTables& 
     walk = entry >> 30 == 0;
   }
   if (walk) [[unlikely]] {
-    Load(lane, start);
+    if (reload) Load(lane, start);
     const int32_t code = WalkLevels(lane.bits, t, StartLevel(t.fast[prefix]));
     if (code < 0) return false;
     if (kOneCode) {
@@ -429,8 +471,12 @@ inline bool LaneStep(Lane& lane, int i, const uint8_t* start, const CodeTables& 
     } else {
       *--lane.out = static_cast<uint8_t>(code);
     }
-    lane.position += static_cast<uint32_t>(code >> 8);
-    Load(lane, start);
+    lane.position += code >> 8;
+    if (reload) {
+      Load(lane, start);
+    } else {
+      lane.bits <<= code >> 8;
+    }
     return true;
   }
   uint32_t consumed;
@@ -458,38 +504,60 @@ inline void Advance(Lane& lane, int done) {
   if constexpr (kOneCode) lane.out += kDirection * done;
 }
 
-// Table steps on one stream while, at the start of a batch, its next byte
-// lies below its fetchEnd and its output is more than
-// kOutputClear bytes from outStop. Stops at a value that is no code,
-// marking the stream failed with its window before it.
-template <int kDirection, bool kOneCode>
-void FastSteps(Stream& s, const StreamBytes& bytes, const CodeTables& t, const uint8_t* outStop) {
+// Table steps on one stream while, at the start of a batch, its next bit
+// lies below its fetchEnd and its output is more than kOutputClear bytes
+// from outStop. Stops at a value that is no code, marking the stream failed
+// with its window before it. A stream alone is held up by the chain from
+// one step to the next, not by the work of a step: it takes the two-code
+// entries, and keeps its window as the format's decoder does, one refill
+// serving as many steps as the longest step allows, so that a long code
+// needs no load of its own.
+template <int kDirection>
+void FastSteps(Stream& s, const StreamBytes& bytes, const CodeTables& t, int32_t steps, const uint8_t* outStop) {
   if (s.failed) return;
-  const uint8_t* const start = bytes.Start();
-  const int64_t fetchEnd = s.fetchEnd;
-  Lane lane{0, bytes.Position(s.window), s.out};
-  while (lane.position < fetchEnd && (kDirection > 0 ? outStop - lane.out : lane.out - outStop) > kOutputClear) {
-    Load(lane, start);
-    int i = 0;
-    while (i < kStepsPerRefill && !s.failed) {
-      s.failed = !LaneStep<kDirection, kOneCode>(lane, i, start, t);
-      if (!s.failed) ++i;
+  CodeWindow w = s.window;
+  uint8_t* out = s.out;
+  while (bytes.Position(w) < s.fetchEnd && (kDirection > 0 ? outStop - out : out - outStop) > kOutputClear) {
+    w.Refill();
+    for (int32_t i = 0; i < steps; ++i) {
+      const uint32_t entry = t.fast[w.bits >> (64 - kFastBits)];
+      if (entry >> 30 == 0) {
+        const int32_t code = WalkLevels(w.bits, t, StartLevel(entry));
+        if (code < 0) {
+          s.failed = true;
+          s.window = w;
+          s.out = out;
+          return;
+        }
+        if (kDirection > 0) {
+          *out++ = static_cast<uint8_t>(code);
+        } else {
+          *--out = static_cast<uint8_t>(code);
+        }
+        w.Consume(static_cast<uint32_t>(code >> 8));
+        continue;
+      }
+      if (kDirection > 0) {
+        StoreFour(out, entry);
+        out += entry >> 30;
+      } else {
+        StoreFour(out - 4, entry << 8);
+        out -= entry >> 30;
+      }
+      w.Consume(Consumed(entry));
     }
-    Advance<kDirection, kOneCode>(lane, i);
-    if (s.failed) break;
   }
-  s.window = bytes.WindowAt(lane.position);
-  s.out = lane.out;
+  s.window = w;
+  s.out = out;
 }
 
-// FastSteps in the stream's direction (k even: upwards), in either kind of
-// step.
-void FastStepsOf(int k, bool oneCode, Stream& s, const StreamBytes& bytes, const CodeTables& t,
+// FastSteps in the stream's direction (k even: upwards).
+void FastStepsOf(int k, Stream& s, const StreamBytes& bytes, const CodeTables& t, int32_t steps,
                  const uint8_t* outStop) {
   if (k % 2 == 0) {
-    oneCode ? FastSteps<1, true>(s, bytes, t, outStop) : FastSteps<1, false>(s, bytes, t, outStop);
+    FastSteps<1>(s, bytes, t, steps, outStop);
   } else {
-    oneCode ? FastSteps<-1, true>(s, bytes, t, outStop) : FastSteps<-1, false>(s, bytes, t, outStop);
+    FastSteps<-1>(s, bytes, t, steps, outStop);
   }
 }
 
@@ -501,8 +569,10 @@ void FastStepsOf(int k, bool oneCode, Stream& s, const StreamBytes& bytes, const
 // that far below its upStop. Stops when any stream meets a value that is
 // no code.
 template <int kPairs, bool kOneCode>
-void FastStepsTogether(Stream* const* streams, const StreamBytes& bytes, const CodeTables& t,
+void FastStepsTogether(Stream* const* streams, const StreamBytes& bytes, const CodeTables& t, const StepPlan& plan,
                        const uint8_t* const* upStop) {
+  const int32_t steps = plan.steps;
+  const bool reload = plan.reloadWalks;
   static_assert(kPairs == 1 || kPairs == 2, "one or two pairs");
   constexpr int kCount = 2 * kPairs;
   const uint8_t* const start = bytes.Start();
@@ -535,12 +605,12 @@ void FastStepsTogether(Stream* const* streams, const StreamBytes& bytes, const C
       Load(l3, start);
     }
     int i = 0;
-    for (; i < kStepsPerRefill && failed < 0; ++i) {
-      if (!LaneStep<1, kOneCode>(l0, i, start, t)) failed = 0;
-      else if (!LaneStep<-1, kOneCode>(l1, i, start, t)) failed = 1;
+    for (; i < steps && failed < 0; ++i) {
+      if (!LaneStep<1, kOneCode>(l0, i, start, t, reload)) failed = 0;
+      else if (!LaneStep<-1, kOneCode>(l1, i, start, t, reload)) failed = 1;
       else if constexpr (kPairs == 2) {
-        if (!LaneStep<1, kOneCode>(l2, i, start, t)) failed = 2;
-        else if (!LaneStep<-1, kOneCode>(l3, i, start, t)) failed = 3;
+        if (!LaneStep<1, kOneCode>(l2, i, start, t, reload)) failed = 2;
+        else if (!LaneStep<-1, kOneCode>(l3, i, start, t, reload)) failed = 3;
       }
     }
     // Streams before the one that failed took its last step too.
@@ -656,12 +726,13 @@ struct Handover {
 
 // Decodes with 2 * pairs streams (see the top of the file) as far as they
 // reach together.
-Handover DecodeStreams(const CodeWindow& firstWindow, int pairs, bool oneCode, const StreamBytes& bytes,
+Handover DecodeStreams(const CodeWindow& firstWindow, int pairs, StepPlan plan, const StreamBytes& bytes,
                        int64_t headerBits, const CodeTables& t, uint8_t* out, int32_t d) {
+  const int32_t steps = plan.aloneSteps;
   const int count = 2 * pairs;
   const int64_t stretch = PairStretch(d);
   const int64_t streamBits = bytes.EndPosition() - headerBits;
-  Stream streams[2 * kMaxPairs];
+  Stream streams[2 * kPairLimit];
   // Stream k from bit k / count of the stream on, on a bit where a code
   // could start: the code lengths' common divisor apart from the first code
   // (8 for a table of 8-bit codes, which would otherwise never fall into
@@ -683,39 +754,60 @@ Handover DecodeStreams(const CodeWindow& firstWindow, int pairs, bool oneCode, c
   }
 
   // Where the first table steps of the later streams start. Once a stream
-  // is in step, the start of every step is the start of a true code.
+  // is in step, the start of every step is the start of a true code. A
+  // stream out of step can meet a value that is no code (incomplete codes
+  // leave many): it starts again, with new records, one possible code
+  // start further on than its last try, until a try fills the records or
+  // a budget of steps and bits runs out.
+  int32_t recordedSteps = 0;
+  int32_t recordedWalks = 0;
   for (int k = 1; k < count; ++k) {
     Stream& s = streams[k];
-    Lane lane{0, s.first, s.out};
+    int64_t tryStart = s.first;
+    int32_t steps = kMeetRetrySteps;
+    Lane lane{0, tryStart, s.out};
     while (s.recorded < kMeetSteps && lane.position < s.fetchEnd) {
       s.starts[s.recorded] = static_cast<uint16_t>(lane.position - s.first);
       s.before[s.recorded] = static_cast<uint16_t>(k % 2 == 0 ? lane.out - s.base : s.base - lane.out);
       Load(lane, bytes.Start());
-      s.failed = !(k % 2 == 0 ? LaneStep<1, false>(lane, 0, bytes.Start(), t) : LaneStep<-1, false>(lane, 0, bytes.Start(), t));
-      if (s.failed) break;
-      ++s.recorded;
+      ++recordedSteps;
+      recordedWalks += t.fast[lane.bits >> (64 - kFastBits)] >> 30 == 0;
+      if (k % 2 == 0 ? LaneStep<1, false>(lane, 0, bytes.Start(), t, false) : LaneStep<-1, false>(lane, 0, bytes.Start(), t, false)) {
+        ++s.recorded;
+      } else if (--steps > 0 && tryStart - s.first < kMeetRetryBits) {
+        tryStart += t.lengthDivisor;
+        lane.position = tryStart;
+        lane.out = s.base;
+        s.recorded = 0;
+      } else {
+        s.failed = true;
+        break;
+      }
     }
     s.window = bytes.WindowAt(lane.position);
     s.out = lane.out;
   }
 
+  PlanWalks(plan, recordedWalks, recordedSteps);
+
   // All together, then each pair, then each stream alone, as far as each
   // reaches. The first stream keeps its output below d.
   const uint8_t* const outEnd = out + d;
-  const uint8_t* const upStop[kMaxPairs] = {outEnd, out + stretch * kMaxPairs};
-  Stream* order[2 * kMaxPairs];
+  const uint8_t* const upStop[kPairLimit] = {outEnd, out + stretch * kPairLimit};
+  Stream* order[2 * kPairLimit];
   for (int k = 0; k < count; ++k) order[k] = &streams[k];
   if (pairs == 2) {
-    oneCode ? FastStepsTogether<2, true>(order, bytes, t, upStop) : FastStepsTogether<2, false>(order, bytes, t, upStop);
+    plan.oneCode ? FastStepsTogether<2, true>(order, bytes, t, plan, upStop)
+                 : FastStepsTogether<2, false>(order, bytes, t, plan, upStop);
   }
   for (int p = 0; p < pairs; ++p) {
-    oneCode ? FastStepsTogether<1, true>(order + 2 * p, bytes, t, upStop + p)
-            : FastStepsTogether<1, false>(order + 2 * p, bytes, t, upStop + p);
+    plan.oneCode ? FastStepsTogether<1, true>(order + 2 * p, bytes, t, plan, upStop + p)
+                 : FastStepsTogether<1, false>(order + 2 * p, bytes, t, plan, upStop + p);
   }
   for (int p = 0; p < pairs; ++p) {
-    FastStepsOf(0, oneCode, streams[2 * p], bytes, t,
+    FastStepsOf(0, streams[2 * p], bytes, t, steps,
                 std::min(upStop[p], static_cast<const uint8_t*>(streams[2 * p + 1].out)));
-    FastStepsOf(1, oneCode, streams[2 * p + 1], bytes, t, streams[2 * p].out);
+    FastStepsOf(1, streams[2 * p + 1], bytes, t, steps, streams[2 * p].out);
   }
 
   // One stream of decoding from the first on: it takes each later stream's
@@ -726,7 +818,7 @@ Handover DecodeStreams(const CodeWindow& firstWindow, int pairs, bool oneCode, c
     front.fetchEnd = streams[k - 1].fetchEnd;
     // The second stream's output lies below d; the later ones' above it.
     const uint8_t* const stop = k == 1 ? std::min(outEnd, static_cast<const uint8_t*>(s.out)) : outEnd;
-    FastStepsOf(0, oneCode, front, bytes, t, stop);
+    FastStepsOf(0, front, bytes, t, steps, stop);
     int32_t j = 0;
     bool met = false;
     while (!front.failed) {
@@ -770,7 +862,7 @@ Handover DecodeStreams(const CodeWindow& firstWindow, int pairs, bool oneCode, c
   }
   if (!front.failed) {
     front.fetchEnd = streams[count - 1].fetchEnd;
-    FastStepsOf(0, oneCode, front, bytes, t, outEnd);
+    FastStepsOf(0, front, bytes, t, steps, outEnd);
   }
   return {front.window, static_cast<int32_t>(front.out - out)};
 }
@@ -786,31 +878,28 @@ Decoded DecodeSymbols(const StreamBytes& bytes, int64_t headerBits, CodeTables& 
     std::memset(out, t.symbols[first.base], static_cast<size_t>(d));
     return {d, true};
   }
-  // One code per step where entries seldom hold two (a code's chance of
-  // a pair is the share of entries that hold one).
-  const bool oneCode = BuildFastTable(t) < (1 << kFastBits) / 8;
+  const TableShares shares = BuildFastTable(t);
   const int32_t codes = 56 / t.longestCode < 4 ? 56 / t.longestCode : 4;
+  const CodeWindow window = bytes.WindowAt(headerBits);
 
   // As many pairs of streams as the block is worth and the room holds.
-  const int64_t streamBytes = bytes.End() - bytes.Start();
-  int pairs = 0;
-  for (int p = kMaxPairs; p >= 1 && pairs == 0; --p) {
-    const int64_t worth = kPairBytes * p;
-    if (d >= worth && streamBytes >= worth && room >= static_cast<size_t>(PairStretch(d) * p)) pairs = p;
+  if constexpr (kMaxPairs > 0) {
+    const int64_t streamBytes = bytes.End() - bytes.Start();
+    for (int pairs = kMaxPairs; pairs >= 1; --pairs) {
+      const int64_t worth = kPairBytes * pairs;
+      if (d < worth || streamBytes < worth || room < static_cast<size_t>(PairStretch(d) * pairs)) continue;
+      const Handover handover =
+          DecodeStreams(window, pairs, PlanSteps(shares, t.longestCode), bytes, headerBits, t, out, d);
+      if (handover.position == d) return {d, true};
+      return FinishExactly(handover.window, bytes, t, codes, out, handover.position, d);
+    }
   }
-  const CodeWindow window = bytes.WindowAt(headerBits);
-  Handover handover{window, 0};
-  if (pairs > 0) {
-    handover = DecodeStreams(window, pairs, oneCode, bytes, headerBits, t, out, d);
-    if (handover.position == d) return {d, true};
-  } else {
-    Stream front;
-    front.window = window;
-    front.out = front.base = out;
-    front.fetchEnd = (bytes.End() - bytes.Start() - kEndMargin) * int64_t{8};
-    FastStepsOf(0, oneCode, front, bytes, t, out + d);
-    handover = {front.window, static_cast<int32_t>(front.out - out)};
-  }
+  Stream front;
+  front.window = window;
+  front.out = front.base = out;
+  front.fetchEnd = (bytes.End() - bytes.Start() - kEndMargin) * int64_t{8};
+  FastSteps<1>(front, bytes, t, PlanSteps(shares, t.longestCode).aloneSteps, out + d);
+  const Handover handover{front.window, static_cast<int32_t>(front.out - out)};
   return FinishExactly(handover.window, bytes, t, codes, out, handover.position, d);
 }
 
@@ -827,7 +916,11 @@ int32_t DecodedLengthField(const uint8_t* block) {
   return decodedLength;
 }
 
-size_t HuffmanRoomFor(int32_t d) { return static_cast<size_t>(PairStretch(d > 0 ? d : 0) * kMaxPairs); }
+size_t HuffmanRoomFor(int32_t d) {
+  const int64_t alone = int64_t{d > 0 ? d : 0} + kOutputClear;
+  const int64_t streams = PairStretch(d > 0 ? d : 0) * kMaxPairs;
+  return static_cast<size_t>(streams > alone ? streams : alone);
+}
 
 int32_t DecodeHuffmanInto(const uint8_t* block, int32_t length, int32_t capacity, uint8_t* out, size_t room,
                           int32_t* written) {
