@@ -132,6 +132,7 @@ struct CodeTables {
   // decodeCount] are the levels that hold codes, consecutive levels of one
   // length taken together; then a sentinel.
   DecodeLevel decode[kLevels + 1];
+  uint32_t limits[kLevels + 1];  // decode[k].limit, side by side for counting
   int32_t levelCount;                // g
   int32_t lengths[kLevels];          // L[k], code length of level k
   int32_t levelIndex[kSymbols];      // level of each byte value (>= g: none)
@@ -239,6 +240,7 @@ bool AssignCodes(CodeTables& t) {
     t.lengthDivisor = a;
   }
   t.decode[t.decodeCount + 1] = DecodeLevel{kNoLevel, 0, 0, 0};
+  for (int32_t k = 0; k <= t.decodeCount + 1; ++k) t.limits[k] = t.decode[k].limit;
   return true;
 }
 
@@ -379,6 +381,25 @@ int32_t WalkLevels(uint64_t bits, const CodeTables& t, uint32_t startLevel) {
   return level->length << 8 | symbol;
 }
 
+// WalkLevels for the joint steps of blocks whose walks are common: past
+// the first level without a branch per level, as a walk of random length
+// would mispredict where it ends and hold up every stream. The levels are
+// in order of their limits, so the code's level lies as many levels on as
+// there are limits not above the window.
+int32_t CountLevels(uint64_t bits, const CodeTables& t, uint32_t startLevel) {
+  if (startLevel == 0) return -1;
+  const uint32_t top = static_cast<uint32_t>(bits >> (64 - kMaxLength));
+  const DecodeLevel* level = t.decode + startLevel;
+  if (top >= level->limit) {
+    uint32_t below = 1;
+    for (int32_t k = static_cast<int32_t>(startLevel) + 1; k <= t.decodeCount; ++k) below += top >= t.limits[k];
+    level += below;
+    if (level == t.decode + t.decodeCount + 1) return -1;
+  }
+  const uint8_t symbol = t.symbols[static_cast<uint32_t>(bits >> level->shift) + level->base];
+  return level->length << 8 | symbol;
+}
+
 // One code from a window that holds at least 31 bits: its length << 8 | its
 // byte value, or -1.
 int32_t OneCode(uint64_t bits, const CodeTables& t) {
@@ -410,21 +431,26 @@ struct StepPlan {
   int32_t steps;     // joint steps per load
   bool reloadWalks;  // a walk loads afresh before and after: its code may not fit the load
   int32_t aloneSteps;  // steps per refill of a stream alone (walks never reload there)
+  bool countWalks;   // walks are common: find their level without a branch per level
 };
 
 StepPlan PlanSteps(const TableShares& shares, int32_t longestCode) {
   const int32_t widest = longestCode > kFastBits ? longestCode : kFastBits;
-  StepPlan plan{shares.pairs < (1 << kFastBits) / 8, kStepsPerRefill, kStepsPerRefill * widest > 56, 56 / widest};
+  StepPlan plan{shares.pairs < (1 << kFastBits) / 8, kStepsPerRefill, kStepsPerRefill * widest > 56, 56 / widest,
+                false};
   return plan;
 }
 
 // Long codes in the joint steps: while walks are rare they pay for loads of
 // their own; once more than one step in 16 of the later streams' first
 // steps was a walk, a load serves only as many steps as the longest code
-// allows. (The data decides: a table tells little about how often a hostile
-// block uses its long codes.)
+// allows, and the walks count their way to the level rather than step
+// there (the data decides: a table tells little about how often a hostile
+// block uses its long codes).
 void PlanWalks(StepPlan& plan, int32_t walks, int32_t steps) {
-  if (plan.reloadWalks && walks * 16 > steps) {
+  if (walks * 16 <= steps) return;
+  plan.countWalks = true;
+  if (plan.reloadWalks) {
     plan.reloadWalks = false;
     plan.steps = plan.aloneSteps;
   }
@@ -448,7 +474,7 @@ inline void Load(Lane& lane, const uint8_t* start) {
 // code of the batch at out[i] (upwards) or out[-1 - i] (downwards), out
 // moving on only after the batch: for tables whose entries seldom hold two
 // codes, a cheaper step whose stores do not wait for the step before.
-template <int kDirection, bool kOneCode>
+template <int kDirection, bool kOneCode, bool kCounting = false>
 inline bool LaneStep(Lane& lane, int i, const uint8_t* start, const CodeTables& t, bool reload) {
   const uint32_t prefix = static_cast<uint32_t>(lane.bits >> (64 - kFastBits));
   uint64_t entry;
@@ -462,7 +488,8 @@ inline bool LaneStep(Lane& lane, int i, const uint8_t* start, const CodeTables& 
   }
   if (walk) [[unlikely]] {
     if (reload) Load(lane, start);
-    const int32_t code = WalkLevels(lane.bits, t, StartLevel(t.fast[prefix]));
+    const uint32_t startLevel = StartLevel(t.fast[prefix]);
+    const int32_t code = kCounting ? CountLevels(lane.bits, t, startLevel) : WalkLevels(lane.bits, t, startLevel);
     if (code < 0) return false;
     if (kOneCode) {
       lane.out[kDirection > 0 ? i : -1 - i] = static_cast<uint8_t>(code);
@@ -568,7 +595,7 @@ void FastStepsOf(int k, Stream& s, const StreamBytes& bytes, const CodeTables& t
 // outputs are more than kOutputClear bytes apart and each upward output is
 // that far below its upStop. Stops when any stream meets a value that is
 // no code.
-template <int kPairs, bool kOneCode>
+template <int kPairs, bool kOneCode, bool kCounting>
 void FastStepsTogether(Stream* const* streams, const StreamBytes& bytes, const CodeTables& t, const StepPlan& plan,
                        const uint8_t* const* upStop) {
   const int32_t steps = plan.steps;
@@ -606,11 +633,11 @@ void FastStepsTogether(Stream* const* streams, const StreamBytes& bytes, const C
     }
     int i = 0;
     for (; i < steps && failed < 0; ++i) {
-      if (!LaneStep<1, kOneCode>(l0, i, start, t, reload)) failed = 0;
-      else if (!LaneStep<-1, kOneCode>(l1, i, start, t, reload)) failed = 1;
+      if (!LaneStep<1, kOneCode, kCounting>(l0, i, start, t, reload)) failed = 0;
+      else if (!LaneStep<-1, kOneCode, kCounting>(l1, i, start, t, reload)) failed = 1;
       else if constexpr (kPairs == 2) {
-        if (!LaneStep<1, kOneCode>(l2, i, start, t, reload)) failed = 2;
-        else if (!LaneStep<-1, kOneCode>(l3, i, start, t, reload)) failed = 3;
+        if (!LaneStep<1, kOneCode, kCounting>(l2, i, start, t, reload)) failed = 2;
+        else if (!LaneStep<-1, kOneCode, kCounting>(l3, i, start, t, reload)) failed = 3;
       }
     }
     // Streams before the one that failed took its last step too.
@@ -634,6 +661,19 @@ void FastStepsTogether(Stream* const* streams, const StreamBytes& bytes, const C
     back(3, l3);
   }
   if (failed >= 0) streams[failed]->failed = true;
+}
+
+// FastStepsTogether in the kind of step that the plan chose.
+template <int kPairs>
+void Together(Stream* const* streams, const StreamBytes& bytes, const CodeTables& t, const StepPlan& plan,
+              const uint8_t* const* upStop) {
+  if (plan.countWalks) {
+    plan.oneCode ? FastStepsTogether<kPairs, true, true>(streams, bytes, t, plan, upStop)
+                 : FastStepsTogether<kPairs, false, true>(streams, bytes, t, plan, upStop);
+  } else {
+    plan.oneCode ? FastStepsTogether<kPairs, true, false>(streams, bytes, t, plan, upStop)
+                 : FastStepsTogether<kPairs, false, false>(streams, bytes, t, plan, upStop);
+  }
 }
 
 // What a decode left: the bytes of output written from the start, and
@@ -797,12 +837,10 @@ Handover DecodeStreams(const CodeWindow& firstWindow, int pairs, StepPlan plan, 
   Stream* order[2 * kPairLimit];
   for (int k = 0; k < count; ++k) order[k] = &streams[k];
   if (pairs == 2) {
-    plan.oneCode ? FastStepsTogether<2, true>(order, bytes, t, plan, upStop)
-                 : FastStepsTogether<2, false>(order, bytes, t, plan, upStop);
+    Together<2>(order, bytes, t, plan, upStop);
   }
   for (int p = 0; p < pairs; ++p) {
-    plan.oneCode ? FastStepsTogether<1, true>(order + 2 * p, bytes, t, plan, upStop + p)
-                 : FastStepsTogether<1, false>(order + 2 * p, bytes, t, plan, upStop + p);
+    Together<1>(order + 2 * p, bytes, t, plan, upStop + p);
   }
   for (int p = 0; p < pairs; ++p) {
     FastStepsOf(0, streams[2 * p], bytes, t, steps,
