@@ -144,9 +144,11 @@ int32_t BlockCodec::Decode(uint8_t* buffer, int32_t length, int32_t capacity) {
     return DecodeHuffmanInto(buffer, length, capacity, nullptr, 0, &written);
   }
   // One allocation for both stages: the Huffman stage decodes into it, and
-  // the run stage expands from it straight into the buffer. (It holds at
-  // least capacity + 1 bytes, as the run stage needs.)
-  const size_t roomSize = HuffmanRoomFor(capacity);
+  // the run stage expands from it straight into the buffer, keeping in it
+  // what it may overwrite below the capacity (so at least capacity + 1
+  // bytes).
+  const size_t fastest = HuffmanRoomFor(DecodedLengthField(buffer));
+  const size_t roomSize = fastest > static_cast<size_t>(capacity) ? fastest : static_cast<size_t>(capacity) + 1;
   uint8_t* room = new (std::nothrow) uint8_t[roomSize];
   if (room == nullptr) return 0;
   const int32_t decoded = DecodeHuffmanInto(buffer, length, capacity, room, roomSize, &written);

@@ -1,8 +1,8 @@
 // The Huffman stage of block decoding.
 //
 // The header is read through BitReader exactly as the format lays it out.
-// The codes are then decoded through a left-justified 64-bit window in
-// three ways, all giving the code that the canonical code defines:
+// The codes are then decoded through left-justified 64-bit windows, in ways
+// that all give the code that the canonical code defines:
 //
 // - A fast table indexed by the window's first kFastBits bits holds, for
 //   every code that short, its byte value and length, and when a second
@@ -13,22 +13,24 @@
 //   than kFastBits that can hold it (at most 20 levels: one per length).
 // - Each table step depends on the one before (the length decides where the
 //   next code starts), so one stream of codes runs at the speed of that
-//   chain. A large block is therefore decoded as two streams at once: the
-//   front one from the first code, the back one from a bit in the middle of
-//   the stream. The back one cannot know where a code starts there, but a
-//   prefix code falls into step with the true code boundaries after a few
-//   codes; it records where its first codes start, and when the front one
-//   reaches one of those positions the two agree from there on. Its output
-//   is written downwards from the top of the output room, and moved into
-//   place once the streams have met. When they never meet (codes that keep
-//   out of step, damaged data), the front one simply carries on alone.
+//   chain. A large block is therefore decoded as up to four streams at
+//   once: the first from the first code, the others from bits a quarter,
+//   half and three quarters into the stream. A later stream cannot know
+//   where a code starts there, but a prefix code falls into step with the
+//   true code boundaries after a few codes; it records where its first
+//   steps start, and when the stream before it reaches one of those
+//   positions the two agree from there on. Streams write in pairs from the
+//   two ends of a stretch of the output room towards each other; their
+//   output is moved into place once they have met. A stream that never
+//   meets the one after it (codes that keep out of step, damaged data) just
+//   carries on past it. On 32-bit machines one stream decodes alone.
 // - Near the end of the stream and of the output, and wherever a code turns
 //   out malformed, decoding goes on one code at a time with the checks at
 //   the very points where the format's decoder made them (bits that run out
 //   are found once per group of codes that one refill of 56 bits serves), so
 //   that every failure leaves the same partial output behind.
 //
-// The output goes into separate room, never over the coded block: that
+// The output goes into room of its own, never over the coded block: that
 // spares a working copy of the block and lets the output run ahead freely.
 #include "archive/huffman_stage.h"
 
@@ -55,6 +57,8 @@ constexpr uint32_t kFastMask = (1u << kFastBits) - 1;
 // the table serves takes at most kFastBits of them.
 constexpr int kStepsPerRefill = 56 / kFastBits;
 
+// Blocks that decode to fewer bytes go without the fast table.
+constexpr int32_t kTableBytes = 1024;
 // Table steps whose starts a later stream records, for the one before to
 // meet; they decode at most twice as many codes.
 constexpr int kMeetSteps = 256;
@@ -121,7 +125,7 @@ inline void StoreFour(uint8_t* at, uint32_t value) {
   }
 }
 
-// The working tables of one call, about 24 KB, in the calling thread's
+// The working tables of one call, about 32 KB, in the calling thread's
 // stack frame. Only entries that the block's table fills are read.
 struct CodeTables {
   uint32_t fast[1 << kFastBits];
@@ -140,6 +144,7 @@ struct CodeTables {
   int32_t levelSize[kLevels];        // byte values at level k
   uint8_t symbols[kSymbols];         // the byte values in code order
   int32_t decodeCount;               // levels that hold codes
+  bool fastTable;                    // fast and firstCode are filled
   int32_t longestCode;               // bits
   int32_t lengthDivisor;             // greatest common divisor of the code lengths
 };
@@ -313,14 +318,11 @@ struct CodeWindow {
   const uint8_t* next;  // the byte after the last whole byte in `bits`
   uint64_t bits;        // valid bits from the top; below them zeros or the
                         // stream's own next bits
-  int32_t count;        // valid bits, 56 to 63 after a refill; the table
-                        // steps keep only its low 6 bits right, which the
-                        // refill and Position take alone
+  int32_t count;        // valid bits, 56 to 63 after a refill
 
   // Needs 8 readable bytes at next.
   void Refill() { RefillWith(LoadBigEndian(next)); }
   void RefillWith(uint64_t loaded) {
-    count &= 63;
     bits |= loaded >> count;
     next += (63 - count) >> 3;
     count |= 56;
@@ -343,7 +345,7 @@ class StreamBytes {
   }
   const uint8_t* Start() const { return start_; }
   const uint8_t* End() const { return end_; }
-  int64_t Position(const CodeWindow& w) const { return (w.next - start_) * int64_t{8} - (w.count & 63); }
+  int64_t Position(const CodeWindow& w) const { return (w.next - start_) * int64_t{8} - w.count; }
   int64_t EndPosition() const { return (end_ - start_) * int64_t{8}; }
   CodeWindow WindowAt(int64_t position) const {
     CodeWindow window{start_ + position / 8, 0, 0};
@@ -403,6 +405,7 @@ int32_t CountLevels(uint64_t bits, const CodeTables& t, uint32_t startLevel) {
 // One code from a window that holds at least 31 bits: its length << 8 | its
 // byte value, or -1.
 int32_t OneCode(uint64_t bits, const CodeTables& t) {
+  if (!t.fastTable) return WalkLevels(bits, t, 1);
   const uint32_t prefix = static_cast<uint32_t>(bits >> (64 - kFastBits));
   if (t.firstCode[prefix] != 0) return t.firstCode[prefix];
   return WalkLevels(bits, t, StartLevel(t.fast[prefix]));
@@ -458,7 +461,7 @@ void PlanWalks(StepPlan& plan, int32_t walks, int32_t steps) {
 
 // A stream's state in the joint steps below: three words, one fewer than
 // a CodeWindow and its output, so that four streams fit the registers. The
-// bits are loaded afresh at each batch from the position.
+// bits are loaded afresh from the position for each batch of steps.
 struct Lane {
   uint64_t bits;      // the stream from `position` on, 57 to 64 of them after a load
   int64_t position;   // bits consumed from the start of the stream
@@ -469,11 +472,16 @@ inline void Load(Lane& lane, const uint8_t* start) {
   lane.bits = LoadBigEndian(start + (lane.position >> 3)) << (lane.position & 7);
 }
 
-// Step() for a lane; a longer code goes by the walk, from a fresh load.
-// kOneCode takes one code per step, from firstCode, and writes the i-th
-// code of the batch at out[i] (upwards) or out[-1 - i] (downwards), out
-// moving on only after the batch: for tables whose entries seldom hold two
-// codes, a cheaper step whose stores do not wait for the step before.
+// One table step on a lane, the i-th since its load: writes one or two
+// bytes upwards (kDirection 1) or downwards (-1), and two bytes of no use
+// beyond them, and moves on. A longer code goes by the walk (which counts
+// its way to the level with kCounting), from a fresh load when `reload`
+// says the code may not fit what is left of the last one. kOneCode takes
+// one code per step, from firstCode, and writes it at out[i] (upwards) or
+// out[-1 - i] (downwards), out moving on only after the batch: for tables
+// whose entries seldom hold two codes, a cheaper step whose stores do not
+// wait for the step before. False, with the lane before it, at a value
+// that is no code.
 template <int kDirection, bool kOneCode, bool kCounting = false>
 inline bool LaneStep(Lane& lane, int i, const uint8_t* start, const CodeTables& t, bool reload) {
   const uint32_t prefix = static_cast<uint32_t>(lane.bits >> (64 - kFastBits));
@@ -804,7 +812,7 @@ Handover DecodeStreams(const CodeWindow& firstWindow, int pairs, StepPlan plan, 
   for (int k = 1; k < count; ++k) {
     Stream& s = streams[k];
     int64_t tryStart = s.first;
-    int32_t steps = kMeetRetrySteps;
+    int32_t budget = kMeetRetrySteps;
     Lane lane{0, tryStart, s.out};
     while (s.recorded < kMeetSteps && lane.position < s.fetchEnd) {
       s.starts[s.recorded] = static_cast<uint16_t>(lane.position - s.first);
@@ -812,9 +820,11 @@ Handover DecodeStreams(const CodeWindow& firstWindow, int pairs, StepPlan plan, 
       Load(lane, bytes.Start());
       ++recordedSteps;
       recordedWalks += t.fast[lane.bits >> (64 - kFastBits)] >> 30 == 0;
-      if (k % 2 == 0 ? LaneStep<1, false>(lane, 0, bytes.Start(), t, false) : LaneStep<-1, false>(lane, 0, bytes.Start(), t, false)) {
+      const bool stepped = k % 2 == 0 ? LaneStep<1, false>(lane, 0, bytes.Start(), t, false)
+                                      : LaneStep<-1, false>(lane, 0, bytes.Start(), t, false);
+      if (stepped) {
         ++s.recorded;
-      } else if (--steps > 0 && tryStart - s.first < kMeetRetryBits) {
+      } else if (--budget > 0 && tryStart - s.first < kMeetRetryBits) {
         tryStart += t.lengthDivisor;
         lane.position = tryStart;
         lane.out = s.base;
@@ -836,12 +846,8 @@ Handover DecodeStreams(const CodeWindow& firstWindow, int pairs, StepPlan plan, 
   const uint8_t* const upStop[kPairLimit] = {outEnd, out + stretch * kPairLimit};
   Stream* order[2 * kPairLimit];
   for (int k = 0; k < count; ++k) order[k] = &streams[k];
-  if (pairs == 2) {
-    Together<2>(order, bytes, t, plan, upStop);
-  }
-  for (int p = 0; p < pairs; ++p) {
-    Together<1>(order + 2 * p, bytes, t, plan, upStop + p);
-  }
+  if (pairs == 2) Together<2>(order, bytes, t, plan, upStop);
+  for (int p = 0; p < pairs; ++p) Together<1>(order + 2 * p, bytes, t, plan, upStop + p);
   for (int p = 0; p < pairs; ++p) {
     FastStepsOf(0, streams[2 * p], bytes, t, steps,
                 std::min(upStop[p], static_cast<const uint8_t*>(streams[2 * p + 1].out)));
@@ -916,9 +922,12 @@ Decoded DecodeSymbols(const StreamBytes& bytes, int64_t headerBits, CodeTables& 
     std::memset(out, t.symbols[first.base], static_cast<size_t>(d));
     return {d, true};
   }
-  const TableShares shares = BuildFastTable(t);
   const int32_t codes = 56 / t.longestCode < 4 ? 56 / t.longestCode : 4;
   const CodeWindow window = bytes.WindowAt(headerBits);
+  // A few codes cost less walked from the first level than the table costs.
+  t.fastTable = d >= kTableBytes;
+  if (!t.fastTable) return FinishExactly(window, bytes, t, codes, out, 0, d);
+  const TableShares shares = BuildFastTable(t);
 
   // As many pairs of streams as the block is worth and the room holds.
   if constexpr (kMaxPairs > 0) {
@@ -956,7 +965,8 @@ int32_t DecodedLengthField(const uint8_t* block) {
 
 size_t HuffmanRoomFor(int32_t d) {
   const int64_t alone = int64_t{d > 0 ? d : 0} + kOutputClear;
-  const int64_t streams = PairStretch(d > 0 ? d : 0) * kMaxPairs;
+  // Only a block worth two streams uses the room that streams need.
+  const int64_t streams = d >= kPairBytes ? PairStretch(d) * kMaxPairs : 0;
   return static_cast<size_t>(streams > alone ? streams : alone);
 }
 

@@ -30,8 +30,9 @@ int32_t DecodeHuffmanBlock(uint8_t* buffer, int32_t length, int32_t capacity);
 // The signed decoded length d at the head of a block of at least 4 bytes.
 int32_t DecodedLengthField(const uint8_t* block);
 
-// The room in which DecodeHuffmanInto decodes d bytes fastest: about 2 d,
-// since parts of the output decoded at once are laid out apart first.
+// The room in which DecodeHuffmanInto decodes d bytes fastest: about 2 d
+// for large blocks on 64-bit machines, whose parts are decoded at once and
+// laid out apart first; d and a little more otherwise.
 size_t HuffmanRoomFor(int32_t d);
 
 // The same stage with the output going elsewhere: decodes the block of
