@@ -16,10 +16,21 @@ constexpr uint8_t kEscapedEscape = 0xFF;
 constexpr uint8_t kFirstLongRun = 0x80;
 // Room beyond the capacity in the scratch buffer.
 constexpr size_t kScratchSlack = 16;
+// Literal stretches and runs this short are handled byte by byte: blocks
+// of many short tokens would otherwise cost a library call or two each.
+constexpr int32_t kShortStretch = 16;
 
 // Writes `count` copies of the `size`-byte pattern to out.
 void RepeatPattern(uint8_t* out, const uint8_t* pattern, int32_t size, int32_t count) {
   const int32_t total = size * count;
+  if (total <= kShortStretch) {
+    // Too short for a call to pay: byte by byte.
+    for (int32_t k = 0, p = 0; k < total; ++k) {
+      out[k] = pattern[p];
+      p = p + 1 == size ? 0 : p + 1;
+    }
+    return;
+  }
   if (size == 1) {
     std::memset(out, *pattern, static_cast<size_t>(total));
     return;
@@ -43,11 +54,22 @@ int32_t ExpandRuns(uint8_t* in, int32_t n, int32_t capacity, uint8_t* out) {
   int32_t i = 2;
   int32_t o = 0;
   while (i < n) {
-    // Literals up to the next escape byte.
-    const void* hit = std::memchr(in + i, escape, static_cast<size_t>(n - i));
-    const int32_t literals = hit ? static_cast<int32_t>(static_cast<const uint8_t*>(hit) - in) - i : n - i;
+    // Literals up to the next escape byte: the first few looked at one by
+    // one (the sentinel ends the scan at n at the latest), the rest of a
+    // longer stretch found by memchr.
+    int32_t end = i;
+    while (in[end] != escape && end - i < kShortStretch) ++end;
+    if (in[end] != escape) {
+      const void* hit = std::memchr(in + end, escape, static_cast<size_t>(n - end));
+      end = hit ? static_cast<int32_t>(static_cast<const uint8_t*>(hit) - in) : n;
+    }
+    const int32_t literals = end - i;
     if (literals > capacity - o) return -1;
-    std::memcpy(out + o, in + i, static_cast<size_t>(literals));
+    if (literals <= kShortStretch) {
+      for (int32_t k = 0; k < literals; ++k) out[o + k] = in[i + k];
+    } else {
+      std::memcpy(out + o, in + i, static_cast<size_t>(literals));
+    }
     o += literals;
     i += literals;
     if (i == n) break;
@@ -82,14 +104,62 @@ int32_t ExpandRuns(uint8_t* in, int32_t n, int32_t capacity, uint8_t* out) {
   return o;
 }
 
+// The run stage on the Huffman stage's n bytes in room (which holds at
+// least capacity + 1 bytes), with its output going to buffer. buffer ends
+// up exactly as the in-place stage leaves it after the Huffman stage wrote
+// over the block: whatever the in-place stage would not have touched is
+// kept or put back.
+int32_t RunsIntoBuffer(uint8_t* room, int32_t n, int32_t capacity, uint8_t* buffer) {
+  if (room[0] == kStoredForm) {
+    // The in-place move leaves the last input byte where it was.
+    std::memcpy(buffer, room + 1, static_cast<size_t>(n - 1));
+    buffer[n - 1] = room[n - 1];
+    return n - 1;
+  }
+  if (room[0] != kRunForm || n == 1) {
+    std::memcpy(buffer, room, static_cast<size_t>(n));
+    return -1;
+  }
+  // The expansion writes below the capacity, over bytes that a failure must
+  // leave as they were: keep them in the room's free part at the same
+  // offsets.
+  if (capacity > n + 1) std::memcpy(room + n + 1, buffer + n + 1, static_cast<size_t>(capacity - n - 1));
+  const int32_t produced = ExpandRuns(room, n, capacity, buffer);
+  if (produced < 0) {
+    std::memcpy(buffer, room, static_cast<size_t>(capacity > n + 1 ? capacity : n + 1));
+    return -1;
+  }
+  // The input and the sentinel after it, where the output is shorter.
+  if (produced < n + 1) std::memcpy(buffer + produced, room + produced, static_cast<size_t>(n + 1 - produced));
+  return produced;
+}
+
 }  // namespace
 
 BlockCodec::~BlockCodec() = default;
 
 int32_t BlockCodec::Decode(uint8_t* buffer, int32_t length, int32_t capacity) {
-  const int32_t decoded = DecodeHuffmanBlock(buffer, length, capacity);
-  if (decoded <= 0) return decoded;
-  return DecodeRuns(buffer, decoded, capacity);
+  int32_t written;
+  if (length < 4 || DecodedLengthField(buffer) > capacity || DecodedLengthField(buffer) <= 0) {
+    return DecodeHuffmanInto(buffer, length, capacity, nullptr, 0, &written);
+  }
+  // One allocation for both stages: the Huffman stage decodes into it, and
+  // the run stage expands from it straight into the buffer, keeping in it
+  // what it may overwrite below the capacity (so at least capacity + 1
+  // bytes).
+  const size_t fastest = HuffmanRoomFor(DecodedLengthField(buffer));
+  const size_t roomSize = fastest > static_cast<size_t>(capacity) ? fastest : static_cast<size_t>(capacity) + 1;
+  uint8_t* room = new (std::nothrow) uint8_t[roomSize];
+  if (room == nullptr) return 0;
+  const int32_t decoded = DecodeHuffmanInto(buffer, length, capacity, room, roomSize, &written);
+  int32_t result = decoded;
+  if (decoded <= 0) {
+    std::memcpy(buffer, room, static_cast<size_t>(written));
+  } else {
+    result = RunsIntoBuffer(room, decoded, capacity, buffer);
+  }
+  delete[] room;
+  return result;
 }
 
 int32_t BlockCodec::DecodeRuns(uint8_t* buffer, int32_t n, int32_t capacity) {

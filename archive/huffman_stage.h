@@ -2,6 +2,7 @@
 // table travels at the head of every block.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Decodes the coded block of `length` bytes at buffer over itself.
@@ -25,3 +26,21 @@
 //   d <= 0  the table is still read and checked (its failures give 0);
 //        then d itself is returned and nothing is written.
 int32_t DecodeHuffmanBlock(uint8_t* buffer, int32_t length, int32_t capacity);
+
+// The signed decoded length d at the head of a block of at least 4 bytes.
+int32_t DecodedLengthField(const uint8_t* block);
+
+// The room in which DecodeHuffmanInto decodes d bytes fastest: about 2 d
+// for large blocks on 64-bit machines, whose parts are decoded at once and
+// laid out apart first; d and a little more otherwise.
+size_t HuffmanRoomFor(int32_t d);
+
+// The same stage with the output going elsewhere: decodes the block of
+// `length` bytes at block (left unchanged) into out, which has room for
+// `room` bytes: at least d (unused when d <= 0), best HuffmanRoomFor(d) or
+// more. Returns what DecodeHuffmanBlock returns; *written is the number of
+// bytes at the start of out that DecodeHuffmanBlock would have left over
+// the block: d on success, the partial output after a failure found
+// midway, 0 otherwise. The rest of out is scratch.
+int32_t DecodeHuffmanInto(const uint8_t* block, int32_t length, int32_t capacity, uint8_t* out, size_t room,
+                          int32_t* written);

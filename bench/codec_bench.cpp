@@ -1,8 +1,8 @@
 // The block codec on blocks of 200,000 bytes cut from files of this machine:
 // 32-bit Windows DLLs, texts and images, the content of an installer.
 // Decoding is timed beside zlib's inflate of the same blocks compressed at
-// level 9 (target: at least as fast), every result checked; the encoder's
-// coded size is set beside zlib -9 and beside the order-0 entropy of the
+// level 9 (target: at least twice as fast on every set, in the same run),
+// every result checked; the encoder's coded size is set beside zlib -9 and beside the order-0 entropy of the
 // run stage's output, which bounds what the Huffman stage can reach, and its
 // speed beside deflate -9 (target: at least as fast on every set).
 #include <benchmark/benchmark.h>
@@ -34,6 +34,8 @@ constexpr size_t kBlockBytes = 200000;
 // The extractor's capacity and buffer for this block size.
 constexpr int32_t kCapacity = static_cast<int32_t>(kBlockBytes) + 16;
 constexpr size_t kBufferBytes = kBlockBytes + 512;
+// Decoding at least this many times as fast as inflate, on every set.
+constexpr double kDecodeTarget = 2.0;
 
 struct Block {
   Bytes data;
@@ -256,7 +258,15 @@ void PrintSummary(const std::vector<Category>& corpus, const ThroughputReporter&
   std::printf("%-8s %6s %5s %7.2f%% %7.2f%% %7.2f%% %7.4f | %9.1f %9.1f %6.2f | %9.2f %9.2f\n", "all", "", "",
               100 * allOurs / allInput, 100 * allZlib / allInput, 100 * allEntropy / allInput, allOurs / allEntropy,
               decode, inflate, inflate > 0 ? decode / inflate : 0.0, rate("encode/all"), rate("deflate9/all"));
-  std::printf("\ndecode/inflate target >= 1.00: %s\n", inflate > 0 && decode >= inflate ? "met" : "NOT met");
+  std::printf("\ndecode/inflate, target >= %.2f on every set:", kDecodeTarget);
+  bool met = true;
+  for (const Category& category : corpus) {
+    const double setInflate = rate("inflate/" + category.name);
+    const double ratio = setInflate > 0 ? rate("decode/" + category.name) / setInflate : 0.0;
+    met = met && ratio >= kDecodeTarget;
+    std::printf(" %s %.2f%s", category.name.c_str(), ratio, ratio >= kDecodeTarget ? "" : " (below)");
+  }
+  std::printf(": %s\n", met ? "met" : "NOT met");
   std::printf("\nEncoder, one thread, beside deflate -9 in this run (target: at least as fast on every set):\n");
   for (const Category& category : corpus) {
     size_t coded = 0;

@@ -27,16 +27,16 @@ using Bytes = std::vector<uint8_t>;
 
 // How the extractor and the codec size their heap buffers:
 //   chunk buffer (pack_reader.cpp)   block size + 512, for the whole extraction
-//   working copy (huffman_stage.cpp) chunk length + 16 zeroed bytes, per chunk
-//   scratch (block_codec.cpp)        capacity + 16 = block size + 32, per
-//                                    run-form chunk only
-// The working copy is released before the run stage takes its scratch, so
-// the expected peak is the chunk buffer plus the larger of the two; the sum
-// of all three is the bound stated beside it.
+//   room (block_codec.cpp)           per chunk: the larger of the Huffman
+//                                    stage's room for the chunk's decoded
+//                                    length (HuffmanRoomFor: about twice it
+//                                    for chunks that several streams decode)
+//                                    and capacity + 1 = block size + 17
+// The expected peak is the chunk buffer plus the largest room; the bound
+// beside it, the chunk buffer plus the room of a chunk that decodes to the
+// capacity.
 constexpr int64_t kChunkBufferSlack = 512;
 constexpr int64_t kCapacitySlack = 16;
-constexpr int64_t kCopySlack = 16;
-constexpr int64_t kScratchSlack = 16;
 
 constexpr int32_t kLargestBlock = 4000000;
 
@@ -50,6 +50,10 @@ struct ExpectedFile {
   Bytes content;
 };
 
+int64_t RoomFor(int32_t decodedLength, int32_t capacity) {
+  return std::max(static_cast<int64_t>(HuffmanRoomFor(decodedLength)), int64_t{capacity} + 1);
+}
+
 struct PeakCase {
   std::string title;
   int32_t blockSize = 0;
@@ -58,12 +62,12 @@ struct PeakCase {
   int64_t chunks = 0;
   int64_t runFormChunks = 0;
   int32_t longestChunk = 0;
+  int64_t largestRoom = 0;
 
+  int32_t Capacity() const { return blockSize + static_cast<int32_t>(kCapacitySlack); }
   int64_t ChunkBuffer() const { return blockSize + kChunkBufferSlack; }
-  int64_t LargestCopy() const { return longestChunk + kCopySlack; }
-  int64_t Scratch() const { return runFormChunks > 0 ? blockSize + kCapacitySlack + kScratchSlack : 0; }
-  int64_t ExpectedPeak() const { return ChunkBuffer() + std::max(LargestCopy(), Scratch()); }
-  int64_t SumBound() const { return ChunkBuffer() + LargestCopy() + Scratch(); }
+  int64_t ExpectedPeak() const { return ChunkBuffer() + largestRoom; }
+  int64_t SumBound() const { return ChunkBuffer() + RoomFor(Capacity(), Capacity()); }
 };
 
 [[noreturn]] void Abort(const char* what) {
@@ -127,6 +131,7 @@ class CaseBuilder {
     ++case_.chunks;
     if (piece.runForm) ++case_.runFormChunks;
     case_.longestChunk = std::max(case_.longestChunk, static_cast<int32_t>(piece.coded.size()));
+    case_.largestRoom = std::max(case_.largestRoom, RoomFor(DecodedLengthField(piece.coded.data()), case_.Capacity()));
   }
   void End() { PutInt32(body_, 0); }
 
@@ -300,9 +305,10 @@ PeakResult Measure(const PeakCase& c) {
 bool RunExtractionPeaks() {
   const std::vector<PeakCase> cases = BuildCases();
   std::printf("Peak heap of one PackReader::ExtractFromMemory into a fresh folder (bytes; peaks counted from the\n"
-              "live heap just before the call). Expected peak: chunk buffer (block size + 512) + the larger of the\n"
-              "working copy (longest chunk + 16) and the run stage's scratch (block size + 32); the two are never\n"
-              "live together. Bound: their sum. Neither should grow with the number of files or chunks.\n\n");
+              "live heap just before the call). Expected peak: chunk buffer (block size + 512) + the largest room\n"
+              "the codec takes for a chunk (the larger of the Huffman stage's room for its decoded length, about\n"
+              "twice that length where several streams decode it, and block size + 17). Bound: chunk buffer + the\n"
+              "room of a chunk that decodes to the capacity. Neither should grow with the number of files or chunks.\n\n");
   std::printf("%-38s %9s %6s %7s %8s %9s\n", "case", "block", "files", "chunks", "run-form", "longest");
   for (const PeakCase& c : cases) {
     std::printf("%-38s %9d %6zu %7lld %8lld %9d\n", c.title.c_str(), c.blockSize, c.files.size(),

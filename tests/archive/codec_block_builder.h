@@ -174,4 +174,71 @@ inline std::vector<uint8_t> Hex(const std::string& text) {
   return bytes;
 }
 
+// splitmix64: the same sequence on every platform and standard library.
+class Random {
+ public:
+  explicit Random(uint64_t seed) : state_(seed) {}
+  uint64_t Next() {
+    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  // 0 .. bound - 1
+  int Below(int bound) { return static_cast<int>(Next() % static_cast<uint64_t>(bound)); }
+  bool OneIn(int n) { return Below(n) == 0; }
+
+ private:
+  uint64_t state_;
+};
+
+// Code lengths of a random prefix code over a random set of byte values:
+// leaves of a tree grown by splitting random leaves (no deeper than
+// maxDepth), some of them dropped again so that codes may be incomplete.
+inline std::array<int, 256> RandomCodeLengths(Random& random) {
+  const int symbols = 1 + random.Below(256);
+  const int maxDepth = 8 + random.Below(24);
+  std::vector<int> depths{0};
+  while (static_cast<int>(depths.size()) < symbols) {
+    // Favour the last leaves, for skewed (long-tailed) codes.
+    size_t leaf = random.OneIn(2) ? depths.size() - 1 - static_cast<size_t>(random.Below(static_cast<int>(std::min<size_t>(depths.size(), 4))))
+                                  : static_cast<size_t>(random.Below(static_cast<int>(depths.size())));
+    if (depths[leaf] >= maxDepth) {
+      leaf = 0;
+      while (leaf < depths.size() && depths[leaf] >= maxDepth) ++leaf;
+      if (leaf == depths.size()) break;
+    }
+    const int depth = ++depths[leaf];
+    depths.push_back(depth);
+  }
+  if (depths.size() > 1 && random.OneIn(3)) {
+    const int drops = 1 + random.Below(static_cast<int>(depths.size()) - 1);
+    for (int i = 0; i < drops; ++i) depths.erase(depths.begin() + random.Below(static_cast<int>(depths.size())));
+  }
+  std::array<int, 256> lengths;
+  lengths.fill(-1);
+  std::array<int, 256> order;
+  for (int s = 0; s < 256; ++s) order[s] = s;
+  for (int s = 255; s > 0; --s) std::swap(order[s], order[random.Below(s + 1)]);
+  for (size_t i = 0; i < depths.size(); ++i) lengths[order[i]] = depths[i];
+  return lengths;
+}
+
+inline std::vector<uint8_t> RandomText(Random& random, const std::array<int, 256>& lengths, int count) {
+  std::vector<uint8_t> coded;
+  for (int s = 0; s < 256; ++s) {
+    if (lengths[s] >= 0) coded.push_back(static_cast<uint8_t>(s));
+  }
+  std::vector<uint8_t> text;
+  // Short codes more often, as real data would have it.
+  for (int i = 0; i < count; ++i) {
+    uint8_t pick = coded[static_cast<size_t>(random.Below(static_cast<int>(coded.size())))];
+    for (int tries = 0; tries < 3 && lengths[pick] > 8; ++tries) {
+      pick = coded[static_cast<size_t>(random.Below(static_cast<int>(coded.size())))];
+    }
+    text.push_back(pick);
+  }
+  return text;
+}
+
 }  // namespace codec_test
