@@ -1,16 +1,15 @@
 #!/usr/bin/env bash
-# bench/installer_bench.sh SOURCE_DIR BUILD_DIR FILEPACKER BENCH_PACKAGE [ROUNDS]
+# bench/installer_bench.sh SOURCE_DIR BUILD_DIR FILEPACKER [ROUNDS]
 # The installer: the program's size without a payload, from a win32 build
 # of its own in BUILD_DIR (target: at most 24 KiB); and the time that
 # `filepacker installer` takes to make the installer of the sample package
-# and of the benchmark package (median of ROUNDS), with the installer's size
-# beside the stub's and the archive's.
+# and of the benchmark package (bench_package.sh; median of ROUNDS), with
+# the installer's size beside the stub's and the archive's.
 set -eu
 source_dir=$1
 build_dir=$2
 filepacker=$3
-bench_package=$4
-rounds=${5:-5}
+rounds=${4:-5}
 
 cmake --preset win32 -S "$source_dir" -B "$build_dir" -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build_dir" --target kormit_installer kormit_installer_bare >/dev/null
@@ -43,4 +42,5 @@ measure() {
 }
 echo "filepacker installer --adaptive (median of $rounds runs; the last term is the resource directory's growth, less the stub's own padding, rounded to the file alignment):"
 measure sample-package "$build_dir/payload/package"
-measure bench-package "$bench_package"
+"$(dirname "$0")/bench_package.sh" "$work/bench-package"
+measure bench-package "$work/bench-package"
