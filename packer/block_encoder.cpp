@@ -20,20 +20,21 @@ constexpr int kParseRounds = 2;
 // a block, at the cost of a whole parse.
 constexpr uint64_t kRepriceShare = 100;
 
-// A stream for the Huffman stage with the table that codes it best.
+// A stream for the Huffman stage (one of the scratch's) with the table that
+// codes it best.
 struct CodedStream {
-  std::vector<uint8_t> stream;
+  int buffer = 0;
   ByteCounts counts{};
   HuffmanTable table;
   uint64_t bits = 0;
 };
 
-CodedStream CodeStream(std::vector<uint8_t> stream) {
+CodedStream CodeStream(const std::vector<uint8_t>& stream, int buffer) {
   CodedStream coded;
+  coded.buffer = buffer;
   for (const uint8_t byte : stream) ++coded.counts[byte];
   coded.table = ChooseHuffmanTable(coded.counts);
   coded.bits = CodedBits(coded.table, coded.counts);
-  coded.stream = std::move(stream);
   return coded;
 }
 
@@ -62,14 +63,20 @@ bool WorthReparsing(const ByteCounts& counts, const ByteBits& before, const Byte
 }  // namespace
 
 bool EncodeBlock(std::span<const uint8_t> data, std::vector<uint8_t>& out) {
+  EncoderScratch scratch;
+  return EncodeBlock(data, out, scratch);
+}
+
+bool EncodeBlock(std::span<const uint8_t> data, std::vector<uint8_t>& out, EncoderScratch& scratch) {
   out.clear();
   if (data.empty() || data.size() > kMaxBlockBytes) return false;
 
-  std::vector<uint8_t> stored;
+  std::vector<uint8_t>& stored = scratch.streams[0];
+  stored.clear();
   stored.reserve(data.size() + 1);
   stored.push_back(0);
   stored.insert(stored.end(), data.begin(), data.end());
-  CodedStream best = CodeStream(std::move(stored));
+  CodedStream best = CodeStream(stored, 0);
 
   // First prices: the bytes as the stored form codes them; bytes that the
   // data lacks (escape, token and count bytes, mostly) at a neutral 8 bits.
@@ -84,18 +91,20 @@ bool EncodeBlock(std::span<const uint8_t> data, std::vector<uint8_t>& out) {
   const size_t longestRunStream = data.size() + 16;
   uint64_t previousBits = UINT64_MAX;
   for (int round = 0; round < kParseRounds; ++round) {
-    std::vector<uint8_t> stream = BuildRunStream(data, escape, bits);
+    const int candidate = 1 - best.buffer;
+    std::vector<uint8_t>& stream = scratch.streams[candidate];
+    BuildRunStream(data, escape, bits, scratch.parse, stream);
     if (stream.size() > longestRunStream) break;
-    CodedStream runs = CodeStream(std::move(stream));
+    CodedStream runs = CodeStream(stream, candidate);
     if (runs.bits >= previousBits) break;
     previousBits = runs.bits;
     const ByteBits parsedWith = bits;
     bits = BitsUnder(runs.table);
     const bool reparse = WorthReparsing(runs.counts, parsedWith, bits);
-    if (runs.bits < best.bits) best = std::move(runs);
+    if (runs.bits < best.bits) best = runs;
     if (!reparse) break;
   }
 
-  WriteHuffmanBlock(best.table, best.stream, out);
+  WriteHuffmanBlock(best.table, scratch.streams[best.buffer], out);
   return true;
 }

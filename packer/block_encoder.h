@@ -2,9 +2,12 @@
 // block codec decodes back exactly.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
+
+#include "packer/run_tokens.h"
 
 // The most bytes one block may carry (the archive's largest block size).
 inline constexpr size_t kMaxBlockBytes = 4000000;
@@ -15,3 +18,11 @@ inline constexpr size_t kMaxBlockBytes = 4000000;
 // an empty block (a block must decode to at least one byte) or one of more
 // than kMaxBlockBytes.
 bool EncodeBlock(std::span<const uint8_t> data, std::vector<uint8_t>& out);
+
+// What encoding keeps from one block to the next (about 7 bytes per byte of
+// the largest block seen), for a caller that encodes many.
+struct EncoderScratch {
+  RunParseScratch parse;
+  std::array<std::vector<uint8_t>, 2> streams;  // the best stream so far, and the next candidate
+};
+bool EncodeBlock(std::span<const uint8_t> data, std::vector<uint8_t>& out, EncoderScratch& scratch);

@@ -22,8 +22,10 @@ struct Slot {
   Semaphore encoded;  // posted once block holds the piece's coded block
 };
 
-void Encode(Slot& slot) {
-  if (!EncodeBlock(std::span<const uint8_t>(slot.piece.data(), slot.piece.size()), slot.block)) slot.block.clear();
+void Encode(Slot& slot, EncoderScratch& scratch) {
+  if (!EncodeBlock(std::span<const uint8_t>(slot.piece.data(), slot.piece.size()), slot.block, scratch)) {
+    slot.block.clear();
+  }
 }
 
 }  // namespace
@@ -43,9 +45,12 @@ struct BlockPipeline::Shared {
   Mutex lock;           // guards nextToEncode and stopping
   size_t nextToEncode = 0;
   bool stopping = false;
+  EncoderScratch callerScratch;  // for encoding on the caller's thread
+
 
   static void Work(void* context) {
     Shared& shared = *static_cast<Shared*>(context);
+    EncoderScratch scratch;
     for (;;) {
       shared.submitted.Wait();
       shared.lock.Lock();
@@ -56,7 +61,7 @@ struct BlockPipeline::Shared {
       Slot& slot = *shared.slots[shared.nextToEncode];
       shared.nextToEncode = (shared.nextToEncode + 1) % shared.slots.size();
       shared.lock.Unlock();
-      Encode(slot);
+      Encode(slot, scratch);
       slot.encoded.Post();
     }
   }
@@ -107,7 +112,7 @@ void BlockPipeline::Submit() {
   ++shared_->inFlight;
   shared_->bytesInFlight += slot.piece.size();
   if (shared_->workers.empty()) {
-    Encode(slot);
+    Encode(slot, shared_->callerScratch);
   } else {
     shared_->submitted.Post();
   }

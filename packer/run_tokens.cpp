@@ -70,7 +70,8 @@ class RunHeads {
 
 // The parse keeps, for each position, the token that starts there: 0 for a
 // literal, else repeats << 4 | pattern length.
-uint32_t RunChoice(int length, int repeats) { return static_cast<uint32_t>(repeats) << 4 | static_cast<uint32_t>(length); }
+static_assert((kMaxLongRepeats << 4 | kMaxPatternLength) <= 0xFFFF);
+uint16_t RunChoice(int length, int repeats) { return static_cast<uint16_t>(repeats << 4 | length); }
 
 // The parse follows one period per byte lane.
 static_assert(kLanes == kMaxPatternLength);
@@ -86,17 +87,21 @@ uint8_t ChooseEscapeByte(std::span<const uint8_t> data) {
   return static_cast<uint8_t>(std::min_element(counts.begin(), counts.end()) - counts.begin());
 }
 
-std::vector<uint8_t> BuildRunStream(std::span<const uint8_t> data, uint8_t escape,
-                                    const ByteBits& bits) {
+void BuildRunStream(std::span<const uint8_t> data, uint8_t escape, const ByteBits& bits, RunParseScratch& scratch,
+                    std::vector<uint8_t>& stream) {
   const size_t n = data.size();
   RunHeads heads(escape, bits);
   ByteBits literalBits = bits;
   literalBits[escape] = bits[escape] + bits[kEscapedEscape];
 
   // costFrom[i]: fewest bits that write data[i..n). Filled from the end, so
-  // that every token's continuation is already known.
-  std::vector<uint32_t> costFrom(n + 1, 0);
-  std::vector<uint32_t> choice(n, 0);
+  // that every token's continuation is already known; every entry is
+  // written before it is read.
+  std::vector<uint32_t>& costFrom = scratch.costFrom;
+  std::vector<uint16_t>& choice = scratch.choice;
+  costFrom.resize(n + 1);
+  choice.resize(n);
+  costFrom[n] = 0;
   // periodMatch[p]: how many bytes from position i on equal the bytes p
   // later (0 where data[i] differs from data[i + p]).
   std::array<uint32_t, kMaxPatternLength + 1> periodMatch{};
@@ -120,7 +125,7 @@ std::vector<uint8_t> BuildRunStream(std::span<const uint8_t> data, uint8_t escap
       lengths |= ((2u << reach) - 1) & (~0u << (nextEscape - i + 1));
     }
     uint32_t best = literalBits[data[i]] + costFrom[i + 1];
-    uint32_t bestChoice = 0;
+    uint16_t bestChoice = 0;
     // Most positions start no run at all: only the literal is possible.
     if (lengths != 0) {
       std::array<uint32_t, kMaxPatternLength + 1> patternBits;
@@ -171,7 +176,7 @@ std::vector<uint8_t> BuildRunStream(std::span<const uint8_t> data, uint8_t escap
     choice[i] = bestChoice;
   }
 
-  std::vector<uint8_t> stream;
+  stream.clear();
   stream.reserve(n / 2 + 16);
   stream.push_back(1);
   stream.push_back(escape);
@@ -192,5 +197,4 @@ std::vector<uint8_t> BuildRunStream(std::span<const uint8_t> data, uint8_t escap
                   data.begin() + static_cast<std::ptrdiff_t>(i) + length);
     i += static_cast<size_t>(length) * static_cast<size_t>(repeats);
   }
-  return stream;
 }

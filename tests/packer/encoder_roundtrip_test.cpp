@@ -151,6 +151,23 @@ TEST(RoundTrip, LargestBlock) {
   EXPECT_LT(coded, data.size() * 3 / 4);
 }
 
+// The packer keeps one scratch per thread: whatever the blocks before it
+// left there (longer, shorter, stored or run form), a block codes as it
+// does from a fresh one.
+TEST(EncodeBlock, ReusedScratchCodesAsAFreshOne) {
+  std::vector<Bytes> blocks;
+  for (const Sample& sample : kSamples) blocks.push_back(sample.make());
+  const std::vector<Bytes> forward = blocks;
+  blocks.insert(blocks.end(), forward.rbegin(), forward.rend());
+  EncoderScratch scratch;
+  for (size_t i = 0; i < blocks.size(); ++i) {
+    Bytes fresh, reused;
+    EXPECT_TRUE(EncodeBlock(blocks[i], fresh));
+    EXPECT_TRUE(EncodeBlock(blocks[i], reused, scratch));
+    EXPECT_EQ(fresh, reused) << "block " << i << " of " << blocks[i].size() << " bytes";
+  }
+}
+
 TEST(EncodeBlock, RefusesEmptyAndOversizedBlocks) {
   Bytes coded = {1, 2, 3};
   EXPECT_FALSE(EncodeBlock({}, coded));
