@@ -26,6 +26,7 @@
 #include <cstring>
 #include <new>
 
+#include "archive/archive_fields.h"
 #include "archive/block_codec.h"
 #include "archive/entry_name.h"
 
@@ -53,17 +54,6 @@ constexpr int32_t kChunkSlack = 16;    // a chunk may be this much longer than a
 constexpr int32_t kBufferSlack = 512;  // room the codec may use past a block
 constexpr int kPathCapacity = kEntryPathCapacity;
 constexpr int kMessageCapacity = sizeof(UnpackReport::message);
-
-int32_t LoadInt32(const uint8_t* bytes) {
-  const uint32_t value = uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 |
-                         uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24;
-  return static_cast<int32_t>(value);
-}
-
-uint64_t LoadUint64(const uint8_t* bytes) {
-  return uint64_t{static_cast<uint32_t>(LoadInt32(bytes))} |
-         uint64_t{static_cast<uint32_t>(LoadInt32(bytes + 4))} << 32;
-}
 
 // Copies text into message, replacing "%s" by name and "%d" by number;
 // always NUL-terminated within the capacity.

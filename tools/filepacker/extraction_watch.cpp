@@ -1,16 +1,11 @@
 #include "tools/filepacker/extraction_watch.h"
 
+#include "archive/archive_fields.h"
 #include "packer/name_rules.h"
 
 namespace {
 
 constexpr int32_t kHeaderLength = 32;
-
-uint64_t Uint64At(const uint8_t* at) {
-  uint64_t value = 0;
-  for (int i = 7; i >= 0; --i) value = value << 8 | at[i];
-  return value;
-}
 
 // Where the step's field lies when it is a field of the header.
 int64_t HeaderFieldOffset(ExtractionStep step) {
@@ -44,8 +39,7 @@ ExtractionWatch::ExtractionWatch(std::span<const uint8_t> archive, ArchiveWalk& 
 
 int32_t ExtractionWatch::Int32At(int64_t offset) const {
   if (offset < 0 || offset + 4 > static_cast<int64_t>(archive_.size())) return 0;
-  const uint8_t* at = archive_.data() + offset;
-  return static_cast<int32_t>(uint32_t{at[0]} | uint32_t{at[1]} << 8 | uint32_t{at[2]} << 16 | uint32_t{at[3]} << 24);
+  return LoadInt32(archive_.data() + offset);
 }
 
 std::string ExtractionWatch::NameAt(int32_t entryOffset) const {
@@ -61,9 +55,9 @@ void ExtractionWatch::OnEvent(const ExtractionEvent& event) {
     const int64_t fields = event.start + 1 + static_cast<int64_t>(entry.name.size());
     entry.size = Int32At(fields);
     entry.info.attributes = static_cast<uint32_t>(Int32At(fields + 4));
-    entry.info.creationTime = Uint64At(archive_.data() + fields + 8);
-    entry.info.lastAccessTime = Uint64At(archive_.data() + fields + 16);
-    entry.info.lastWriteTime = Uint64At(archive_.data() + fields + 24);
+    entry.info.creationTime = LoadUint64(archive_.data() + fields + 8);
+    entry.info.lastAccessTime = LoadUint64(archive_.data() + fields + 16);
+    entry.info.lastWriteTime = LoadUint64(archive_.data() + fields + 24);
     walk_.entries.push_back(entry);
   } else if (event.step == ExtractionStep::kChunk) {
     WalkedEntry& entry = walk_.entries.back();
@@ -219,9 +213,7 @@ bool CheckArchiveFits(std::span<const uint8_t> archive, ArchiveFault& fault) {
     fault.cause = "the file holds " + std::to_string(archive.size()) + " bytes, fewer than the 32 of a header";
     return false;
   }
-  const int64_t claimed = int64_t{static_cast<int32_t>(uint32_t{archive[20]} | uint32_t{archive[21]} << 8 |
-                                                       uint32_t{archive[22]} << 16 | uint32_t{archive[23]} << 24)} +
-                          24;
+  const int64_t claimed = int64_t{LoadInt32(archive.data() + 20)} + 24;
   fault.offset = 20;
   fault.cause = "the size field claims " + std::to_string(claimed) + " bytes but the file holds " +
                 std::to_string(archive.size()) + "; the installer refuses such a payload without extracting it";
