@@ -128,10 +128,11 @@ std::string WindowsNameKey(const std::string& name) {
   return key;
 }
 
+bool IsSetupExeName(const std::string& name) { return WindowsNameKey(name) == WindowsNameKey("Setup.exe"); }
+
 bool HoldsSetupExe(const std::vector<PackSource>& sources) {
-  const std::string setup = WindowsNameKey("Setup.exe");
   for (const PackSource& source : sources) {
-    if (WindowsNameKey(source.storedName) == setup) return true;
+    if (IsSetupExeName(source.storedName)) return true;
   }
   return false;
 }

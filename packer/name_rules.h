@@ -41,6 +41,8 @@ const char* EntryNameFaultText(EntryNameFault fault);
 // Windows reads code page 932, with 0xF0-0xFC as lead bytes too.
 std::string WindowsNameKey(const std::string& name);
 
-// Whether the sources hold a top-level "Setup.exe", compared as Windows
-// compares names: what the installer runs in install mode.
+// Whether a stored name is "Setup.exe" as Windows compares names, and
+// whether the sources hold such a top-level file: what the installer runs in
+// install mode.
+bool IsSetupExeName(const std::string& name);
 bool HoldsSetupExe(const std::vector<PackSource>& sources);

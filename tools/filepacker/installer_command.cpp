@@ -36,13 +36,8 @@ class TempFile {
 
 // In install mode the installer runs the package's top-level "Setup.exe",
 // which Windows finds under any of the spellings that it takes for one name.
-bool IsSetupName(const std::string& storedName) { return WindowsNameKey(storedName) == WindowsNameKey("Setup.exe"); }
-
-bool CheckSetup(const InstallerRequest& request, const std::vector<std::string>& names, std::string& error) {
-  if (request.allowNoSetup) return true;
-  for (const std::string& name : names) {
-    if (IsSetupName(name)) return true;
-  }
+bool CheckSetup(const InstallerRequest& request, bool holdsSetup, std::string& error) {
+  if (request.allowNoSetup || holdsSetup) return true;
   error = std::string(request.archive.empty() ? "the files to pack hold" : request.archive + " holds") +
           " no top-level Setup.exe, which the installer runs after unpacking; use --allow-no-setup for a package "
           "that is only to be unpacked";
@@ -60,9 +55,7 @@ int Fail(const InstallerRequest& request, int status, const std::string& message
 int PackPayload(const InstallerRequest& request, Payload& payload, std::string& error) {
   std::vector<PackSource> sources;
   if (!CollectRequestedSources(request.pack, sources, error)) return kExitUsage;
-  std::vector<std::string> names;
-  for (const PackSource& source : sources) names.push_back(source.storedName);
-  if (!CheckSetup(request, names, error)) return kExitUsage;
+  if (!CheckSetup(request, HoldsSetupExe(sources), error)) return kExitUsage;
 
   TempFile archive;
   std::FILE* file = nullptr;
@@ -92,13 +85,13 @@ int TakePayload(const InstallerRequest& request, Payload& payload, std::string& 
     error = request.archive + ": `filepacker test` refuses it, so the installer could not install it";
     return kExitFailed;
   }
-  std::vector<std::string> names;
+  bool holdsSetup = false;
   for (const WalkedEntry& entry : walk.entries) {
-    names.push_back(entry.name);
+    holdsSetup = holdsSetup || IsSetupExeName(entry.name);
     payload.bytesIn += entry.size;
   }
   payload.files = static_cast<int64_t>(walk.entries.size());
-  return CheckSetup(request, names, error) ? kExitSuccess : kExitUsage;
+  return CheckSetup(request, holdsSetup, error) ? kExitSuccess : kExitUsage;
 }
 
 bool WriteInstaller(const InstallerRequest& request, const std::vector<uint8_t>& installer, std::string& error) {
