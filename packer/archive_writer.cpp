@@ -36,9 +36,11 @@ void PutInt64(uint8_t* at, uint64_t value) {
   for (int i = 0; i < 8; i++) at[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-// The archive being written: the output file and how many bytes it holds.
+// The archive being written, to a file or to memory, and how many bytes it
+// holds.
 struct ArchiveOutput {
-  std::FILE* file;
+  std::FILE* file;               // nullptr: the archive goes to memory
+  std::vector<uint8_t>* memory;  // used when file is nullptr
   const std::string& target;
   int64_t length = 0;
   std::string& error;
@@ -48,11 +50,30 @@ struct ArchiveOutput {
       error = target + ": the archive would reach 2 GiB, more than the format can hold";
       return false;
     }
-    if (count > 0 && std::fwrite(bytes, 1, count, file) != count) {
+    if (file == nullptr) {
+      const uint8_t* from = static_cast<const uint8_t*>(bytes);
+      memory->insert(memory->end(), from, from + count);
+    } else if (count > 0 && std::fwrite(bytes, 1, count, file) != count) {
       error = target + ": write error";
       return false;
     }
     length += static_cast<int64_t>(count);
+    return true;
+  }
+
+  // The size field, known only at the end.
+  bool WriteSize() {
+    uint8_t size[4];
+    PutInt32(size, static_cast<uint32_t>(length - kHeaderLead));
+    if (file == nullptr) {
+      std::memcpy(memory->data() + kSizeFieldOffset, size, 4);
+      return true;
+    }
+    if (std::fseek(file, kSizeFieldOffset, SEEK_SET) != 0 || std::fwrite(size, 1, 4, file) != 4 ||
+        std::fflush(file) != 0) {
+      error = target + ": write error";
+      return false;
+    }
     return true;
   }
 };
@@ -227,14 +248,27 @@ bool WriteAll(ArchiveOutput& out, PackState& state, std::string& error) {
   if (!out.Write(state.pending.data(), state.pending.size())) return false;
   state.filesDone += state.pendingFiles;
   ReportProgress(state);
-  uint8_t size[4];
-  PutInt32(size, static_cast<uint32_t>(out.length - kHeaderLead));
-  if (std::fseek(out.file, kSizeFieldOffset, SEEK_SET) != 0 || std::fwrite(size, 1, 4, out.file) != 4 ||
-      std::fflush(out.file) != 0) {
-    error = out.target + ": write error";
-    return false;
-  }
-  return true;
+  return out.WriteSize();
+}
+
+bool CheckJobs(int jobs, std::string& error) {
+  if (jobs >= 0 && jobs <= kMaxJobs) return true;
+  error = std::to_string(jobs) + " jobs: give 1 to " + std::to_string(kMaxJobs) + ", or 0 for one per hardware thread";
+  return false;
+}
+
+// Packs into out; the summary's bytesOut only on success.
+bool Pack(ArchiveOutput& out, const std::vector<PackSource>& sources, const PackOptions& options,
+          PackSummary& summary, std::string& error) {
+  PackState state{options, sources, BlockPipeline(options.jobs == 0 ? HardwareThreads() : options.jobs,
+                                                 static_cast<size_t>(options.blockSize)), {}, {}};
+  const bool ok = WriteAll(out, state, error);
+  summary.fileCount = static_cast<int32_t>(sources.size());
+  summary.chunkCount = state.chunks;
+  summary.bytesIn = state.bytesDone;
+  summary.threads = state.pipeline.Threads();
+  if (ok) summary.bytesOut = out.length;
+  return ok;
 }
 
 }  // namespace
@@ -281,11 +315,7 @@ bool CheckPackSources(const std::vector<PackSource>& sources, int32_t blockSize,
 bool WriteArchive(const std::string& target, const std::vector<PackSource>& sources,
                   const PackOptions& options, PackSummary& summary, std::string& error) {
   summary = PackSummary();
-  if (!CheckPackSources(sources, options.blockSize, error)) return false;
-  if (options.jobs < 0 || options.jobs > kMaxJobs) {
-    error = std::to_string(options.jobs) + " jobs: give 1 to " + std::to_string(kMaxJobs) + ", or 0 for one per hardware thread";
-    return false;
-  }
+  if (!CheckPackSources(sources, options.blockSize, error) || !CheckJobs(options.jobs, error)) return false;
   if (!options.overwrite && PathExists(target)) {
     error = target + ": already exists";
     return false;
@@ -293,17 +323,8 @@ bool WriteArchive(const std::string& target, const std::vector<PackSource>& sour
   std::string tempPath;
   std::FILE* file = nullptr;
   if (!CreateTempBeside(target, tempPath, file, error)) return false;
-  ArchiveOutput out{file, target, 0, error};
-  bool ok;
-  {
-    PackState state{options, sources, BlockPipeline(options.jobs == 0 ? HardwareThreads() : options.jobs,
-                                                   static_cast<size_t>(options.blockSize)), {}, {}};
-    ok = WriteAll(out, state, error);
-    summary.fileCount = static_cast<int32_t>(sources.size());
-    summary.chunkCount = state.chunks;
-    summary.bytesIn = state.bytesDone;
-    summary.threads = state.pipeline.Threads();
-  }
+  ArchiveOutput out{file, nullptr, target, 0, error};
+  bool ok = Pack(out, sources, options, summary, error);
   if (std::fclose(file) != 0 && ok) {
     error = target + ": write error";
     ok = false;
@@ -312,8 +333,18 @@ bool WriteArchive(const std::string& target, const std::vector<PackSource>& sour
   if (!ok) {
     RemoveFile(tempPath);
     summary = PackSummary();
-    return false;
   }
-  summary.bytesOut = out.length;
-  return true;
+  return ok;
+}
+
+bool PackIntoMemory(const std::string& name, const std::vector<PackSource>& sources, const PackOptions& options,
+                    std::vector<uint8_t>& archive, PackSummary& summary, std::string& error) {
+  summary = PackSummary();
+  archive.clear();
+  if (!CheckPackSources(sources, options.blockSize, error) || !CheckJobs(options.jobs, error)) return false;
+  ArchiveOutput out{nullptr, &archive, name, 0, error};
+  if (Pack(out, sources, options, summary, error)) return true;
+  archive.clear();
+  summary = PackSummary();
+  return false;
 }

@@ -57,3 +57,8 @@ bool CheckPackSources(const std::vector<PackSource>& sources, int32_t blockSize,
 // failure nothing is left behind and an existing target is untouched.
 bool WriteArchive(const std::string& target, const std::vector<PackSource>& sources,
                   const PackOptions& options, PackSummary& summary, std::string& error);
+
+// The same archive in memory (options.overwrite does not apply), for a
+// caller that wraps it in something else; `name` is what errors call it.
+bool PackIntoMemory(const std::string& name, const std::vector<PackSource>& sources, const PackOptions& options,
+                    std::vector<uint8_t>& archive, PackSummary& summary, std::string& error);

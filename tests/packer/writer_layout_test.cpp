@@ -65,6 +65,13 @@ TEST(WriterLayout, SmallArchiveIsExactlyTheFormat) {
   EXPECT_EQ(2, summary.fileCount);
   EXPECT_EQ(static_cast<int64_t>(text.size()), summary.bytesIn);
   EXPECT_EQ(static_cast<int64_t>(expected.size()), summary.bytesOut);
+
+  // `installer` packs in memory: the same bytes, the size field included.
+  std::vector<uint8_t> inMemory;
+  PackSummary memorySummary;
+  ASSERT_TRUE(PackIntoMemory("payload", sources, PackOptions(), inMemory, memorySummary, error)) << error;
+  EXPECT_EQ(expected, std::string(inMemory.begin(), inMemory.end()));
+  EXPECT_EQ(summary.bytesOut, memorySummary.bytesOut);
 }
 
 // A file of almost three blocks becomes three chunks that decode, in place as the

@@ -25,7 +25,7 @@ struct PackRequest {
 // `installer`: the installer program with a payload, packed from files or
 // taken from an archive.
 struct InstallerRequest {
-  PackRequest pack;  // the files to pack and how; its archive is a temporary file
+  PackRequest pack;  // the files to pack and how; the archive is made in memory
   std::string archive;  // or the archive (or another installer) whose payload to take
   std::string stub;  // the installer program without a payload; empty: the built-in one
   std::string output;
@@ -42,10 +42,12 @@ int RunExtract(const std::string& archive, const std::string& folder, bool json)
 // The steps of packing that pack and installer share, so that every packing
 // option reaches both. Collecting reads the request's paths and checks what
 // the installer would refuse; writing makes request.archive (replacing it
-// when request.force), with a progress bar when stderr is a terminal.
+// when request.force), or with inMemory the archive's bytes there (then
+// request.archive only names it in errors), with a progress bar when stderr
+// is a terminal.
 bool CollectRequestedSources(const PackRequest& request, std::vector<PackSource>& sources, std::string& error);
 bool WriteRequestedArchive(const PackRequest& request, const std::vector<PackSource>& sources, PackSummary& summary,
-                           std::string& error);
+                           std::string& error, std::vector<uint8_t>* inMemory = nullptr);
 
 // "filepacker: " and the message, on stderr.
 void PrintError(const std::string& message);

@@ -50,23 +50,16 @@ int Fail(const InstallerRequest& request, int status, const std::string& message
   return status;
 }
 
-// Packs the request's files into a temporary archive beside the output,
-// through the same steps as `pack`, and reads it back.
+// Packs the request's files through the same steps as `pack`, into memory.
 int PackPayload(const InstallerRequest& request, Payload& payload, std::string& error) {
   std::vector<PackSource> sources;
   if (!CollectRequestedSources(request.pack, sources, error)) return kExitUsage;
   if (!CheckSetup(request, HoldsSetupExe(sources), error)) return kExitUsage;
 
-  TempFile archive;
-  std::FILE* file = nullptr;
-  if (!CreateTempBeside(request.output, archive.path, file, error)) return kExitFailed;
-  std::fclose(file);
   PackRequest pack = request.pack;
-  pack.archive = archive.path;
-  pack.force = true;
+  pack.archive = request.output + " (its payload)";
   PackSummary summary;
-  if (!WriteRequestedArchive(pack, sources, summary, error)) return kExitFailed;
-  if (LoadWholeFile(archive.path, payload.archive, error) != LoadOutcome::kLoaded) return kExitFailed;
+  if (!WriteRequestedArchive(pack, sources, summary, error, &payload.archive)) return kExitFailed;
   payload.files = summary.fileCount;
   payload.bytesIn = summary.bytesIn;
   return kExitSuccess;

@@ -23,7 +23,7 @@ bool CollectRequestedSources(const PackRequest& request, std::vector<PackSource>
 }
 
 bool WriteRequestedArchive(const PackRequest& request, const std::vector<PackSource>& sources, PackSummary& summary,
-                           std::string& error) {
+                           std::string& error, std::vector<uint8_t>* inMemory) {
   PackOptions options;
   options.blockSize = request.blockSize;
   options.overwrite = request.force;
@@ -36,7 +36,8 @@ bool WriteRequestedArchive(const PackRequest& request, const std::vector<PackSou
     options.progress = OnPackProgress;
     options.progressContext = &total;
   }
-  bool written = WriteArchive(request.archive, sources, options, summary, error);
+  bool written = inMemory == nullptr ? WriteArchive(request.archive, sources, options, summary, error)
+                                     : PackIntoMemory(request.archive, sources, options, *inMemory, summary, error);
   if (showProgress) EndProgressBar();
   return written;
 }
