@@ -26,7 +26,7 @@
 #include <cstring>
 #include <new>
 
-#include "archive/archive_fields.h"
+#include "archive/archive_format.h"
 #include "archive/block_codec.h"
 #include "archive/entry_name.h"
 
@@ -41,17 +41,8 @@ const char kWriteError[] = "ライトエラー！ %s";
 const char kDecodeError[] = "解凍エラー！ %s";
 const char kComplete[] = "解凍完了！ ファイル数:%d";
 
-const char kMagic[] = "FILE_PACKER 1.00";
-const char kPlainTag[] = "/***";
-const char kSignature[] = "QVL-2000";
+using namespace archive_format;
 
-constexpr int kHeaderLength = 32;      // magic, tag, size, signature
-constexpr int32_t kSizeFieldEnd = 24;  // the size field counts from here
-constexpr int kInfoLength = 28;        // attributes and three FILETIMEs
-constexpr int32_t kMinBlockSize = 1024;
-constexpr int32_t kMaxBlockSize = 4000000;
-constexpr int32_t kChunkSlack = 16;    // a chunk may be this much longer than a block
-constexpr int32_t kBufferSlack = 512;  // room the codec may use past a block
 constexpr int kPathCapacity = kEntryPathCapacity;
 constexpr int kMessageCapacity = sizeof(UnpackReport::message);
 
@@ -90,7 +81,7 @@ struct Extraction {
   UnpackReport* report;
   DataTransform* transform;  // null for a plain archive
   BlockCodec* codec;
-  uint8_t* chunk;            // block size + 512 bytes
+  uint8_t* chunk;            // block size + kBufferSlack bytes
   int32_t blockSize;
   char path[kPathCapacity];  // folder, "\", the current entry's name, NUL
   int prefixLength;          // folder and "\"
@@ -180,31 +171,31 @@ bool ReadHeader(Extraction& x) {
   uint8_t header[kHeaderLength];
   reader.total = kHeaderLength;
   if (!reader.Read(header, kHeaderLength)) return Fail(x, ExtractionStep::kHeaderCut);
-  if (std::memcmp(header, kMagic, 16) != 0) return Fail(x, ExtractionStep::kWrongMagic);
+  if (std::memcmp(header + kMagicOffset, kMagic, kMagicLength) != 0) return Fail(x, ExtractionStep::kWrongMagic);
 
   // A size that leaves size + 24 beyond 32 bits holds the bound at its
   // largest until the tag and the signature have been judged (they come
   // first, and are all in the header); then it is refused.
-  const int32_t size = LoadInt32(header + 20);
+  const int32_t size = LoadInt32(header + kSizeFieldOffset);
   const bool tooLarge = size > INT32_MAX - kSizeFieldEnd;
   reader.total = tooLarge ? INT32_MAX : size + kSizeFieldEnd;
   if (size <= 0) return Fail(x, ExtractionStep::kSizeNotPositive);
 
-  uint8_t* tag = header + 16;
-  uint8_t* signature = header + 24;
-  if (std::memcmp(tag, kPlainTag, 4) == 0) {
+  uint8_t* tag = header + kTagOffset;
+  uint8_t* signature = header + kSignatureOffset;
+  if (std::memcmp(tag, kPlainTag, kTagLength) == 0) {
     reader.transform = nullptr;
     x.transform = nullptr;
-    if (std::memcmp(signature, kSignature, 8) != 0) return Fail(x, ExtractionStep::kWrongSignature);
+    if (std::memcmp(signature, kSignature, kSignatureLength) != 0) return Fail(x, ExtractionStep::kWrongSignature);
   } else {
-    uint8_t tagCopy[4];
-    std::memcpy(tagCopy, tag, 4);
+    uint8_t tagCopy[kTagLength];
+    std::memcpy(tagCopy, tag, kTagLength);
     x.transform = reader.transform;
     if (x.transform == nullptr) return Fail(x, ExtractionStep::kCodedWithoutTransform);
-    if (x.transform->Prepare(tagCopy + 1, 3) == 0) return Fail(x, ExtractionStep::kCodedTagRefused);
-    if (std::memcmp(tag, tagCopy, 4) != 0) return Fail(x, ExtractionStep::kCodedTagAltered);
-    x.transform->Apply(signature, 8);
-    if (std::memcmp(signature, kSignature, 8) != 0) return Fail(x, ExtractionStep::kCodedSignature);
+    if (x.transform->Prepare(tagCopy + 1, kTagLength - 1) == 0) return Fail(x, ExtractionStep::kCodedTagRefused);
+    if (std::memcmp(tag, tagCopy, kTagLength) != 0) return Fail(x, ExtractionStep::kCodedTagAltered);
+    x.transform->Apply(signature, kSignatureLength);
+    if (std::memcmp(signature, kSignature, kSignatureLength) != 0) return Fail(x, ExtractionStep::kCodedSignature);
   }
   if (tooLarge) return Fail(x, ExtractionStep::kSizeTooLarge);
   return true;
@@ -254,10 +245,10 @@ bool ExtractChunks(Extraction& x, FileHandle file, int32_t remaining) {
 
 EntryInfo DecodeInfo(const uint8_t* record) {
   EntryInfo info;
-  info.attributes = static_cast<uint32_t>(LoadInt32(record));
-  info.creationTime = LoadUint64(record + 4);
-  info.lastAccessTime = LoadUint64(record + 12);
-  info.lastWriteTime = LoadUint64(record + 20);
+  info.attributes = LoadUint32(record + kInfoAttributesOffset);
+  info.creationTime = LoadUint64(record + kInfoCreationOffset);
+  info.lastAccessTime = LoadUint64(record + kInfoLastAccessOffset);
+  info.lastWriteTime = LoadUint64(record + kInfoLastWriteOffset);
   return info;
 }
 
@@ -377,8 +368,8 @@ bool Extract(Extraction& x, const char* folder) {
 bool ArchiveFitsIn(const uint8_t* archive, uint32_t length) {
   if (archive == nullptr || length < static_cast<uint32_t>(kHeaderLength)) return false;
   // These are refused right after the header is read.
-  if (std::memcmp(archive, kMagic, 16) != 0) return true;
-  const int32_t size = LoadInt32(archive + 20);
+  if (std::memcmp(archive + kMagicOffset, kMagic, kMagicLength) != 0) return true;
+  const int32_t size = LoadInt32(archive + kSizeFieldOffset);
   if (size <= 0 || size > INT32_MAX - kSizeFieldEnd) return true;
   return static_cast<uint32_t>(size + kSizeFieldEnd) <= length;
 }

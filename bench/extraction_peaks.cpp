@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive_format.h"
 #include "archive/huffman_stage.h"
 #include "archive/pack_reader.h"
 #include "bench/heap_counter.h"
@@ -35,10 +36,10 @@ using Bytes = std::vector<uint8_t>;
 // The expected peak is the chunk buffer plus the largest room; the bound
 // beside it, the chunk buffer plus the room of a chunk that decodes to the
 // capacity.
-constexpr int64_t kChunkBufferSlack = 512;
-constexpr int64_t kCapacitySlack = 16;
+constexpr int64_t kChunkBufferSlack = archive_format::kBufferSlack;
+constexpr int64_t kCapacitySlack = archive_format::kChunkSlack;
 
-constexpr int32_t kLargestBlock = 4000000;
+constexpr int32_t kLargestBlock = archive_format::kMaxBlockSize;
 
 struct CodedPiece {
   Bytes coded;

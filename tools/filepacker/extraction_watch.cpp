@@ -1,26 +1,28 @@
 #include "tools/filepacker/extraction_watch.h"
 
-#include "archive/archive_fields.h"
+#include "archive/archive_format.h"
 #include "packer/name_rules.h"
 
 namespace {
 
-constexpr int32_t kHeaderLength = 32;
+using namespace archive_format;
+
+std::string Quoted(const char* text) { return std::string("\"") + text + "\""; }
 
 // Where the step's field lies when it is a field of the header.
 int64_t HeaderFieldOffset(ExtractionStep step) {
   switch (step) {
     case ExtractionStep::kHeaderCut:
-    case ExtractionStep::kWrongMagic: return 0;
+    case ExtractionStep::kWrongMagic: return kMagicOffset;
     case ExtractionStep::kCodedWithoutTransform:
     case ExtractionStep::kCodedTagRefused:
-    case ExtractionStep::kCodedTagAltered: return 16;
+    case ExtractionStep::kCodedTagAltered: return kTagOffset;
     case ExtractionStep::kSizeNotPositive:
-    case ExtractionStep::kSizeTooLarge: return 20;
+    case ExtractionStep::kSizeTooLarge: return kSizeFieldOffset;
     case ExtractionStep::kCodedSignature:
-    case ExtractionStep::kWrongSignature: return 24;
+    case ExtractionStep::kWrongSignature: return kSignatureOffset;
     case ExtractionStep::kBlockSizeCut:
-    case ExtractionStep::kBlockSizeOutOfRange: return 32;
+    case ExtractionStep::kBlockSizeOutOfRange: return kBlockSizeOffset;
     default: return -1;
   }
 }
@@ -54,10 +56,11 @@ void ExtractionWatch::OnEvent(const ExtractionEvent& event) {
     entry.name = NameAt(event.start);
     const int64_t fields = event.start + 1 + static_cast<int64_t>(entry.name.size());
     entry.size = Int32At(fields);
-    entry.info.attributes = static_cast<uint32_t>(Int32At(fields + 4));
-    entry.info.creationTime = LoadUint64(archive_.data() + fields + 8);
-    entry.info.lastAccessTime = LoadUint64(archive_.data() + fields + 16);
-    entry.info.lastWriteTime = LoadUint64(archive_.data() + fields + 24);
+    const uint8_t* info = archive_.data() + fields + 4;
+    entry.info.attributes = LoadUint32(info + kInfoAttributesOffset);
+    entry.info.creationTime = LoadUint64(info + kInfoCreationOffset);
+    entry.info.lastAccessTime = LoadUint64(info + kInfoLastAccessOffset);
+    entry.info.lastWriteTime = LoadUint64(info + kInfoLastWriteOffset);
     walk_.entries.push_back(entry);
   } else if (event.step == ExtractionStep::kChunk) {
     WalkedEntry& entry = walk_.entries.back();
@@ -75,8 +78,8 @@ void ExtractionWatch::Finish(int result, const UnpackReport& report) {
   walk_.report = report;
   walk_.report.message[sizeof(report.message) - 1] = '\0';
   const bool blockSizeAccepted = walk_.ok || (failed_ && failure_.step > ExtractionStep::kBlockSizeOutOfRange) ||
-                                 (!failed_ && archive_.size() >= 36);
-  walk_.blockSize = blockSizeAccepted ? Int32At(32) : 0;
+                                 (!failed_ && archive_.size() >= kEntriesOffset);
+  walk_.blockSize = blockSizeAccepted ? Int32At(kBlockSizeOffset) : 0;
   if (walk_.ok) return;
   walk_.fault = ArchiveFault();
   walk_.fault.outcome = walk_.report.message;
@@ -90,7 +93,7 @@ void ExtractionWatch::Finish(int result, const UnpackReport& report) {
 
 std::string ExtractionWatch::PastTheEnd(const std::string& what, int64_t from) const {
   return what + " from offset " + std::to_string(from) + " would pass the end of the container at offset " +
-         std::to_string(int64_t{Int32At(20)} + 24) + ", where its size field ends it";
+         std::to_string(int64_t{Int32At(kSizeFieldOffset)} + kSizeFieldEnd) + ", where its size field ends it";
 }
 
 void ExtractionWatch::DescribeFault() {
@@ -102,29 +105,34 @@ void ExtractionWatch::DescribeFault() {
   fault.offset = HeaderFieldOffset(step);
   if (fault.offset >= 0 || step == ExtractionStep::kNoChunkBuffer) {
     switch (step) {
-      case ExtractionStep::kHeaderCut: cause = "the container ends inside its 32-byte header"; break;
-      case ExtractionStep::kWrongMagic: cause = "not an archive: it does not begin with \"FILE_PACKER 1.00\""; break;
+      case ExtractionStep::kHeaderCut:
+        cause = "the container ends inside its " + std::to_string(kHeaderLength) + "-byte header";
+        break;
+      case ExtractionStep::kWrongMagic: cause = "not an archive: it does not begin with " + Quoted(kMagic); break;
       case ExtractionStep::kSizeNotPositive:
-        cause = "the size field is " + std::to_string(Int32At(20)) + "; it must be above 0";
+        cause = "the size field is " + std::to_string(Int32At(kSizeFieldOffset)) + "; it must be above 0";
         break;
       case ExtractionStep::kCodedWithoutTransform:
-        cause = "a coded archive (its coding tag is not \"/***\"); the installer reads plain archives only";
+        cause = "a coded archive (its coding tag is not " + Quoted(kPlainTag) +
+                "); the installer reads plain archives only";
         break;
       case ExtractionStep::kCodedTagRefused: cause = "the transform refuses the coding tag"; break;
       case ExtractionStep::kCodedTagAltered: cause = "the transform altered the coding tag"; break;
-      case ExtractionStep::kCodedSignature: cause = "the decoded signature is not \"QVL-2000\""; break;
-      case ExtractionStep::kWrongSignature: cause = "the signature is not \"QVL-2000\""; break;
+      case ExtractionStep::kCodedSignature: cause = "the decoded signature is not " + Quoted(kSignature); break;
+      case ExtractionStep::kWrongSignature: cause = "the signature is not " + Quoted(kSignature); break;
       case ExtractionStep::kSizeTooLarge:
-        cause = "the size field " + std::to_string(Int32At(20)) +
+        cause = "the size field " + std::to_string(Int32At(kSizeFieldOffset)) +
                 " makes the container 2 GiB or longer, more than its 32-bit offsets reach";
         break;
-      case ExtractionStep::kBlockSizeCut: cause = PastTheEnd("the 4-byte block size", kHeaderLength); break;
+      case ExtractionStep::kBlockSizeCut: cause = PastTheEnd("the 4-byte block size", kBlockSizeOffset); break;
       case ExtractionStep::kBlockSizeOutOfRange:
-        cause = "the block size " + std::to_string(Int32At(32)) + " is outside 1024..4000000";
+        cause = "the block size " + std::to_string(Int32At(kBlockSizeOffset)) + " is outside " +
+                std::to_string(kMinBlockSize) + ".." + std::to_string(kMaxBlockSize);
         break;
       default:
-        cause = "no memory for the chunk buffer of " + std::to_string(int64_t{Int32At(32)} + 512) +
-                " bytes (block size + 512)";
+        cause = "no memory for the chunk buffer of " +
+                std::to_string(int64_t{Int32At(kBlockSizeOffset)} + kBufferSlack) + " bytes (block size + " +
+                std::to_string(kBufferSlack) + ")";
         break;
     }
     return;
@@ -155,7 +163,7 @@ void ExtractionWatch::DescribeFault() {
       return;
     case ExtractionStep::kInfoCut:
       fault.offset = sizeOffset + 4;
-      cause = PastTheEnd("the 28-byte info record", sizeOffset + 4);
+      cause = PastTheEnd("the " + std::to_string(kInfoLength) + "-byte info record", sizeOffset + 4);
       return;
     case ExtractionStep::kPathTooLong:
       cause = "its name takes " + std::to_string(fault.name.size()) + " bytes; behind " + folderWords_ +
@@ -181,8 +189,9 @@ void ExtractionWatch::DescribeFault() {
   switch (step) {
     case ExtractionStep::kChunkLengthCut: cause = PastTheEnd("the 4-byte chunk length", start); break;
     case ExtractionStep::kChunkTooLong:
-      cause = "the chunk length " + std::to_string(length) + " is above block size + 16 (" +
-              std::to_string(int64_t{Int32At(32)} + 16) + ")";
+      cause = "the chunk length " + std::to_string(length) + " is above block size + " +
+              std::to_string(kChunkSlack) + " (" + std::to_string(int64_t{Int32At(kBlockSizeOffset)} + kChunkSlack) +
+              ")";
       break;
     case ExtractionStep::kChunksEndEarly:
       cause = "the chunks end after " + std::to_string(decoded) + " of its " + std::to_string(entry.size) + " bytes";
@@ -210,11 +219,12 @@ bool CheckArchiveFits(std::span<const uint8_t> archive, ArchiveFault& fault) {
   if (ArchiveFitsIn(archive.data(), length)) return true;
   fault = ArchiveFault();
   if (archive.size() < static_cast<size_t>(kHeaderLength)) {
-    fault.cause = "the file holds " + std::to_string(archive.size()) + " bytes, fewer than the 32 of a header";
+    fault.cause = "the file holds " + std::to_string(archive.size()) + " bytes, fewer than the " +
+                  std::to_string(kHeaderLength) + " of a header";
     return false;
   }
-  const int64_t claimed = int64_t{LoadInt32(archive.data() + 20)} + 24;
-  fault.offset = 20;
+  const int64_t claimed = int64_t{LoadInt32(archive.data() + kSizeFieldOffset)} + kSizeFieldEnd;
+  fault.offset = kSizeFieldOffset;
   fault.cause = "the size field claims " + std::to_string(claimed) + " bytes but the file holds " +
                 std::to_string(archive.size()) + "; the installer refuses such a payload without extracting it";
   return false;

@@ -1,6 +1,9 @@
 // filepacker: packs, lists, tests and extracts the installer's archives.
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <string>
+
+#include "archive/archive_format.h"
 
 #include "packer/archive_writer.h"
 #include "tools/filepacker/commands.h"
@@ -11,8 +14,10 @@ namespace {
 
 // How files are packed: the same options for pack and installer.
 void AddPackingOptions(CLI::App* command, PackRequest& request) {
-  command->add_option("-b,--block-size", request.blockSize, "Bytes per chunk (default 200000)")
-      ->check(CLI::Range(1024, 4000000));
+  using namespace archive_format;
+  command->add_option("-b,--block-size", request.blockSize,
+                      "Bytes per chunk (default " + std::to_string(kDefaultBlockSize) + ")")
+      ->check(CLI::Range(kMinBlockSize, kMaxBlockSize));
   command->add_flag("--adaptive", request.adaptive,
                     "Cut files into pieces of varying length (at most the block size) that code smaller; "
                     "by default every piece but a file's last is exactly the block size");
@@ -23,7 +28,8 @@ void AddPackingOptions(CLI::App* command, PackRequest& request) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Packs, lists, tests and extracts FILE_PACKER 1.00 archives, and makes and opens installers.",
+  CLI::App app{std::string("Packs, lists, tests and extracts ") + archive_format::kMagic +
+                   " archives, and makes and opens installers.",
                "filepacker"};
   app.set_version_flag("--version", "filepacker 1.63");
   app.require_subcommand(1);
