@@ -233,7 +233,7 @@ bool ExtractChunks(Extraction& x, FileHandle file, int32_t remaining) {
     x.value = decoded;
     if (decoded <= 0 || decoded > remaining) return Fail(x, ExtractionStep::kChunkNotDecoded);
     remaining -= decoded;
-    const int32_t written = reader.fileSink->write(file, x.chunk, decoded);
+    const int32_t written = reader.fileSink->Write(file, x.chunk, decoded);
     if (written != decoded) {
       x.value = written;
       return Fail(x, ExtractionStep::kWriteFailed);
@@ -298,7 +298,7 @@ EntryResult ExtractEntry(Extraction& x) {
   Notify(x, ExtractionStep::kEntry);
 
   const FileHandle file = refusal == ExtractionStep::kCreateFailed
-                              ? reader.fileSink->create(x.path, x.prefixLength, reader.creationDisposition)
+                              ? reader.fileSink->Create(x.path, x.prefixLength, reader.creationDisposition)
                               : NoFileHandle();
   if (file == NoFileHandle()) {
     Fail(x, refusal);
@@ -309,7 +309,7 @@ EntryResult ExtractEntry(Extraction& x) {
   const bool complete = ExtractChunks(x, file, size);
   // Even a file whose chunks failed keeps what was written, with its times
   // and attributes.
-  reader.fileSink->finish(file, x.path, DecodeInfo(x.info));
+  reader.fileSink->Finish(file, x.path, DecodeInfo(x.info));
   return complete ? EntryResult::kExtracted : EntryResult::kFailed;
 }
 

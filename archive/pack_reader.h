@@ -81,9 +81,10 @@ struct ExtractionEvent {
 };
 
 // Receives each step as it happens, on the extracting thread.
+// Like a file sink, it must not throw.
 class ExtractionObserver {
  public:
-  virtual void OnEvent(const ExtractionEvent& event) = 0;
+  virtual void OnEvent(const ExtractionEvent& event) noexcept = 0;
 
  protected:
   ~ExtractionObserver() = default;
@@ -113,7 +114,7 @@ class PackReader {
   DataTransform* transform = nullptr;
   uint32_t creationDisposition = kCreateNew;
   // Where extracted files go; tests replace it to simulate write failures.
-  const FileSink* fileSink = &theSystemFiles;
+  FileSink* fileSink = &theSystemFiles;
   // Told of every entry, chunk and failure when not null; not owned.
   ExtractionObserver* observer = nullptr;
 };

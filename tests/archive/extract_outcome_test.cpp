@@ -281,15 +281,16 @@ TEST(ExtractOutcome, WorkingTransformDecodesEveryCodedRange) {
 TEST(ExtractOutcome, ExtractionClosesAHeldFileSource) {
   TempFolder folder;
   ASSERT_TRUE(WriteWholeFile(folder / "source", "12345"));
+  PackReader reader;
 #ifdef _WIN32
   HANDLE source = CreateFileA((folder / "source").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, source);
+  reader.fileSource = reinterpret_cast<FileHandle>(source);
 #else
   const int source = open((folder / "source").c_str(), O_RDONLY);
   ASSERT_GE(source, 0);
-#endif
-  PackReader reader;
   reader.fileSource = source;
+#endif
   char bytes[5];
   EXPECT_EQ(1, reader.Read(bytes, 3));
   EXPECT_EQ(0, reader.Read(bytes, 3));  // two bytes left: no partial reads

@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "archive/platform/posix/file_time.h"
+#include "archive/file_time.h"
 #endif
 
 namespace archive_test {

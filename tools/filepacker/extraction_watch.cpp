@@ -1,5 +1,7 @@
 #include "tools/filepacker/extraction_watch.h"
 
+#include <new>
+
 #include "archive/archive_format.h"
 #include "packer/name_rules.h"
 
@@ -49,7 +51,21 @@ std::string ExtractionWatch::NameAt(int32_t entryOffset) const {
   return std::string(reinterpret_cast<const char*>(archive_.data()) + entryOffset + 1, length);
 }
 
-void ExtractionWatch::OnEvent(const ExtractionEvent& event) {
+void ExtractionWatch::OnEvent(const ExtractionEvent& event) noexcept {
+  if (event.step != ExtractionStep::kEntry && event.step != ExtractionStep::kChunk) {
+    failed_ = true;
+    failure_ = event;
+    return;
+  }
+  if (outOfMemory_) return;
+  try {
+    Record(event);
+  } catch (const std::bad_alloc&) {
+    outOfMemory_ = true;
+  }
+}
+
+void ExtractionWatch::Record(const ExtractionEvent& event) {
   if (event.step == ExtractionStep::kEntry) {
     WalkedEntry entry;
     entry.offset = event.start;
@@ -67,14 +83,11 @@ void ExtractionWatch::OnEvent(const ExtractionEvent& event) {
     const WalkedChunk chunk{event.start, Int32At(event.start), event.value};
     entry.chunks.push_back(chunk);
     entry.packed += chunk.coded;
-  } else {
-    failed_ = true;
-    failure_ = event;
   }
 }
 
 void ExtractionWatch::Finish(int result, const UnpackReport& report) {
-  walk_.ok = result != 0;
+  walk_.ok = result != 0 && !outOfMemory_;
   walk_.report = report;
   walk_.report.message[sizeof(report.message) - 1] = '\0';
   const bool blockSizeAccepted = walk_.ok || (failed_ && failure_.step > ExtractionStep::kBlockSizeOutOfRange) ||
@@ -83,7 +96,9 @@ void ExtractionWatch::Finish(int result, const UnpackReport& report) {
   if (walk_.ok) return;
   walk_.fault = ArchiveFault();
   walk_.fault.outcome = walk_.report.message;
-  if (failed_) {
+  if (outOfMemory_) {
+    walk_.fault.cause = "filepacker ran out of memory while following the extraction";
+  } else if (failed_) {
     DescribeFault();
   } else {
     walk_.fault.cause =

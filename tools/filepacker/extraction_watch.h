@@ -60,11 +60,13 @@ class ExtractionWatch : public ExtractionObserver {
   ExtractionWatch(std::span<const uint8_t> archive, ArchiveWalk& walk, const char* folderWords, int prefixLength,
                   const std::string& sinkFailure);
   void Attach(PackReader& reader) { reader.observer = this; }
-  void OnEvent(const ExtractionEvent& event) override;
+  void OnEvent(const ExtractionEvent& event) noexcept override;
   // After ExtractFromMemory, with its result and report.
   void Finish(int result, const UnpackReport& report);
 
  private:
+  // An entry or chunk into the walk.
+  void Record(const ExtractionEvent& event);
   void DescribeFault();
   int32_t Int32At(int64_t offset) const;
   std::string NameAt(int32_t entryOffset) const;
@@ -78,6 +80,7 @@ class ExtractionWatch : public ExtractionObserver {
   const std::string& sinkFailure_;
   bool failed_ = false;
   ExtractionEvent failure_{};
+  bool outOfMemory_ = false;  // an event could not be recorded
 };
 
 // Whether the extractor may be given the bytes: the installer refuses a
