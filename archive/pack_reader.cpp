@@ -88,16 +88,71 @@ struct Extraction {
   uint8_t info[kInfoLength];
   int32_t fileCount;
   int32_t runningTotal;      // sum of the sizes met so far; -1 after a failure
-  int32_t start;             // where the current entry or chunk begins, for the observer
-  int32_t value;             // the last chunk's decoded length, for the observer
+  // For the observer: where the current entry or chunk begins, the last
+  // chunk's decoded length, and the fields read so far.
+  int32_t start;
+  int32_t value;
+  int32_t sizeField;
+  int32_t entry;
+  int32_t chunkNumber;
+  int32_t nameLength;
+  const char* name;  // the current entry's name in the chunk buffer, until its chunks are read
+  int32_t entrySize;
+  int32_t chunkLength;
+  bool infoRead;
 
   const char* Name() const { return path + prefixLength; }
 };
 
+EntryInfo DecodeInfo(const uint8_t* record) {
+  EntryInfo info;
+  info.attributes = LoadUint32(record + kInfoAttributesOffset);
+  info.creationTime = LoadUint64(record + kInfoCreationOffset);
+  info.lastAccessTime = LoadUint64(record + kInfoLastAccessOffset);
+  info.lastWriteTime = LoadUint64(record + kInfoLastWriteOffset);
+  return info;
+}
+
+// Where the element at fault begins.
+int32_t FaultOffset(const Extraction& x, ExtractionStep step) {
+  switch (step) {
+    case ExtractionStep::kHeaderCut:
+    case ExtractionStep::kWrongMagic: return kMagicOffset;
+    case ExtractionStep::kCodedWithoutTransform:
+    case ExtractionStep::kCodedTagRefused:
+    case ExtractionStep::kCodedTagAltered: return kTagOffset;
+    case ExtractionStep::kSizeNotPositive:
+    case ExtractionStep::kSizeTooLarge: return kSizeFieldOffset;
+    case ExtractionStep::kCodedSignature:
+    case ExtractionStep::kWrongSignature: return kSignatureOffset;
+    case ExtractionStep::kBlockSizeCut:
+    case ExtractionStep::kBlockSizeOutOfRange: return kBlockSizeOffset;
+    case ExtractionStep::kNoChunkBuffer: return -1;
+    case ExtractionStep::kSizesPast2GiB: return x.start + 1 + x.nameLength;
+    case ExtractionStep::kInfoCut: return x.start + 1 + x.nameLength + 4;
+    default: return x.start;  // the entry's or the chunk's
+  }
+}
+
 void Notify(Extraction& x, ExtractionStep step) {
   ExtractionObserver* observer = x.reader.observer;
   if (observer == nullptr) return;
-  const ExtractionEvent event{step, x.start, x.reader.position, x.value};
+  ExtractionEvent event{};
+  event.step = step;
+  event.start = x.start;
+  event.position = x.reader.position;
+  event.value = x.value;
+  event.faultOffset = FaultOffset(x, step);
+  event.end = x.reader.total;
+  event.sizeField = x.sizeField;
+  event.blockSize = x.blockSize;
+  event.entry = x.entry;
+  event.chunk = x.chunkNumber;
+  event.nameLength = x.nameLength;
+  event.name = x.name;
+  event.entrySize = x.entrySize;
+  if (x.infoRead) event.info = DecodeInfo(x.info);
+  event.chunkLength = x.chunkLength;
   observer->OnEvent(event);
 }
 
@@ -177,6 +232,7 @@ bool ReadHeader(Extraction& x) {
   // largest until the tag and the signature have been judged (they come
   // first, and are all in the header); then it is refused.
   const int32_t size = LoadInt32(header + kSizeFieldOffset);
+  x.sizeField = size;
   const bool tooLarge = size > INT32_MAX - kSizeFieldEnd;
   reader.total = tooLarge ? INT32_MAX : size + kSizeFieldEnd;
   if (size <= 0) return Fail(x, ExtractionStep::kSizeNotPositive);
@@ -208,6 +264,7 @@ bool ReadBlockSize(Extraction& x) {
   if (x.blockSize < kMinBlockSize || x.blockSize > kMaxBlockSize) {
     return Fail(x, ExtractionStep::kBlockSizeOutOfRange);
   }
+  Notify(x, ExtractionStep::kHeader);
   return true;
 }
 
@@ -216,11 +273,15 @@ bool ReadBlockSize(Extraction& x) {
 bool ExtractChunks(Extraction& x, FileHandle file, int32_t remaining) {
   PackReader& reader = x.reader;
   const int32_t limit = x.blockSize + kChunkSlack;
+  x.name = nullptr;  // the chunks overwrite it
   for (;;) {
     x.start = reader.position;
+    ++x.chunkNumber;
+    x.chunkLength = 0;
     uint8_t field[4];
     if (!reader.Read(field, 4)) return Fail(x, ExtractionStep::kChunkLengthCut);
     const int32_t length = LoadInt32(field);
+    x.chunkLength = length;
     if (length > limit) return Fail(x, ExtractionStep::kChunkTooLong);
     if (length <= 0) {
       if (remaining == 0) return true;
@@ -243,27 +304,26 @@ bool ExtractChunks(Extraction& x, FileHandle file, int32_t remaining) {
   }
 }
 
-EntryInfo DecodeInfo(const uint8_t* record) {
-  EntryInfo info;
-  info.attributes = LoadUint32(record + kInfoAttributesOffset);
-  info.creationTime = LoadUint64(record + kInfoCreationOffset);
-  info.lastAccessTime = LoadUint64(record + kInfoLastAccessOffset);
-  info.lastWriteTime = LoadUint64(record + kInfoLastWriteOffset);
-  return info;
-}
-
 enum class EntryResult { kExtracted, kEndOfList, kFailed };
 
 // One file entry: name, size, info record, then the file and its chunks.
 EntryResult ExtractEntry(Extraction& x) {
   PackReader& reader = x.reader;
   x.start = reader.position;
+  ++x.entry;
+  x.chunkNumber = 0;
+  x.nameLength = 0;
+  x.name = nullptr;
+  x.entrySize = 0;
+  x.chunkLength = 0;
+  x.infoRead = false;
   if (!reader.Read(x.chunk, 1)) {
     Fail(x, ExtractionStep::kEntryCut);
     return EntryResult::kFailed;
   }
   const int nameLength = x.chunk[0];
   if (nameLength == 0) return EntryResult::kEndOfList;
+  x.nameLength = nameLength;
   if (!reader.Read(x.chunk, nameLength + 4)) {
     Fail(x, ExtractionStep::kEntryHeadCut);
     return EntryResult::kFailed;
@@ -284,6 +344,8 @@ EntryResult ExtractEntry(Extraction& x) {
                                                                                   : ExtractionStep::kNameUnsafe;
 
   const int32_t size = LoadInt32(x.chunk + nameLength);
+  x.name = reinterpret_cast<const char*>(x.chunk);
+  x.entrySize = size;
   if (size > 0 && x.runningTotal > INT32_MAX - size) {
     Fail(x, ExtractionStep::kSizesPast2GiB);
     return EntryResult::kFailed;
@@ -295,6 +357,7 @@ EntryResult ExtractEntry(Extraction& x) {
     return EntryResult::kFailed;
   }
   Transform(x, x.info, kInfoLength);
+  x.infoRead = true;
   Notify(x, ExtractionStep::kEntry);
 
   const FileHandle file = refusal == ExtractionStep::kCreateFailed
@@ -374,6 +437,10 @@ bool ArchiveFitsIn(const uint8_t* archive, uint32_t length) {
   return static_cast<uint32_t>(size + kSizeFieldEnd) <= length;
 }
 
+int64_t ClaimedArchiveLength(const uint8_t* archive) {
+  return int64_t{LoadInt32(archive + kSizeFieldOffset)} + kSizeFieldEnd;
+}
+
 int DataTransform::Reserved1(uint8_t*, int) { return 0; }
 int DataTransform::Reserved2(uint8_t*, int) { return 0; }
 
@@ -395,7 +462,8 @@ int PackReader::ExtractFromMemory(const uint8_t* archive, const char* folder, Un
   memorySource = archive;
   total = 0;
   position = 0;
-  Extraction extraction{*this, report, nullptr, nullptr, nullptr, 0, {}, 0, {}, 0, 0, 0, 0};
+  Extraction extraction{*this,   report, nullptr, nullptr, nullptr, 0, {}, 0, {}, 0, 0, 0,
+                        0,       0,      0,       0,       0,       nullptr, 0, 0, false};
   if (!Extract(extraction, folder)) return 0;
   if (report != nullptr) report->byteTotal = total;
   memorySource = nullptr;

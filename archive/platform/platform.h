@@ -74,7 +74,15 @@ class FileSink {
  protected:
   ~FileSink() = default;
 };
-extern FileSink& theSystemFiles;
+
+// The system's own files (platform/<system>/files.cpp).
+class SystemFiles final : public FileSink {
+ public:
+  FileHandle Create(const char* path, int nameStart, uint32_t creationDisposition) noexcept override;
+  int32_t Write(FileHandle file, const uint8_t* bytes, int32_t count) noexcept override;
+  void Finish(FileHandle file, const char* path, const EntryInfo& info) noexcept override;
+};
+extern SystemFiles theSystemFiles;
 
 // Reads exactly count bytes from an open file; false on error or a short read.
 bool ReadFileFully(FileHandle file, void* buffer, int32_t count);

@@ -1,5 +1,7 @@
 #include "tests/common/test_files.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>

@@ -51,8 +51,7 @@ int RunExtract(const std::string& archive, const std::string& folder, bool json)
   if (CheckArchiveFits(bytes, walk.fault)) {
     const std::string target = WithoutTrailingSeparator(folder);
     DiskFiles files;
-    ExtractionWatch watch(bytes, walk, "the destination folder", static_cast<int>(target.size()) + 1,
-                          files.failure());
+    ExtractionWatch watch(walk, "the destination folder", static_cast<int>(target.size()) + 1, files.failure());
     PackReader reader;
     files.Attach(reader);
     watch.Attach(reader);

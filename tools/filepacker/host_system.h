@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <ctime>
 #include <string>
 
@@ -20,6 +19,3 @@ bool ToLocalTime(std::time_t time, std::tm& local);
 // byte of a two-byte character (Win32's ANSI paths take "\" and "/"; POSIX
 // has only "/").
 bool EndsInSeparator(const std::string& path);
-
-// The length of an open file, which is left at its start; -1 on error.
-int64_t FileLength(std::FILE* file);

@@ -1,14 +1,11 @@
 // filepacker: packs, lists, tests and extracts the installer's archives.
 #include <CLI/CLI.hpp>
-#include <cstdio>
 #include <string>
 
 #include "archive/archive_format.h"
 
 #include "packer/archive_writer.h"
 #include "tools/filepacker/commands.h"
-
-void PrintError(const std::string& message) { std::fprintf(stderr, "filepacker: %s\n", message.c_str()); }
 
 namespace {
 

@@ -45,7 +45,19 @@ void CloseKeepingErrno(int descriptor) {
   errno = error;
 }
 
-FileHandle CreateEntryFile(const char* path, int nameStart, uint32_t creationDisposition) noexcept {
+// A FILETIME of 0 leaves that time as it is, as SetFileTime does.
+timespec TimeToApply(uint64_t fileTime) {
+  if (fileTime == 0) {
+    timespec omit{};
+    omit.tv_nsec = UTIME_OMIT;
+    return omit;
+  }
+  return FileTimeToTimespec(fileTime);
+}
+
+}  // namespace
+
+FileHandle SystemFiles::Create(const char* path, int nameStart, uint32_t creationDisposition) noexcept {
   const int flags = OpenFlags(creationDisposition);
   // path[nameStart - 1] is the "\" that the extractor put after the folder.
   if (flags < 0 || nameStart < 1 || static_cast<size_t>(nameStart) > PATH_MAX) {
@@ -74,7 +86,7 @@ FileHandle CreateEntryFile(const char* path, int nameStart, uint32_t creationDis
   return file < 0 ? NoFileHandle() : file;
 }
 
-int32_t WriteEntryFile(FileHandle file, const uint8_t* bytes, int32_t count) noexcept {
+int32_t SystemFiles::Write(FileHandle file, const uint8_t* bytes, int32_t count) noexcept {
   int32_t written = 0;
   while (written < count) {
     const ssize_t result = write(static_cast<int>(file), bytes + written, static_cast<size_t>(count - written));
@@ -85,17 +97,7 @@ int32_t WriteEntryFile(FileHandle file, const uint8_t* bytes, int32_t count) noe
   return written;
 }
 
-// A FILETIME of 0 leaves that time as it is, as SetFileTime does.
-timespec TimeToApply(uint64_t fileTime) {
-  if (fileTime == 0) {
-    timespec omit{};
-    omit.tv_nsec = UTIME_OMIT;
-    return omit;
-  }
-  return FileTimeToTimespec(fileTime);
-}
-
-void FinishEntryFile(FileHandle file, const char*, const EntryInfo& info) noexcept {
+void SystemFiles::Finish(FileHandle file, const char*, const EntryInfo& info) noexcept {
   const timespec times[2] = {TimeToApply(info.lastAccessTime), TimeToApply(info.lastWriteTime)};
   const int descriptor = static_cast<int>(file);
   futimens(descriptor, times);
@@ -106,24 +108,7 @@ void FinishEntryFile(FileHandle file, const char*, const EntryInfo& info) noexce
   close(descriptor);
 }
 
-class SystemFiles final : public FileSink {
- public:
-  FileHandle Create(const char* path, int nameStart, uint32_t creationDisposition) noexcept override {
-    return CreateEntryFile(path, nameStart, creationDisposition);
-  }
-  int32_t Write(FileHandle file, const uint8_t* bytes, int32_t count) noexcept override {
-    return WriteEntryFile(file, bytes, count);
-  }
-  void Finish(FileHandle file, const char* path, const EntryInfo& info) noexcept override {
-    FinishEntryFile(file, path, info);
-  }
-};
-
-SystemFiles systemFiles;
-
-}  // namespace
-
-FileSink& theSystemFiles = systemFiles;
+SystemFiles theSystemFiles;
 
 bool ReadFileFully(FileHandle file, void* buffer, int32_t count) {
   uint8_t* bytes = static_cast<uint8_t*>(buffer);

@@ -15,18 +15,20 @@ FILETIME ToFileTime(uint64_t value) {
   return time;
 }
 
-FileHandle CreateEntryFile(const char* path, int, uint32_t creationDisposition) noexcept {
+}  // namespace
+
+FileHandle SystemFiles::Create(const char* path, int, uint32_t creationDisposition) noexcept {
   return reinterpret_cast<FileHandle>(
       CreateFileA(path, GENERIC_WRITE, 0, nullptr, creationDisposition, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-int32_t WriteEntryFile(FileHandle file, const uint8_t* bytes, int32_t count) noexcept {
+int32_t SystemFiles::Write(FileHandle file, const uint8_t* bytes, int32_t count) noexcept {
   DWORD written = 0;
   if (!WriteFile(ToHandle(file), bytes, static_cast<DWORD>(count), &written, nullptr)) return -1;
   return static_cast<int32_t>(written);
 }
 
-void FinishEntryFile(FileHandle file, const char* path, const EntryInfo& info) noexcept {
+void SystemFiles::Finish(FileHandle file, const char* path, const EntryInfo& info) noexcept {
   const FILETIME creation = ToFileTime(info.creationTime);
   const FILETIME lastAccess = ToFileTime(info.lastAccessTime);
   const FILETIME lastWrite = ToFileTime(info.lastWriteTime);
@@ -35,28 +37,12 @@ void FinishEntryFile(FileHandle file, const char* path, const EntryInfo& info) n
   SetFileAttributesA(path, info.attributes);
 }
 
-class SystemFiles final : public FileSink {
- public:
-  FileHandle Create(const char* path, int nameStart, uint32_t creationDisposition) noexcept override {
-    return CreateEntryFile(path, nameStart, creationDisposition);
-  }
-  int32_t Write(FileHandle file, const uint8_t* bytes, int32_t count) noexcept override {
-    return WriteEntryFile(file, bytes, count);
-  }
-  void Finish(FileHandle file, const char* path, const EntryInfo& info) noexcept override {
-    FinishEntryFile(file, path, info);
-  }
-};
-
-SystemFiles systemFiles;
-
-}  // namespace
-
-FileSink& theSystemFiles = systemFiles;
+SystemFiles theSystemFiles;
 
 bool ReadFileFully(FileHandle file, void* buffer, int32_t count) {
   DWORD read = 0;
-  return ReadFile(ToHandle(file), buffer, static_cast<DWORD>(count), &read, nullptr) && read == static_cast<DWORD>(count);
+  return ReadFile(ToHandle(file), buffer, static_cast<DWORD>(count), &read, nullptr) &&
+         read == static_cast<DWORD>(count);
 }
 
 void CloseFileHandle(FileHandle file) { CloseHandle(ToHandle(file)); }

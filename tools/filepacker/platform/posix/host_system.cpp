@@ -1,7 +1,5 @@
 #include "tools/filepacker/host_system.h"
 
-#include <stdio.h>
-
 #include "packer/cp932_text.h"
 
 bool Cp932ToConsole(const std::string& cp932, std::string& out) { return Cp932ToNative(cp932, out); }
@@ -9,10 +7,3 @@ bool Cp932ToConsole(const std::string& cp932, std::string& out) { return Cp932To
 bool ToLocalTime(std::time_t time, std::tm& local) { return localtime_r(&time, &local) != nullptr; }
 
 bool EndsInSeparator(const std::string& path) { return !path.empty() && path.back() == '/'; }
-
-int64_t FileLength(std::FILE* file) {
-  if (fseeko(file, 0, SEEK_END) != 0) return -1;
-  const int64_t length = ftello(file);
-  if (fseeko(file, 0, SEEK_SET) != 0) return -1;
-  return length;
-}

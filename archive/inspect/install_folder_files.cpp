@@ -1,4 +1,4 @@
-#include "tools/filepacker/install_folder_files.h"
+#include "archive/inspect/install_folder_files.h"
 
 #include <new>
 

@@ -1,4 +1,4 @@
-#include "tools/filepacker/archive_file.h"
+#include "archive/inspect/archive_file.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -7,7 +7,6 @@
 
 #include "packer/pack_files.h"
 #include "pe/payload_resource.h"
-#include "tools/filepacker/host_system.h"
 
 LoadOutcome LoadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
   bytes.clear();
