@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# bench/codec32_bench.sh SOURCE_DIR WIN32_BUILD_DIR CORPUS_FILE
+# The 32-bit codec benchmark (codec_bench32.cpp): built in the win32 build
+# WIN32_BUILD_DIR (that of the installer step) and run under Wine on the
+# blocks that the native codec benchmark wrote to CORPUS_FILE.
+set -eu
+source_dir=$1
+build_dir=$2
+corpus=$3
+
+. "$(dirname "$0")/wine_check.sh"
+if ! wine_runs; then
+  echo "32-bit decode/inflate: not measured: $wine_failure"
+  exit 0
+fi
+cmake --preset win32 -S "$source_dir" -B "$build_dir" -DBUILD_TESTING=OFF -DKORMIT_BENCH=ON >/dev/null
+cmake --build "$build_dir" --target codec_bench32 >/dev/null
+"$source_dir/scripts/wine-run" "$build_dir/bench-wine" "$build_dir/bench/codec_bench32.exe" "Z:$corpus"
