@@ -39,10 +39,12 @@ bytes=$(du -cb "$pkg"/* | tail -1 | cut -f1)
 windows_path() { local p=$1; echo "Z:${p//\//\\}"; }
 
 now_ns() { date +%s%N; }
-# best_ns COMMAND...: the least of ROUNDS runs, in ns.
+# best_ns COMMAND...: the least of ROUNDS runs, in ns; the command named by
+# $prepare, when set, runs untimed before each.
 best_ns() {
   local best= start elapsed
   for _ in $(seq "$rounds"); do
+    [ -z "${prepare:-}" ] || $prepare
     start=$(now_ns)
     "$@" >/dev/null 2>&1
     elapsed=$(($(now_ns) - start))
@@ -101,10 +103,10 @@ if [ $wine_ok = 1 ]; then
   kormit_wine_services
 fi
 
-# unpack NAME DEST: one unpack into the fresh folder DEST.
+# unpack NAME: one unpack into the folder out, made afresh by fresh_out.
+fresh_out() { rm -rf "$work/out" && mkdir "$work/out"; }
 unpack() {
-  local name=$1 dest=$2
-  rm -rf "$dest" && mkdir "$dest"
+  local name=$1 dest=$work/out
   if [ "${name%%-*}" = ours ]; then
     wine "$exe32" extract "$(windows_path "$work/$name.exe")" "$(windows_path "$dest")"
   else
@@ -114,9 +116,10 @@ unpack() {
 start_ns=0
 if [ $wine_ok = 1 ]; then
   for name in "${names[@]}"; do
-    unpack "$name" "$work/out" >/dev/null 2>&1 || true
+    fresh_out
+    unpack "$name" >/dev/null 2>&1 || true
     diff -r "$pkg" "$work/out" >/dev/null || { echo "peer_bench: $name does not unpack the package" >&2; exit 1; }
-    unpack_ns[$name]=$(best_ns unpack "$name" "$work/out")
+    unpack_ns[$name]=$(prepare=fresh_out best_ns unpack "$name")
   done
   start_ns=$(best_ns wine "$exe32" --version)
 fi
