@@ -72,7 +72,7 @@ std::vector<std::string> Characters(const std::string& name) {
 }
 
 bool IsShortNameMisfit(const std::string& character) {
-  return character.size() == 1 && std::strchr("+,;=[]", character[0]) != nullptr;
+  return character.size() == 1 && character[0] != '\0' && std::strchr("+,;=[]", character[0]) != nullptr;
 }
 
 // 1 to 8 bytes, perhaps a dot and 1 to 3 bytes, no space and no misfit:
