@@ -47,9 +47,9 @@ const WindowsVersion kWindowsVersions[] = {
     {"win98", VER_PLATFORM_WIN32_WINDOWS, 4, 10},
 };
 
-// The version as Wine reports it, read through ntdll: GetVersionEx would
-// report Windows 8 to this test program on a later Windows, since the
-// program has no manifest that names one.
+// The version as Wine reports it, read through ntdll: on 8.1 and later
+// GetVersionEx reports Windows 8 to a program without a manifest that names
+// them, such as this test program.
 OSVERSIONINFOW ReportedWindows() {
   typedef LONG(WINAPI * GetVersionFunction)(OSVERSIONINFOW*);
   OSVERSIONINFOW info = {};
