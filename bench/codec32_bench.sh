@@ -8,9 +8,8 @@ source_dir=$1
 build_dir=$2
 corpus=$3
 
-. "$(dirname "$0")/wine_check.sh"
-if ! wine_runs; then
-  echo "32-bit decode/inflate: not measured: $wine_failure"
+if ! why=$("$source_dir/scripts/wine-check" 2>&1); then
+  echo "32-bit decode/inflate: not measured: $why"
   exit 0
 fi
 cmake --preset win32 -S "$source_dir" -B "$build_dir" -DBUILD_TESTING=OFF -DKORMIT_BENCH=ON >/dev/null

@@ -17,9 +17,8 @@ filepacker=$3
 rounds=${4:-7}
 
 command -v makensis >/dev/null || { echo "peer_bench: makensis is missing: run scripts/install-deps" >&2; exit 1; }
-. "$(dirname "$0")/wine_check.sh"
 wine_ok=1
-wine_runs || wine_ok=0
+wine_failure=$("$source_dir/scripts/wine-check" 2>&1) || wine_ok=0
 
 work=$(mktemp -d)
 xvfb_pid=
