@@ -35,7 +35,8 @@ std::string VersionText() {
 int main(int argc, char** argv) {
   CLI::App app{"Packs, lists, tests and extracts FILE_PACKER 1.00 archives, and makes and opens installers.",
                "filepacker"};
-  app.set_version_flag("--version", VersionText(), "Print the version and whether the installer program is carried, and exit");
+  app.set_version_flag("--version", VersionText(),
+                       "Print the version and whether the installer program is carried, and exit");
   app.require_subcommand(1);
 
   PackRequest pack;
