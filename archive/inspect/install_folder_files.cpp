@@ -2,17 +2,17 @@
 
 #include <new>
 
-#include "packer/name_rules.h"
-
 FileHandle InstallFolderFiles::Create(const char* path, int nameStart, uint32_t) noexcept {
   try {
     const std::string name = path + nameStart;
     std::string refusal = InstallNameRefusal(name);
-    std::string key = WindowsNameKey(name);
-    for (size_t i = 0; i < keys_.size() && refusal.empty(); ++i) {
-      if (keys_[i] == key) {
-        refusal = "Windows takes it for the same file as entry " + std::to_string(i + 1) + ", created before it";
-      }
+    size_t earlier = 0;
+    const InstallFolderNames::Clash clash = names_.Add(name, earlier);
+    if (refusal.empty() && clash == InstallFolderNames::Clash::kSameFile) {
+      refusal = "Windows takes it for the same file as entry " + std::to_string(earlier + 1) + ", created before it";
+    } else if (refusal.empty() && clash == InstallFolderNames::Clash::kShortName) {
+      refusal = "its name is a short (8.3) name that Windows may give entry " + std::to_string(earlier + 1) +
+                ", created before it";
     }
     if (mode_ == Mode::kRefuse && !refusal.empty()) {
       failure_ = refusal;
@@ -20,13 +20,10 @@ FileHandle InstallFolderFiles::Create(const char* path, int nameStart, uint32_t)
     }
     failure_.clear();
     flags_.push_back(std::move(refusal));
-    keys_.push_back(std::move(key));
   } catch (const std::bad_alloc&) {
-    // The two lists keep one element per file created.
-    if (flags_.size() > keys_.size()) flags_.pop_back();
     failure_.clear();
     return NoFileHandle();
   }
   // Any handle but NoFileHandle(): nothing is ever opened.
-  return static_cast<FileHandle>(keys_.size());
+  return static_cast<FileHandle>(flags_.size());
 }

@@ -3,14 +3,15 @@
 // flags) what Windows could not create there: a name with a separator (no
 // subfolder exists), one too long for the longest install folder, one with
 // a character Windows names cannot hold, and one that Windows takes for a
-// file created before in this extraction. Behind kLongestInstallFolder the
-// extractor's own path check is the installer's.
+// file created before in this extraction (InstallFolderNames). Behind
+// kLongestInstallFolder the extractor's own path check is the installer's.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "archive/pack_reader.h"
+#include "packer/name_rules.h"
 
 class InstallFolderFiles final : public FileSink {
  public:
@@ -32,6 +33,6 @@ class InstallFolderFiles final : public FileSink {
  private:
   Mode mode_;
   std::string failure_;
-  std::vector<std::string> keys_;  // WindowsNameKey of each name created
+  InstallFolderNames names_;
   std::vector<std::string> flags_;
 };
