@@ -20,9 +20,6 @@ if(BUILD_TESTING)
     target_compile_options(gtest PUBLIC
       "SHELL:-include ${CMAKE_CURRENT_LIST_DIR}/gtest-win32-sync.h")
 
-    # One Wine session (prefix, X display, wineserver) serves every test of the
-    # run; the fixture starts it before the first test and stops it after the
-    # last, so nothing stays running once ctest ends.
     # Wine runs the Windows programs, inside an Xvfb display.
     foreach(program wine wineserver Xvfb)
       find_program(KORMIT_${program} ${program} NO_CMAKE_FIND_ROOT_PATH)
@@ -44,9 +41,12 @@ if(BUILD_TESTING)
       set(KORMIT_WINE_RUNS ON)
     else()
       set(KORMIT_WINE_RUNS OFF)
-      message(WARNING "Windows tests will be skipped: ${wine_check_reason}. "
-                      "They run on a machine whose kernel runs 32-bit programs.")
+      kormit_missing("tests" "Windows tests will be skipped: ${wine_check_reason}. "
+                             "They run on a machine whose kernel runs 32-bit programs.")
     endif()
+    # One Wine session (prefix, X display, wineserver) serves every test of the
+    # run; the fixture starts it before the first test and stops it after the
+    # last, so nothing stays running once ctest ends.
     add_test(NAME wine_session_start
              COMMAND "${PROJECT_SOURCE_DIR}/scripts/wine-session" start "${KORMIT_WINE_STATE}")
     add_test(NAME wine_session_stop
@@ -66,8 +66,9 @@ endif()
 #                 [DESKTOP])
 # Builds a GoogleTest program from the sources (patterns relative to the
 # calling folder) and registers its tests with ctest. A program without
-# sources is an error: no test goes missing without a word. DESKTOP marks tests that open windows on the shared Wine desktop: they
-# run one at a time, so that they never see each other's windows.
+# sources is an error: no test goes missing without a word. DESKTOP marks
+# tests that open windows on the shared Wine desktop: they run one at a time,
+# so that they never see each other's windows.
 function(kormit_add_test name)
   cmake_parse_arguments(T "DESKTOP" "" "SOURCES;GLOB;LIBS" ${ARGN})
   set(sources ${T_SOURCES})
