@@ -42,6 +42,7 @@ bool ReadSections(PeImage& image, uint32_t table, uint16_t count, std::string& e
     return false;
   }
   const uint64_t tableEnd = table + uint64_t{count} * kSectionHeaderSize;
+  image.sections.reserve(count);
   for (uint16_t i = 0; i < count; i++) {
     const uint8_t* at = file.data() + table + size_t{i} * kSectionHeaderSize;
     PeSection& section = image.sections.emplace_back();
