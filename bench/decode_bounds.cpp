@@ -18,7 +18,7 @@
 #include "packer/huffman_writer.h"
 #include "packer/level_table.h"
 #include "tests/archive/codec_block_builder.h"
-#include "tests/archive/codec_reference.h"
+#include "tests/archive/codec_previous_decoder.h"
 
 namespace {
 
@@ -280,11 +280,12 @@ struct Expected {
   Bytes output;
 };
 
-// The format's answer, from the step-by-step reference decoder.
+// The expected answer, from the reference decoder that the tests hold the
+// current one to (the one it replaced).
 Expected ReferenceResult(const Bytes& block) {
   Bytes buffer(kBufferBytes, 0);
   std::copy(block.begin(), block.end(), buffer.begin());
-  const int32_t result = codec_test::ReferenceDecode(buffer.data(), static_cast<int32_t>(block.size()), kCapacity);
+  const int32_t result = codec_previous::Decode(buffer.data(), static_cast<int32_t>(block.size()), kCapacity);
   return {result, result > 0 ? Bytes(buffer.begin(), buffer.begin() + result) : Bytes{}};
 }
 
@@ -347,7 +348,7 @@ bool RunDecodeBounds() {
               "of %d runs, taken in rounds over all blocks, the copy into the buffer not included. Bound: no\n"
               "block takes more than a few times the baseline (flagged above %.0fx). d: the block's decoded-length\n"
               "field (the Huffman stage's output); result: Decode's (the bytes it leaves, or 0 / -1 for a refused\n"
-              "block), checked against a step-by-step reference decoder.\n\n",
+              "block), checked against the reference decoder of the tests.\n\n",
               kCapacity, kBlockSize, kBufferBytes, kRounds, kFewTimes);
   std::printf("%-40s %8s %8s %8s %10s %8s %8s\n", "block", "input", "d", "result", "us/block", "ns/byte", "ratio");
   const std::vector<Timing> timings = TimeCases(cases);

@@ -1,0 +1,166 @@
+// Building the Huffman stage's code tables from the level table at the head
+// of a block.
+#include "archive/huffman_tables.h"
+
+namespace huffman {
+namespace {
+
+// Level count and level lengths. Lengths that fall, reach 32 bits or step
+// by more than 25 bits cannot be decoded: refused.
+bool ReadLevels(BitReader& reader, CodeTables& t) {
+  t.levelCount = static_cast<int32_t>(reader.ReadField(8));
+  int32_t previous = 0;
+  for (int32_t k = 0; k < t.levelCount; ++k) {
+    const int32_t length = static_cast<int32_t>(reader.ReadField(8));
+    // Checked per field, so that a short block never runs the reader far
+    // past the end of the data.
+    if (reader.Overrun()) return false;
+    if (length < previous || length > kMaxLength || length - previous > kMaxStep) return false;
+    t.lengths[k] = length;
+    t.step[k] = length - previous;
+    previous = length;
+  }
+  t.step[t.levelCount] = 0;
+  return !reader.Overrun();
+}
+
+// The level index of every byte value: w bits each, 2^w >= g, when g >= 2;
+// all 0 otherwise.
+bool ReadLevelIndices(BitReader& reader, CodeTables& t) {
+  if (t.levelCount <= 1) {
+    for (int32_t& index : t.levelIndex) index = 0;
+    return true;
+  }
+  int width = 1;
+  for (int32_t power = 2; power < t.levelCount; power *= 2) ++width;
+  for (int32_t& index : t.levelIndex) {
+    index = static_cast<int32_t>(reader.ReadField(width));
+    if (reader.Overrun()) return false;
+  }
+  return true;
+}
+
+// The canonical code: level by level, the byte values of a level take
+// consecutive code values in increasing order, starting at the next free
+// code of the previous level shifted left by the step. A level that needs
+// more codes than its length offers makes the table impossible; so does a
+// level before the last that uses the code space up exactly (the last one
+// may). Also lays out the levels that hold codes for the level walk.
+bool AssignCodes(CodeTables& t) {
+  for (int32_t k = 0; k < t.levelCount; ++k) t.levelSize[k] = 0;
+  for (int32_t s = 0; s < kSymbols; ++s) {
+    if (t.levelIndex[s] < t.levelCount) ++t.levelSize[t.levelIndex[s]];
+  }
+  // Code order is level order, and within a level the order of the byte
+  // values: each level's values follow those of the levels before it.
+  // Consecutive levels of one length hold consecutive code values, so they
+  // are walked as one level; otherwise up to 255 levels of one length would
+  // cost a comparison each for every code.
+  int32_t place[kLevels];  // where level k's next byte value goes
+  int32_t placed = 0;
+  for (int32_t k = 0; k < t.levelCount; ++k) {
+    place[k] = placed;
+    placed += t.levelSize[k];
+  }
+  for (int32_t s = 0; s < kSymbols; ++s) {
+    const int32_t k = t.levelIndex[s];
+    if (k < t.levelCount) t.symbols[place[k]++] = static_cast<uint8_t>(s);
+  }
+
+  uint64_t nextFree = 0;  // next free code value of length L[k]
+  t.decodeCount = 0;
+  t.longestCode = 0;
+  t.lengthDivisor = 0;
+  t.decode[0] = DecodeLevel{0, 0, 0, 0};
+  for (int32_t k = 0; k < t.levelCount; ++k) {
+    const int32_t length = t.lengths[k];
+    const uint64_t space = uint64_t{1} << length;
+    nextFree = (nextFree << t.step[k]) + static_cast<uint64_t>(t.levelSize[k]);
+    const bool last = k == t.levelCount - 1;
+    if (nextFree > space || (!last && nextFree == space)) return false;
+    if (t.levelSize[k] == 0) continue;
+    const uint32_t limit = static_cast<uint32_t>(nextFree << (kMaxLength - length));
+    if (t.decodeCount > 0 && t.decode[t.decodeCount].length == length) {
+      t.decode[t.decodeCount].limit = limit;  // its codes and byte values follow on
+      continue;
+    }
+    DecodeLevel& level = t.decode[++t.decodeCount];
+    const uint64_t first = nextFree - static_cast<uint64_t>(t.levelSize[k]);
+    const int32_t row = place[k] - t.levelSize[k];  // where its byte values begin
+    level.limit = limit;
+    level.base = static_cast<uint32_t>(static_cast<uint64_t>(row) - first);
+    level.shift = static_cast<uint8_t>(64 - length);
+    level.length = static_cast<uint8_t>(length);
+    if (length > t.longestCode) t.longestCode = length;
+    int32_t a = t.lengthDivisor, b = length;
+    while (b != 0) {
+      const int32_t r = a % b;
+      a = b;
+      b = r;
+    }
+    t.lengthDivisor = a;
+  }
+  t.decode[t.decodeCount + 1] = DecodeLevel{kNoLevel, 0, 0, 0};
+  for (int32_t k = 0; k <= t.decodeCount + 1; ++k) t.limits[k] = t.decode[k].limit;
+  return true;
+}
+
+}  // namespace
+
+bool ReadCodeTables(BitReader& reader, CodeTables& t) {
+  return ReadLevels(reader, t) && ReadLevelIndices(reader, t) && AssignCodes(t);
+}
+
+// Fills the fast table. Levels are ordered by code value, and level k's
+// codes, left-justified, take the values from level k-1's limit up to its
+// own: the codes no longer than kFastBits, in code order, each fill the
+// range of entries that start with them. Within a code's range, the codes
+// short enough to follow it in the remaining bits fill sub-ranges in code
+// order too, as pairs; the rest of the range holds the code alone. A later
+// entry holds the start of a longer code, or of none.
+TableShares BuildFastTable(CodeTables& t) {
+  constexpr int kJustify = kMaxLength - kFastBits;
+  struct ShortCode {
+    uint16_t first;  // the first entry that starts with it
+    uint8_t length;
+    uint8_t symbol;
+  };
+  ShortCode codes[kSymbols];
+  int32_t count = 0;
+  int32_t pairs = 0;
+  uint32_t prefix = 0;
+  int32_t level = 1;
+  for (; level <= t.decodeCount && t.decode[level].length <= kFastBits; ++level) {
+    const DecodeLevel& found = t.decode[level];
+    const uint32_t end = found.limit >> kJustify;
+    for (; prefix < end; prefix += 1u << (kFastBits - found.length)) {
+      const uint8_t symbol = t.symbols[(prefix >> (kFastBits - found.length)) + found.base];
+      codes[count++] = ShortCode{static_cast<uint16_t>(prefix), found.length, symbol};
+    }
+  }
+  for (int32_t a = 0; a < count; ++a) {
+    const ShortCode first = codes[a];
+    const uint32_t rest = kFastBits - first.length;
+    uint32_t* entry = t.fast + first.first;
+    uint32_t* const end = entry + (1u << rest);
+    for (int32_t b = 0; b < count && codes[b].length <= rest; ++b) {
+      const uint32_t pair = Entry(first.length + codes[b].length, 2, first.symbol, codes[b].symbol);
+      for (uint32_t* const stop = entry + (1u << (rest - codes[b].length)); entry != stop; ++entry) *entry = pair;
+    }
+    pairs += static_cast<int32_t>(entry - (t.fast + first.first));
+    const uint32_t single = Entry(first.length, 1, first.symbol, 0);
+    for (; entry != end; ++entry) *entry = single;
+    const uint16_t code = static_cast<uint16_t>(first.length << 8 | first.symbol);
+    for (uint32_t i = 0; i < 1u << rest; ++i) t.firstCode[first.first + i] = code;
+  }
+  int32_t walks = 0;
+  for (; prefix <= kFastMask; ++prefix) {
+    while (prefix << kJustify >= t.decode[level].limit) ++level;
+    t.firstCode[prefix] = 0;
+    t.fast[prefix] = level > t.decodeCount ? 0 : WalkEntry(static_cast<uint32_t>(level));
+    walks += level <= t.decodeCount;
+  }
+  return {pairs, walks};
+}
+
+}  // namespace huffman
