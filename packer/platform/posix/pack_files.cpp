@@ -105,9 +105,16 @@ bool DescribePackFile(const std::string& path, PackSource& source, std::string& 
   if (link && links == Links::kRefuse) {
     char target[PATH_MAX];
     const ssize_t length = readlink(path.c_str(), target, sizeof target);
-    error = path + ": a symbolic link to " +
-            (length >= 0 ? "\"" + std::string(target, static_cast<size_t>(length)) + "\"" : "somewhere") +
-            "; links are not packed (--dereference packs the files they point to)";
+    error = path;
+    error += ": a symbolic link to ";
+    if (length >= 0) {
+      error += '"';
+      error.append(target, static_cast<size_t>(length));
+      error += '"';
+    } else {
+      error += "somewhere";
+    }
+    error += "; links are not packed (--dereference packs the files they point to)";
     return false;
   }
   if (link && stat(path.c_str(), &status) != 0) {
