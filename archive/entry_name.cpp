@@ -4,8 +4,6 @@ namespace {
 
 bool IsSeparator(uint8_t byte) { return byte == '\\' || byte == '/'; }
 
-bool IsCp932TrailByte(uint8_t byte) { return byte >= 0x40 && byte <= 0xFC && byte != 0x7F; }
-
 char ToUpperAscii(uint8_t byte) {
   return static_cast<char>(byte >= 'a' && byte <= 'z' ? byte - ('a' - 'A') : byte);
 }
@@ -28,7 +26,7 @@ bool IsDeviceName(const uint8_t* element, int length) {
   for (const char* device : kDevices) {
     if (EqualsIgnoringCase(element, base, device)) return true;
   }
-  if (base == 4 && element[3] >= '1' && element[3] <= '9') {
+  if (base == 4 && element[3] >= '0' && element[3] <= '9') {
     return EqualsIgnoringCase(element, 3, "COM") || EqualsIgnoringCase(element, 3, "LPT");
   }
   return false;
@@ -53,8 +51,9 @@ EntryNameFault CheckEntryName(const char* name, int length) {
   int i = 0;
   while (i < length) {
     const uint8_t byte = bytes[i];
-    if (IsCp932LeadByte(byte)) {
-      if (i + 1 >= length || !IsCp932TrailByte(bytes[i + 1])) return EntryNameFault::kCutCharacter;
+    const int characterLength = Cp932CharacterLength(bytes + i, length - i);
+    if (characterLength == 0) return EntryNameFault::kCutCharacter;
+    if (characterLength == 2) {
       lastByte = bytes[i + 1];
       i += 2;
       continue;

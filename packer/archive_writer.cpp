@@ -281,22 +281,24 @@ bool CheckPackSources(const std::vector<PackSource>& sources, int32_t blockSize,
     return false;
   }
   int64_t total = 0;
-  std::vector<std::string> folded;
+  InstallFolderNames names;
   for (const PackSource& source : sources) {
-    const std::string& name = source.storedName;
-    const std::string refusal = InstallNameRefusal(name);
+    const std::string refusal = InstallNameRefusal(source.storedName);
     if (!refusal.empty()) {
       error = source.path + ": " + refusal;
       return false;
     }
-    std::string key = WindowsNameKey(name);
-    for (size_t i = 0; i < folded.size(); i++) {
-      if (folded[i] == key) {
-        error = source.path + ": Windows takes it for the same file as " + sources[i].path;
+    size_t earlier = 0;
+    switch (names.Add(source.storedName, earlier)) {
+      case InstallFolderNames::Clash::kNone: break;
+      case InstallFolderNames::Clash::kSameFile:
+        error = source.path + ": Windows takes it for the same file as " + sources[earlier].path;
         return false;
-      }
+      case InstallFolderNames::Clash::kShortName:
+        error = source.path + ": its name is a short (8.3) name that Windows may give " + sources[earlier].path +
+                ", packed before it";
+        return false;
     }
-    folded.push_back(key);
     if (source.size < 0 || source.size > kLimit - total) {
       error = source.path + ": the files add up to 2 GiB or more, more than the format can hold";
       return false;

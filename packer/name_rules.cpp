@@ -1,15 +1,10 @@
 #include "packer/name_rules.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
 namespace {
-
-// Windows reads these bytes as the first of a two-byte character: besides
-// the system's own lead bytes (IsCp932LeadByte) also 0xF0-0xFC, the user-
-// defined characters and the IBM extensions. Two names are one file when
-// Windows, reading them so, meets the same characters.
-bool IsWindowsLeadByte(uint8_t byte) { return IsCp932LeadByte(byte) || (byte >= 0xF0 && byte <= 0xFC); }
 
 // Two-byte codes that Windows takes for another: the lower-case letters
 // (first..last) for their upper-case ones (from `to` on, in the same order),
@@ -63,6 +58,72 @@ uint16_t FoldTwoByte(uint16_t code) {
   return code;
 }
 
+// The name cut into its characters (a byte that starts no valid character
+// stands alone).
+std::vector<std::string> Characters(const std::string& name) {
+  std::vector<std::string> characters;
+  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(name.data());
+  for (size_t i = 0; i < name.size();) {
+    const size_t length = Cp932CharacterLength(bytes + i, static_cast<int>(name.size() - i)) == 2 ? 2 : 1;
+    characters.push_back(name.substr(i, length));
+    i += length;
+  }
+  return characters;
+}
+
+bool IsShortNameMisfit(const std::string& character) {
+  return character.size() == 1 && character[0] != '\0' && std::strchr("+,;=[]", character[0]) != nullptr;
+}
+
+// 1 to 8 bytes, perhaps a dot and 1 to 3 bytes, no space and no misfit:
+// Windows gives such a name no short name of its own.
+bool IsShortName(const std::vector<std::string>& characters) {
+  size_t base = 0, extension = 0, dots = 0;
+  for (const std::string& c : characters) {
+    if (c == " " || IsShortNameMisfit(c)) return false;
+    if (c == ".") {
+      dots++;
+    } else {
+      (dots == 0 ? base : extension) += c.size();
+    }
+  }
+  return base >= 1 && base <= 8 && dots <= 1 && (dots == 0 || (extension >= 1 && extension <= 3));
+}
+
+// One numbered form of the basis: leading periods skipped, spaces and the
+// periods before the extension's dropped, the name cut to 6 bytes and the
+// extension to 3 (never inside a two-byte character), letters in upper
+// case. The extension's dot is the last one that a kept character follows.
+std::string NumberedShortName(const std::vector<std::string>& characters, const char* misfit, int number) {
+  const auto kept = [&](const std::string& c) {
+    if (c == " " || c == ".") return std::string();
+    if (IsShortNameMisfit(c)) return std::string(misfit);
+    if (c.size() == 1 && c[0] >= 'a' && c[0] <= 'z') return std::string(1, static_cast<char>(c[0] - 'a' + 'A'));
+    return c;
+  };
+  size_t first = 0;
+  while (first < characters.size() && characters[first] == ".") first++;
+  size_t dot = characters.size();
+  bool keptAfter = false;
+  for (size_t i = characters.size(); i-- > first && dot == characters.size();) {
+    if (characters[i] == "." && keptAfter) dot = i;
+    keptAfter = keptAfter || !kept(characters[i]).empty();
+  }
+  const auto join = [&](size_t from, size_t to, size_t limit) {
+    std::string text;
+    for (size_t i = from; i < to; i++) {
+      const std::string c = kept(characters[i]);
+      if (text.size() + c.size() > limit) break;
+      text += c;
+    }
+    return text;
+  };
+  const std::string base = join(first, dot, 6);
+  if (base.empty()) return std::string();
+  const std::string extension = dot < characters.size() ? join(dot + 1, characters.size(), 3) : std::string();
+  return base + "~" + std::to_string(number) + (extension.empty() ? "" : "." + extension);
+}
+
 }  // namespace
 
 char ForbiddenNameCharacter(const std::string& name, bool separatorsToo) {
@@ -104,7 +165,7 @@ const char* EntryNameFaultText(EntryNameFault fault) {
     case EntryNameFault::kDotOrSpaceEnd:
       return "it or an element of it ends in \".\" or \" \" (as \".\" and \"..\" do)";
     case EntryNameFault::kDevice:
-      return "it names a device (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, CONIN$, CONOUT$, with any extension)";
+      return "it names a device (CON, PRN, AUX, NUL, COM0-COM9, LPT0-LPT9, CONIN$, CONOUT$, with any extension)";
     case EntryNameFault::kForbiddenByte: return "it holds a control byte or \":\"";
     case EntryNameFault::kCutCharacter:
       return "it is not valid code page 932 (a two-byte character is cut off or has an invalid second byte)";
@@ -116,7 +177,7 @@ std::string WindowsNameKey(const std::string& name) {
   std::string key = name;
   for (size_t i = 0; i < key.size(); i++) {
     const uint8_t byte = static_cast<uint8_t>(key[i]);
-    if (IsWindowsLeadByte(byte) && i + 1 < key.size()) {
+    if (IsCp932LeadByte(byte) && i + 1 < key.size()) {
       const uint16_t folded = FoldTwoByte(static_cast<uint16_t>(byte << 8 | static_cast<uint8_t>(key[i + 1])));
       key[i] = static_cast<char>(folded >> 8);
       key[i + 1] = static_cast<char>(folded & 0xFF);
@@ -135,4 +196,33 @@ bool HoldsSetupExe(const std::vector<PackSource>& sources) {
     if (IsSetupExeName(source.storedName)) return true;
   }
   return false;
+}
+
+std::vector<std::string> NumberedShortNames(const std::string& name) {
+  const std::vector<std::string> characters = Characters(name);
+  std::vector<std::string> forms;
+  if (IsShortName(characters)) return forms;
+  for (const char* misfit : {"", "_"}) {
+    for (int number = 1; number <= 4; number++) {
+      const std::string form = NumberedShortName(characters, misfit, number);
+      if (!form.empty() && std::find(forms.begin(), forms.end(), form) == forms.end()) forms.push_back(form);
+    }
+  }
+  return forms;
+}
+
+InstallFolderNames::Clash InstallFolderNames::Add(const std::string& name, size_t& earlier) {
+  const size_t index = count_++;
+  const std::string key = WindowsNameKey(name);
+  Clash clash = Clash::kNone;
+  if (const auto same = files_.find(key); same != files_.end()) {
+    earlier = same->second;
+    clash = Clash::kSameFile;
+  } else if (const auto alias = shortNames_.find(key); alias != shortNames_.end()) {
+    earlier = alias->second;
+    clash = Clash::kShortName;
+  }
+  files_.emplace(key, index);
+  for (const std::string& form : NumberedShortNames(name)) shortNames_.emplace(WindowsNameKey(form), index);
+  return clash;
 }

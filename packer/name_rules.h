@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "archive/entry_name.h"
@@ -37,9 +38,34 @@ const char* EntryNameFaultText(EntryNameFault fault);
 // A key equal for two names exactly when Windows takes them for one file:
 // letters without case (ASCII, and the full-width Latin, Greek, Cyrillic
 // and Roman numeral letters of code page 932), and the characters that code
-// page 932 holds twice (NEC and IBM extensions) as one. Bytes are read as
-// Windows reads code page 932, with 0xF0-0xFC as lead bytes too.
+// page 932 holds twice (NEC and IBM extensions) as one.
 std::string WindowsNameKey(const std::string& name);
+
+// The short (8.3) names that Windows may give a file of this name on a
+// volume that makes them: none when the name is a short name itself, else
+// the first four numbered forms of its basis ("LongFileName.txt":
+// "LONGFI~1.TXT" to "LONGFI~4.TXT"). Characters a short name cannot hold
+// (+ , ; = [ ]) are read both ways that Windows is known to treat them:
+// dropped, as its documentation says, and put as "_".
+std::vector<std::string> NumberedShortNames(const std::string& name);
+
+// The names created one after another in one install folder: which earlier
+// one Windows takes a new one for, by WindowsNameKey or because the new
+// one is a short name that Windows may give the earlier one (the later,
+// hashed forms are not checked). Hash tables keep it linear in the count.
+class InstallFolderNames {
+ public:
+  enum class Clash { kNone, kSameFile, kShortName };
+
+  // Records the next name; on a clash, `earlier` is the index (from 0) of
+  // the name in the way.
+  Clash Add(const std::string& name, size_t& earlier);
+
+ private:
+  std::unordered_map<std::string, size_t> files_;       // key of each name, first index
+  std::unordered_map<std::string, size_t> shortNames_;  // key of each numbered short name
+  size_t count_ = 0;
+};
 
 // Whether a stored name is "Setup.exe" as Windows compares names, and
 // whether the sources hold such a top-level file: what the installer runs in

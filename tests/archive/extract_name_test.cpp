@@ -3,7 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 #include <string>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <iconv.h>
+
+#include <cerrno>
+#endif
 
 #include "archive/entry_name.h"
 #include "tests/archive/extract_test_support.h"
@@ -63,6 +72,13 @@ const struct {
     {"\x81", false},        // a two-byte character cut off
     {"\x81\x20", false},    // with an invalid second byte
     {"\x81:", false},
+    {"COM0", false},
+    {"lpt0.txt", false},
+    // Windows reads 0xF0-0xFC as lead bytes too: FA 81 is one kanji, then
+    // come a separator and a device; FA 5C is one kanji ending in 0x5C.
+    {"\xFA\x81\\NUL", false},
+    {"\xFA\x5C.txt", true},
+    {"\xFC", false},
 };
 
 TEST(ExtractNames, SafeEntryNames) {
@@ -70,6 +86,82 @@ TEST(ExtractNames, SafeEntryNames) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(c.safe, IsSafeEntryName(c.name.data(), static_cast<int>(c.name.size())));
   }
+}
+
+// The system's own reading of code page 932 (iconv natively,
+// MultiByteToWideChar on Windows): whether a byte starts a two-byte
+// character, and whether two bytes make one character.
+#ifdef _WIN32
+bool SystemLeadByte(uint8_t byte) {
+  const char bytes[2] = {static_cast<char>(byte), '@'};
+  wchar_t wide[2];
+  return MultiByteToWideChar(932, 0, bytes, 2, wide, 2) == 1;
+}
+
+bool SystemCharacter(uint8_t lead, uint8_t trail) {
+  const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+  wchar_t wide[2];
+  return MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes, 2, wide, 2) == 1;
+}
+#else
+// The errno of converting the bytes to UTF-32 (0 on success), and how many
+// characters came out.
+int Iconv(const std::string& bytes, size_t& characters) {
+  static const iconv_t converter = iconv_open("UTF-32LE", "CP932");
+  iconv(converter, nullptr, nullptr, nullptr, nullptr);
+  char* in = const_cast<char*>(bytes.data());
+  size_t inLeft = bytes.size();
+  char out[16];
+  char* outPtr = out;
+  size_t outLeft = sizeof(out);
+  const int error = iconv(converter, &in, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1) ? errno : 0;
+  characters = (sizeof(out) - outLeft) / 4;
+  return error;
+}
+
+bool SystemLeadByte(uint8_t byte) {
+  size_t characters = 0;
+  return Iconv(std::string(1, static_cast<char>(byte)), characters) == EINVAL;  // a character begun
+}
+
+bool SystemCharacter(uint8_t lead, uint8_t trail) {
+  size_t characters = 0;
+  return Iconv({static_cast<char>(lead), static_cast<char>(trail)}, characters) == 0 && characters == 1;
+}
+#endif
+
+// For every first and second byte, the name's split into characters agrees
+// with the system's: a byte that starts no character of two stands alone;
+// a lead byte takes any second byte that some character has (a code that
+// no character has is still read as one by Windows) and with any other
+// byte, or none, is no character.
+TEST(ExtractNames, CharactersSplitAsTheSystemSplitsThem) {
+  std::set<int> secondBytes;
+  for (int lead = 0; lead < 256; ++lead) {
+    for (int trail = 0; trail < 256; ++trail) {
+      if (SystemLeadByte(static_cast<uint8_t>(lead)) &&
+          SystemCharacter(static_cast<uint8_t>(lead), static_cast<uint8_t>(trail))) {
+        secondBytes.insert(trail);
+      }
+    }
+  }
+  EXPECT_EQ(188u, secondBytes.size());  // 40-7E and 80-FC
+  int leadBytes = 0, disagreements = 0;
+  for (int first = 0; first < 256; ++first) {
+    const bool lead = SystemLeadByte(static_cast<uint8_t>(first));
+    leadBytes += lead;
+    const uint8_t alone = static_cast<uint8_t>(first);
+    EXPECT_EQ(lead ? 0 : 1, Cp932CharacterLength(&alone, 1)) << std::hex << first;
+    for (int second = 0; second < 256; ++second) {
+      const uint8_t pair[2] = {static_cast<uint8_t>(first), static_cast<uint8_t>(second)};
+      const int expected = !lead ? 1 : secondBytes.count(second) != 0 ? 2 : 0;
+      if (Cp932CharacterLength(pair, 2) != expected && ++disagreements <= 10) {
+        ADD_FAILURE() << std::hex << first << " " << second << ": the system reads " << expected;
+      }
+    }
+  }
+  EXPECT_EQ(60, leadBytes);  // 81-9F and E0-FC
+  EXPECT_EQ(0, disagreements);
 }
 
 TEST(ExtractNames, UnsafeNamesCreateNothing) {

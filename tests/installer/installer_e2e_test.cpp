@@ -21,6 +21,7 @@ const char kRetryText[] =
     "既に存在しているか、アクセス権がないなどの理由で、\n解凍先ディレクトリ [ %s ] を\n作成できませんん。\n"
     "他のディレクトリを選択してください。";
 const char kAbandonedText[] = "Kormit Ver 1.63 の解凍を中止します。";
+const char kNeedAdministratorText[] = "管理者権限(administrator)を持ったユーザーで、ログオンして実行してください。";
 const char kFailureTextExtractOnly[] = "解凍できません！";
 const char kFailureTextInstall[] =
     "解凍できません！\n管理者権限(administrator)を持ったユーザーで、ログオンして実行してください。";
@@ -29,6 +30,34 @@ std::string WindowsFolder() {
   char buffer[MAX_PATH];
   GetWindowsDirectoryA(buffer, MAX_PATH);
   return buffer;
+}
+
+// The Windows that Wine plays: the version matrix of ctest sets each
+// version's prefix with winecfg and names it in KORMIT_WINDOWS.
+struct WindowsVersion {
+  const char* name;
+  DWORD platform;
+  DWORD major;
+  DWORD minor;
+};
+const WindowsVersion kWindowsVersions[] = {
+    {"winxp", VER_PLATFORM_WIN32_NT, 5, 1},
+    {"win7", VER_PLATFORM_WIN32_NT, 6, 1},
+    {"win10", VER_PLATFORM_WIN32_NT, 10, 0},
+    {"win98", VER_PLATFORM_WIN32_WINDOWS, 4, 10},
+};
+
+// The version as Wine reports it, read through ntdll: on 8.1 and later
+// GetVersionEx reports Windows 8 to a program without a manifest that names
+// them, such as this test program.
+OSVERSIONINFOW ReportedWindows() {
+  typedef LONG(WINAPI * GetVersionFunction)(OSVERSIONINFOW*);
+  OSVERSIONINFOW info = {};
+  info.dwOSVersionInfoSize = sizeof info;
+  const auto get = reinterpret_cast<GetVersionFunction>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlGetVersion")));
+  if (get != nullptr) get(&info);
+  return info;
 }
 
 bool SamePath(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
@@ -361,6 +390,43 @@ TEST_F(InstallerTest, InstallModeRunsSetupThenRemovesTheFolder) {
   EXPECT_TRUE(IsFolder(WindowsFolder() + "\\UnpackDir1"));
   EXPECT_TRUE(Exists(WindowsFolder() + "\\UnpackDir2\\left-by-someone.txt"));
   EXPECT_EQ(ReadRecords(record_).size(), 1u);
+}
+
+// An install folder that cannot be made (a plain file holds the name that
+// the installer takes next): the NT family asks for an administrator, the
+// 9x family, which has no accounts, gives up. Under the version matrix the
+// prefix must report the version that it was set to.
+TEST_F(InstallerTest, BlockedInstallFolderGivesTheFamilysMessage) {
+  const OSVERSIONINFOW reported = ReportedWindows();
+  char expected[16] = "";
+  if (GetEnvironmentVariableA("KORMIT_WINDOWS", expected, sizeof expected) > 0) {
+    const WindowsVersion* version = nullptr;
+    for (const WindowsVersion& candidate : kWindowsVersions) {
+      if (std::string(candidate.name) == expected) version = &candidate;
+    }
+    ASSERT_NE(version, nullptr) << "KORMIT_WINDOWS=" << expected << " is no version of the matrix";
+    EXPECT_EQ(reported.dwPlatformId, version->platform) << expected;
+    EXPECT_EQ(reported.dwMajorVersion, version->major) << expected;
+    EXPECT_EQ(reported.dwMinorVersion, version->minor) << expected;
+  }
+  const bool nt = reported.dwPlatformId == VER_PLATFORM_WIN32_NT;
+
+  const std::string blocked = PrepareUnpackFolders();
+  madeUnpackFolders_.push_back(blocked);
+  HANDLE file = CreateFileA(blocked.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << blocked;
+  CloseHandle(file);
+  const std::string exe = CopyInstaller(KORMIT_INSTALLER_EXE, scratch_, "Kormit_DaduD1e63.exe");
+  InstallerRun run(exe, scratch_);
+  Confirm(run, /*extractOnly=*/false);
+  if (nt) {
+    Answer(run, "Self Unpack - Kormit", kNeedAdministratorText, IDOK);
+  } else {
+    Answer(run, "Self Unpack", kAbandonedText, IDOK);
+  }
+  EXPECT_EQ(run.WaitForExit(), 0u);
+  EXPECT_FALSE(IsFolder(blocked));
+  EXPECT_FALSE(Exists(record_)) << "Setup.exe ran";
 }
 
 TEST_F(InstallerTest, DamagedPayloadShowsTheFailureAndRemovesThePartialFolder) {

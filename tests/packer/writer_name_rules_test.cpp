@@ -96,6 +96,36 @@ TEST(NameRules, KeysOfWholeNames) {
   }
 }
 
+// The basis-name rule's examples, and how it cuts two-byte characters.
+TEST(NameRules, NumberedShortNames) {
+  const struct {
+    std::string name;
+    std::string forms;  // all of them, or the first ones and "..."
+  } cases[] = {
+      {"LongFileName.txt", "LONGFI~1.TXT LONGFI~2.TXT LONGFI~3.TXT LONGFI~4.TXT"},
+      {"readme.txt", ""},
+      {"A_file.doc", ""},
+      {"SETUP", ""},
+      {"A file.doc", "AFILE~1.DOC ..."},
+      {"This is a really long filename.123.456.789.txt", "THISIS~1.TXT ..."},
+      {"archive.tar.gz", "ARCHIV~1.GZ ..."},
+      {"page.html", "PAGE~1.HTM ..."},
+      {".profile", "PROFIL~1 ..."},
+      {"a+b.txt", "AB~1.TXT AB~2.TXT AB~3.TXT AB~4.TXT A_B~1.TXT ..."},
+      {"日本語のファイル.txt", "日本語~1.TXT ..."},
+      {"abc日本語.txt", "ABC日~1.TXT ..."},  // 本 would make 7 bytes
+  };
+  for (const auto& c : cases) {
+    std::string forms;
+    for (const std::string& form : NumberedShortNames(c.name)) forms += (forms.empty() ? "" : " ") + form;
+    if (c.forms.ends_with(" ...")) {
+      EXPECT_TRUE(forms.starts_with(c.forms.substr(0, c.forms.size() - 3))) << c.name << ": " << forms;
+    } else {
+      EXPECT_EQ(c.forms, forms) << c.name;
+    }
+  }
+}
+
 TEST(NameRules, SetupExeAsWindowsComparesNames) {
   auto source = [](const std::string& name) {
     PackSource s;

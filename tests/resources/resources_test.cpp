@@ -257,6 +257,7 @@ TEST(Resources, NothingElseAndAllJapanese) {
       "5/101/1041", "5/126/1041",   // RT_DIALOG
       "14/112/1041",                // RT_GROUP_ICON
       "16/1/1041",                  // RT_VERSION
+      "24/1/1041",                  // RT_MANIFEST
   };
   EXPECT_EQ(expected, resourceList);
 }

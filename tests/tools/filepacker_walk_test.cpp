@@ -151,6 +151,16 @@ TEST(ArchiveWalk, PackTestAndListAgreeOnNames) {
       {{"α.txt", "Α.txt"}, "same file"},
       {{"ж.ini", "Ж.ini"}, "same file"},
       {{"ⅳ.txt", "Ⅳ.txt"}, "same file"},
+      // FA 81 is one kanji (冝) to Windows, and what follows it is read alone.
+      {{"\xFA\x81|a.txt"}, "cannot hold"},
+      {{"\xFA\x81\\a.txt"}, "creates no subfolders"},
+      {{"\xFA\x81\\NUL"}, "its name"},  // pack: a separator; test: the device
+      {{"\xFA\x5C.txt"}, ""},             // 纊.txt: its 5C is no separator
+      {{"COM0.txt"}, "device"},
+      {{"lpt0"}, "device"},
+      {{"LongFileName.txt", "LONGFI~1.TXT"}, "short (8.3) name"},
+      {{"Long File A.txt", "Long File B.txt", "longfi~4.txt"}, "short (8.3) name"},
+      {{"LONGFI~1.TXT", "LongFileName.txt"}, ""},  // Windows gives the second ~2
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.names.back());

@@ -17,24 +17,25 @@ FileHandle InstallFolderFiles::Create(const char* path, int nameStart, uint32_t)
   InstallFolderFiles& self = *current_;
   const std::string name = path + nameStart;
   std::string refusal = InstallNameRefusal(name);
-  const std::string key = WindowsNameKey(name);
-  for (size_t i = 0; i < self.keys_.size() && refusal.empty(); ++i) {
-    if (self.keys_[i] == key) {
-      refusal = "Windows takes it for the same file as entry " + std::to_string(i + 1) + ", created before it";
-    }
+  size_t earlier = 0;
+  const InstallFolderNames::Clash clash = self.names_.Add(name, earlier);
+  if (refusal.empty() && clash == InstallFolderNames::Clash::kSameFile) {
+    refusal = "Windows takes it for the same file as entry " + std::to_string(earlier + 1) + ", created before it";
+  } else if (refusal.empty() && clash == InstallFolderNames::Clash::kShortName) {
+    refusal = "its name is a short (8.3) name that Windows may give entry " + std::to_string(earlier + 1) +
+              ", created before it";
   }
   if (self.mode_ == Mode::kRefuse && !refusal.empty()) {
     self.failure_ = refusal;
     return NoFileHandle();
   }
   self.failure_.clear();
-  self.keys_.push_back(key);
   self.flags_.push_back(refusal);
   // Any handle but NoFileHandle(): nothing is ever opened.
 #ifdef _WIN32
-  return reinterpret_cast<FileHandle>(static_cast<uintptr_t>(self.keys_.size()));
+  return reinterpret_cast<FileHandle>(static_cast<uintptr_t>(self.flags_.size()));
 #else
-  return static_cast<FileHandle>(self.keys_.size());
+  return static_cast<FileHandle>(self.flags_.size());
 #endif
 }
 

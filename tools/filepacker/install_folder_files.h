@@ -3,7 +3,7 @@
 // flags) what Windows could not create there: a name with a separator (no
 // subfolder exists), one too long for the longest install folder, one with
 // a character Windows names cannot hold, and one that Windows takes for a
-// file created before in this extraction. Behind kLongestInstallFolder the
+// file created before in this extraction (InstallFolderNames). Behind kLongestInstallFolder the
 // extractor's own path check is the installer's.
 #pragma once
 
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "archive/pack_reader.h"
+#include "packer/name_rules.h"
 
 class InstallFolderFiles {
  public:
@@ -35,7 +36,7 @@ class InstallFolderFiles {
 
   Mode mode_;
   std::string failure_;
-  std::vector<std::string> keys_;  // WindowsNameKey of each name created
+  InstallFolderNames names_;
   std::vector<std::string> flags_;
   InstallFolderFiles* previous_;
   static InstallFolderFiles* current_;
