@@ -2,7 +2,9 @@
 SHELL := /bin/bash
 BUILD := build
 
-.PHONY: all deps native asan win32 test test-native test-asan test-win32 bench screenshots demo fuzz clean
+.PHONY: all deps native asan win32 test test-native test-asan test-win32 bench screenshots demo fuzz clean \
+        install uninstall package
+PREFIX ?= /usr/local
 
 all: native win32
 
@@ -30,6 +32,37 @@ test: deps
 	  ctest --preset $$p || status=1; \
 	done; \
 	exit $$status
+
+# filepacker, its manual page and its bash completion, under PREFIX (and
+# DESTDIR, for staging).
+install: deps
+	cmake --preset native >/dev/null
+	cmake --build --preset native --target filepacker filepacker_documents
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)/native --prefix "$(PREFIX)" --strip
+
+# Removes what the last install put there (under the same DESTDIR), as its
+# manifest lists it.
+uninstall:
+	@manifest=$(BUILD)/native/install_manifest.txt; \
+	if [ ! -f "$$manifest" ]; then echo "make uninstall: no $$manifest: nothing installed from this tree" >&2; exit 1; fi; \
+	while IFS= read -r file || [ -n "$$file" ]; do rm -fv -- "$(DESTDIR)$$file"; done < "$$manifest"; \
+	rm -f "$$manifest"
+
+# The Debian package (from the native build) and the Windows zip (from the
+# win32 build), in $(BUILD)/packages.
+package: deps
+	cmake --preset native >/dev/null
+	cmake --preset win32 >/dev/null
+	cmake --build --preset native --target filepacker filepacker_documents
+	cmake --build --preset win32 --target filepacker filepacker_documents
+	@# cpack installs the build, which rewrites the manifest `make uninstall` reads.
+	@manifest=$(BUILD)/native/install_manifest.txt; \
+	if [ -f $$manifest ]; then cp -p $$manifest $$manifest.kept; fi; \
+	cpack --config $(BUILD)/native/CPackConfig.cmake -B $(BUILD)/packages; status=$$?; \
+	if [ -f $$manifest.kept ]; then mv $$manifest.kept $$manifest; else rm -f $$manifest; fi; \
+	exit $$status
+	cpack --config $(BUILD)/win32/CPackConfig.cmake -B $(BUILD)/packages
+	@ls -l $(BUILD)/packages/*.deb $(BUILD)/packages/*.zip
 
 bench: deps
 	cmake --preset bench >/dev/null

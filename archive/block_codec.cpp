@@ -1,6 +1,7 @@
 // The run stage of block decoding, and the codec that runs both stages.
 #include "archive/block_codec.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -105,11 +106,13 @@ int32_t ExpandRuns(uint8_t* in, int32_t n, int32_t capacity, uint8_t* out) {
 }
 
 // The run stage on the Huffman stage's n bytes in room (which holds at
-// least capacity + 1 bytes), with its output going to buffer. buffer ends
-// up exactly as the in-place stage leaves it after the Huffman stage wrote
-// over the block: whatever the in-place stage would not have touched is
-// kept or put back.
-int32_t RunsIntoBuffer(uint8_t* room, int32_t n, int32_t capacity, uint8_t* buffer) {
+// least capacity + 1 bytes, the sentinel included), expanding into scratch
+// (capacity bytes) and from there into buffer. buffer ends up exactly as
+// the in-place stage leaves it after the Huffman stage wrote over the
+// block; since nothing is written to buffer before the outcome is known,
+// only what the in-place stage would have changed is put there, and the
+// work stays in proportion to the block.
+int32_t RunsIntoBuffer(uint8_t* room, int32_t n, int32_t capacity, uint8_t* scratch, uint8_t* buffer) {
   if (room[0] == kStoredForm) {
     // The in-place move leaves the last input byte where it was.
     std::memcpy(buffer, room + 1, static_cast<size_t>(n - 1));
@@ -120,46 +123,54 @@ int32_t RunsIntoBuffer(uint8_t* room, int32_t n, int32_t capacity, uint8_t* buff
     std::memcpy(buffer, room, static_cast<size_t>(n));
     return -1;
   }
-  // The expansion writes below the capacity, over bytes that a failure must
-  // leave as they were: keep them in the room's free part at the same
-  // offsets.
-  if (capacity > n + 1) std::memcpy(room + n + 1, buffer + n + 1, static_cast<size_t>(capacity - n - 1));
-  const int32_t produced = ExpandRuns(room, n, capacity, buffer);
+  const int32_t produced = ExpandRuns(room, n, capacity, scratch);
   if (produced < 0) {
-    std::memcpy(buffer, room, static_cast<size_t>(capacity > n + 1 ? capacity : n + 1));
+    // The input and the sentinel after it.
+    std::memcpy(buffer, room, static_cast<size_t>(n + 1));
     return -1;
   }
-  // The input and the sentinel after it, where the output is shorter.
+  std::memcpy(buffer, scratch, static_cast<size_t>(produced));
+  // Where the output is shorter, the rest of the input and the sentinel.
   if (produced < n + 1) std::memcpy(buffer + produced, room + produced, static_cast<size_t>(n + 1 - produced));
   return produced;
 }
 
 }  // namespace
 
-BlockCodec::~BlockCodec() = default;
+BlockCodec::~BlockCodec() { delete[] room_; }
+
+uint8_t* BlockCodec::Room(size_t bytes) {
+  if (bytes <= roomBytes_) return room_;
+  delete[] room_;
+  room_ = new (std::nothrow) uint8_t[bytes];
+  roomBytes_ = room_ == nullptr ? 0 : bytes;
+  return room_;
+}
 
 int32_t BlockCodec::Decode(uint8_t* buffer, int32_t length, int32_t capacity) {
   int32_t written;
   if (length < 4 || DecodedLengthField(buffer) > capacity || DecodedLengthField(buffer) <= 0) {
     return DecodeHuffmanInto(buffer, length, capacity, nullptr, 0, &written);
   }
-  // One allocation for both stages: the Huffman stage decodes into it, and
-  // the run stage expands from it straight into the buffer, keeping in it
-  // what it may overwrite below the capacity (so at least capacity + 1
-  // bytes).
-  const size_t fastest = HuffmanRoomFor(DecodedLengthField(buffer));
-  const size_t roomSize = fastest > static_cast<size_t>(capacity) ? fastest : static_cast<size_t>(capacity) + 1;
-  uint8_t* room = new (std::nothrow) uint8_t[roomSize];
+  // One room for both stages, sized by the capacity, so that a codec that
+  // decodes blocks of one capacity allocates once: the Huffman stage decodes
+  // into its start (up to capacity bytes and the run stage's sentinel) and
+  // may use all of it while it works; the run stage then expands into the
+  // part after the sentinel.
+  // (Twice a capacity near 2^31 would not fit a 32-bit size: no memory.)
+  if (static_cast<uint64_t>(capacity) * 2 + 1 + kScratchSlack > SIZE_MAX) return 0;
+  const size_t huffmanRoom = HuffmanRoomFor(capacity);
+  const size_t scratchAt = static_cast<size_t>(capacity) + 1;
+  const size_t runsRoom = scratchAt + static_cast<size_t>(capacity) + kScratchSlack;
+  const size_t roomBytes = huffmanRoom > runsRoom ? huffmanRoom : runsRoom;
+  uint8_t* room = Room(roomBytes);
   if (room == nullptr) return 0;
-  const int32_t decoded = DecodeHuffmanInto(buffer, length, capacity, room, roomSize, &written);
-  int32_t result = decoded;
+  const int32_t decoded = DecodeHuffmanInto(buffer, length, capacity, room, roomBytes, &written);
   if (decoded <= 0) {
     std::memcpy(buffer, room, static_cast<size_t>(written));
-  } else {
-    result = RunsIntoBuffer(room, decoded, capacity, buffer);
+    return decoded;
   }
-  delete[] room;
-  return result;
+  return RunsIntoBuffer(room, decoded, capacity, room + scratchAt, buffer);
 }
 
 int32_t BlockCodec::DecodeRuns(uint8_t* buffer, int32_t n, int32_t capacity) {
@@ -173,10 +184,9 @@ int32_t BlockCodec::DecodeRuns(uint8_t* buffer, int32_t n, int32_t capacity) {
   }
   if (buffer[0] != kRunForm || n == 1) return -1;  // unknown form; no escape byte
 
-  uint8_t* scratch = new (std::nothrow) uint8_t[static_cast<size_t>(capacity) + kScratchSlack];
+  uint8_t* scratch = Room(static_cast<size_t>(capacity) + kScratchSlack);
   if (scratch == nullptr) return -1;
   const int32_t produced = ExpandRuns(buffer, n, capacity, scratch);
   if (produced > 0) std::memcpy(buffer, scratch, static_cast<size_t>(produced));
-  delete[] scratch;
   return produced;
 }

@@ -3,6 +3,7 @@
 // buffer.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Results of Decode, and of its stages:
@@ -16,8 +17,17 @@
 //          over once the capacity is reached, no memory for the scratch)
 //    < -1  a negative decoded-length field, passed on as it stands
 // Every result of 0 or less is a failure.
+//
+// A codec keeps one room of its own from the first block that needs it to
+// its end, sized by the capacity (about twice it), so that an extraction,
+// which decodes every chunk with one codec and one capacity, allocates it
+// once. It grows only for a larger capacity. What a call returns and leaves
+// in the buffer never depends on the calls before it.
 class BlockCodec {
  public:
+  BlockCodec() = default;
+  BlockCodec(const BlockCodec&) = delete;
+  BlockCodec& operator=(const BlockCodec&) = delete;
   virtual ~BlockCodec();
 
   // Decodes the coded block of `length` bytes at buffer in place.
@@ -37,4 +47,11 @@ class BlockCodec {
   // an empty output; never above capacity) or -1, also for n < 1 and a
   // negative capacity.
   int32_t DecodeRuns(uint8_t* buffer, int32_t n, int32_t capacity);
+
+ private:
+  // The kept room, grown to at least `bytes`; null when that fails.
+  uint8_t* Room(size_t bytes);
+
+  uint8_t* room_ = nullptr;
+  size_t roomBytes_ = 0;
 };

@@ -14,34 +14,24 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "archive/block_codec.h"
 #include "archive/huffman_stage.h"
-#include "bench/machine_corpus.h"
+#include "bench/codec_corpus.h"
 #include "packer/block_encoder.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
-constexpr size_t kBlockBytes = 200000;
-// The extractor's capacity and buffer for this block size.
-constexpr int32_t kCapacity = static_cast<int32_t>(kBlockBytes) + 16;
-constexpr size_t kBufferBytes = kBlockBytes + 512;
-// Decoding at least this many times as fast as inflate, on every set.
-constexpr double kDecodeTarget = 2.0;
+constexpr size_t kBlockBytes = kCorpusBlockBytes;
+constexpr int32_t kCapacity = kCorpusCapacity;
+constexpr size_t kBufferBytes = kCorpusBufferBytes;
 
-struct Block {
-  Bytes data;
-  Bytes coded;     // EncodeBlock's output
-  Bytes deflated;  // zlib level 9
+struct Block : CodecBlock {
   double runStageEntropyBits = 0;  // order-0 entropy of the run stage's input, in bits
 };
 
@@ -50,35 +40,6 @@ struct Category {
   std::vector<Block> blocks;
   size_t files = 0;  // how many files the blocks were cut from
 };
-
-Bytes ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-// Files spread evenly over the list (every stride-th, then the ones after
-// them), at most two blocks' worth of each, concatenated and cut into whole
-// blocks. Returns the blocks and counts the files used.
-std::vector<Bytes> CutBlocks(const std::vector<fs::path>& files, size_t blockCount, size_t& filesUsed) {
-  std::vector<Bytes> blocks;
-  filesUsed = 0;
-  Bytes pending;
-  const size_t stride = std::max<size_t>(1, files.size() / (blockCount * 4));
-  for (size_t offset = 0; offset < stride && blocks.size() < blockCount; ++offset) {
-    for (size_t i = offset; i < files.size() && blocks.size() < blockCount; i += stride) {
-      Bytes file = ReadFile(files[i]);
-      if (file.empty()) continue;
-      file.resize(std::min(file.size(), 2 * kBlockBytes));
-      ++filesUsed;
-      pending.insert(pending.end(), file.begin(), file.end());
-      while (pending.size() >= kBlockBytes && blocks.size() < blockCount) {
-        blocks.emplace_back(pending.begin(), pending.begin() + kBlockBytes);
-        pending.erase(pending.begin(), pending.begin() + kBlockBytes);
-      }
-    }
-  }
-  return blocks;
-}
 
 double Order0EntropyBits(const uint8_t* bytes, size_t size) {
   size_t counts[256] = {};
@@ -90,20 +51,9 @@ double Order0EntropyBits(const uint8_t* bytes, size_t size) {
   return bits;
 }
 
-Block PrepareBlock(Bytes data) {
+Block WithEntropy(CodecBlock coded) {
   Block block;
-  block.data = std::move(data);
-  if (!EncodeBlock(block.data, block.coded)) {
-    std::fprintf(stderr, "codec_bench: EncodeBlock refused a block\n");
-    std::exit(1);
-  }
-  uLongf deflatedSize = compressBound(static_cast<uLong>(block.data.size()));
-  block.deflated.resize(deflatedSize);
-  if (compress2(block.deflated.data(), &deflatedSize, block.data.data(), static_cast<uLong>(block.data.size()), 9) != Z_OK) {
-    std::fprintf(stderr, "codec_bench: zlib failed\n");
-    std::exit(1);
-  }
-  block.deflated.resize(deflatedSize);
+  static_cast<CodecBlock&>(block) = std::move(coded);
   // The Huffman stage alone gives back the run stage's input.
   Bytes buffer(kBufferBytes, 0);
   std::copy(block.coded.begin(), block.coded.end(), buffer.begin());
@@ -116,27 +66,17 @@ Block PrepareBlock(Bytes data) {
   return block;
 }
 
-std::vector<Category> LoadCorpus() {
-  const std::vector<std::string> peFolders = {"/usr/lib/wine/i386-windows", "/usr/lib/i386-linux-gnu/wine/i386-windows"};
-  const std::vector<std::string> textFolders = {"/usr/share/common-licenses", "/usr/include", "/usr/share/doc"};
-  const std::vector<std::string> imageFolders = {"/usr/share"};
-  struct Source {
-    const char* name;
-    std::vector<fs::path> files;
-    size_t blocks;
-  };
-  const Source sources[] = {
-      {"pe_dll", FindFiles(peFolders, {".dll"}, false), 8},
-      {"text", FindFiles(textFolders, {".h", "copyright", "GPL-3", "GPL-2", "LGPL-2.1", "Apache-2.0", "GFDL-1.3", "Artistic", "MPL-2.0", ".txt", ".md"}, true), 3},
-      {"image", FindFiles(imageFolders, {".png", ".jpg", ".jpeg", ".gif"}, true), 2},
-  };
+// The corpus cut and coded; written to corpusOut, when given, for the
+// 32-bit benchmark.
+std::vector<Category> LoadCorpus(const char* corpusOut) {
+  std::vector<CorpusSet> sets = CutCorpus();
+  if (corpusOut != nullptr && !WriteCorpus(corpusOut, sets)) std::exit(1);
+  CodeCorpus(sets);
   std::vector<Category> corpus;
-  for (const Source& source : sources) {
-    Category category{source.name, {}, 0};
-    for (Bytes& data : CutBlocks(source.files, source.blocks, category.files)) {
-      category.blocks.push_back(PrepareBlock(std::move(data)));
-    }
-    if (!category.blocks.empty()) corpus.push_back(std::move(category));
+  for (CorpusSet& set : sets) {
+    Category category{set.name, {}, set.files};
+    for (CodecBlock& block : set.blocks) category.blocks.push_back(WithEntropy(std::move(block)));
+    corpus.push_back(std::move(category));
   }
   return corpus;
 }
@@ -294,8 +234,20 @@ void PrintSummary(const std::vector<Category>& corpus, const ThroughputReporter&
 
 }  // namespace
 
+// --corpus-out=PATH writes the corpus's blocks to PATH for the 32-bit
+// benchmark; the other arguments are the benchmark library's.
 int main(int argc, char** argv) {
-  std::vector<Category> corpus = LoadCorpus();
+  const char* corpusOut = nullptr;
+  constexpr char kCorpusOut[] = "--corpus-out=";
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], kCorpusOut, sizeof kCorpusOut - 1) == 0) {
+      corpusOut = argv[i] + sizeof kCorpusOut - 1;
+      for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
+      --argc;
+      break;
+    }
+  }
+  std::vector<Category> corpus = LoadCorpus(corpusOut);
   if (corpus.empty()) {
     std::fprintf(stderr, "codec_bench: no files found for the corpus\n");
     return 1;

@@ -27,14 +27,15 @@ using Bytes = std::vector<uint8_t>;
 
 // How the extractor and the codec size their heap buffers:
 //   chunk buffer (pack_reader.cpp)   block size + 512, for the whole extraction
-//   room (block_codec.cpp)           per chunk: the larger of the Huffman
-//                                    stage's room for the chunk's decoded
-//                                    length (HuffmanRoomFor: about twice it
-//                                    for chunks that several streams decode)
-//                                    and capacity + 1 = block size + 17
-// The expected peak is the chunk buffer plus the largest room; the bound
-// beside it, the chunk buffer plus the room of a chunk that decodes to the
-// capacity.
+//   room (block_codec.cpp)           once, at the first chunk, kept to the
+//                                    end: the larger of the Huffman stage's
+//                                    room for the capacity (HuffmanRoomFor:
+//                                    about twice it where several streams
+//                                    decode) and twice the capacity + 17 (the
+//                                    Huffman stage's output, the sentinel and
+//                                    the run stage's output)
+// The expected peak and the bound beside it are both the chunk buffer plus
+// that room.
 constexpr int64_t kChunkBufferSlack = 512;
 constexpr int64_t kCapacitySlack = 16;
 
@@ -50,8 +51,8 @@ struct ExpectedFile {
   Bytes content;
 };
 
-int64_t RoomFor(int32_t decodedLength, int32_t capacity) {
-  return std::max(static_cast<int64_t>(HuffmanRoomFor(decodedLength)), int64_t{capacity} + 1);
+int64_t RoomFor(int32_t capacity) {
+  return std::max(static_cast<int64_t>(HuffmanRoomFor(capacity)), 2 * int64_t{capacity} + 17);
 }
 
 struct PeakCase {
@@ -62,12 +63,12 @@ struct PeakCase {
   int64_t chunks = 0;
   int64_t runFormChunks = 0;
   int32_t longestChunk = 0;
-  int64_t largestRoom = 0;
+  int64_t room = 0;  // the codec's room, taken at the first chunk
 
   int32_t Capacity() const { return blockSize + static_cast<int32_t>(kCapacitySlack); }
   int64_t ChunkBuffer() const { return blockSize + kChunkBufferSlack; }
-  int64_t ExpectedPeak() const { return ChunkBuffer() + largestRoom; }
-  int64_t SumBound() const { return ChunkBuffer() + RoomFor(Capacity(), Capacity()); }
+  int64_t ExpectedPeak() const { return ChunkBuffer() + room; }
+  int64_t SumBound() const { return ChunkBuffer() + RoomFor(Capacity()); }
 };
 
 [[noreturn]] void Abort(const char* what) {
@@ -131,7 +132,7 @@ class CaseBuilder {
     ++case_.chunks;
     if (piece.runForm) ++case_.runFormChunks;
     case_.longestChunk = std::max(case_.longestChunk, static_cast<int32_t>(piece.coded.size()));
-    case_.largestRoom = std::max(case_.largestRoom, RoomFor(DecodedLengthField(piece.coded.data()), case_.Capacity()));
+    case_.room = RoomFor(case_.Capacity());
   }
   void End() { PutInt32(body_, 0); }
 
@@ -305,10 +306,10 @@ PeakResult Measure(const PeakCase& c) {
 bool RunExtractionPeaks() {
   const std::vector<PeakCase> cases = BuildCases();
   std::printf("Peak heap of one PackReader::ExtractFromMemory into a fresh folder (bytes; peaks counted from the\n"
-              "live heap just before the call). Expected peak: chunk buffer (block size + 512) + the largest room\n"
-              "the codec takes for a chunk (the larger of the Huffman stage's room for its decoded length, about\n"
-              "twice that length where several streams decode it, and block size + 17). Bound: chunk buffer + the\n"
-              "room of a chunk that decodes to the capacity. Neither should grow with the number of files or chunks.\n\n");
+              "live heap just before the call). Expected peak: chunk buffer (block size + 512) + the room that the\n"
+              "codec takes once and keeps for the extraction (the larger of the Huffman stage's room for the\n"
+              "capacity, about twice it where several streams decode, and twice the capacity + 17). Bound: the\n"
+              "same sum. Neither grows with the number of files or chunks, and the codec allocates once.\n\n");
   std::printf("%-38s %9s %6s %7s %8s %9s\n", "case", "block", "files", "chunks", "run-form", "longest");
   for (const PeakCase& c : cases) {
     std::printf("%-38s %9d %6zu %7lld %8lld %9d\n", c.title.c_str(), c.blockSize, c.files.size(),

@@ -28,8 +28,11 @@ using Bytes = std::vector<uint8_t>;
 using DecodeFunction = int32_t (*)(uint8_t*, int32_t, int32_t);
 
 int32_t CurrentHuffman(uint8_t* b, int32_t l, int32_t c) { return DecodeHuffmanBlock(b, l, c); }
-int32_t CurrentCodec(uint8_t* b, int32_t l, int32_t c) { return BlockCodec().Decode(b, l, c); }
-int32_t CurrentRuns(uint8_t* b, int32_t l, int32_t c) { return BlockCodec().DecodeRuns(b, l, c); }
+// One codec for every call of the program, as an extraction keeps one for
+// all its chunks: what it keeps from call to call must change no outcome.
+BlockCodec theCodec;
+int32_t CurrentCodec(uint8_t* b, int32_t l, int32_t c) { return theCodec.Decode(b, l, c); }
+int32_t CurrentRuns(uint8_t* b, int32_t l, int32_t c) { return theCodec.DecodeRuns(b, l, c); }
 
 struct EntryPoint {
   const char* name;

@@ -5,6 +5,7 @@
 
 #include "packer/archive_writer.h"
 #include "tools/filepacker/commands.h"
+#include "tools/filepacker/embedded_stub.h"
 
 void PrintError(const std::string& message) { std::fprintf(stderr, "filepacker: %s\n", message.c_str()); }
 
@@ -24,12 +25,22 @@ void AddPackingOptions(CLI::App* command, PackRequest& request) {
                     "refused, naming its target");
 }
 
+// The version, and whether this build carries the installer program that
+// `installer` needs: a packager's first question about an unfamiliar copy.
+std::string VersionText() {
+  const size_t stubBytes = EmbeddedStub().size();
+  return std::string("filepacker " FILEPACKER_VERSION "\n") +
+         (stubBytes == 0 ? "installer program: not carried (`filepacker installer` needs --stub)"
+                         : "installer program: carried (" + std::to_string(stubBytes) + " bytes)");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{"Packs, lists, tests and extracts FILE_PACKER 1.00 archives, and makes and opens installers.",
                "filepacker"};
-  app.set_version_flag("--version", "filepacker 1.63");
+  app.set_version_flag("--version", VersionText(),
+                       "Print the version and whether the installer program is carried, and exit");
   app.require_subcommand(1);
 
   PackRequest pack;

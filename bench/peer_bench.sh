@@ -1,0 +1,153 @@
+#!/usr/bin/env bash
+# bench/peer_bench.sh SOURCE_DIR WIN32_BUILD_DIR FILEPACKER [ROUNDS]
+# Our installer beside what a packager would pick instead: the benchmark
+# package (bench_package.sh) made into our installer (fixed and adaptive
+# cut) and into NSIS installers (zlib, bzip2 solid, LZMA solid; makensis
+# with its defaults otherwise). For each: bytes, time to make (best of
+# ROUNDS, native makensis and filepacker) and time to unpack under Wine in
+# one session: ours by the 32-bit engine (the win32 filepacker.exe extract
+# of the installer), NSIS by a silent install into a folder; best of ROUNDS,
+# less the start of a console program (filepacker.exe --version). Every
+# unpack is checked against the package. Target: ours (adaptive) unpacks in
+# at most 0.5 times NSIS zlib's time.
+set -eu
+source_dir=$1
+build_dir=$2
+filepacker=$3
+rounds=${4:-7}
+
+command -v makensis >/dev/null || { echo "peer_bench: makensis is missing: run scripts/install-deps" >&2; exit 1; }
+wine_ok=1
+wine_failure=$("$source_dir/scripts/wine-check" 2>&1) || wine_ok=0
+
+work=$(mktemp -d)
+xvfb_pid=
+cleanup() {
+  if [ -n "$xvfb_pid" ]; then
+    wineserver -k 2>/dev/null || true
+    kill "$xvfb_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+pkg=$work/package
+"$(dirname "$0")/bench_package.sh" "$pkg"
+files=$(ls "$pkg" | wc -l)
+bytes=$(du -cb "$pkg"/* | tail -1 | cut -f1)
+windows_path() { local p=$1; echo "Z:${p//\//\\}"; }
+
+now_ns() { date +%s%N; }
+# best_ns COMMAND...: the least of ROUNDS runs, in ns; the command named by
+# $prepare, when set, runs untimed before each.
+best_ns() {
+  local best= start elapsed
+  for _ in $(seq "$rounds"); do
+    [ -z "${prepare:-}" ] || $prepare
+    start=$(now_ns)
+    "$@" >/dev/null 2>&1
+    elapsed=$(($(now_ns) - start))
+    [ -z "$best" ] || [ "$elapsed" -lt "$best" ] && best=$elapsed
+  done
+  echo "$best"
+}
+ms() { awk -v ns="$1" 'BEGIN { printf "%.1f", ns / 1e6 }'; }
+
+# The NSIS script of one compressor: everything into the install folder,
+# silently, as a user.
+nsis_script() {
+  local compressor=$1 out=$2
+  cat <<EOF
+Unicode true
+Name "bench"
+OutFile "$out"
+SetCompressor $compressor
+RequestExecutionLevel user
+SilentInstall silent
+InstallDir "\$TEMP\\bench"
+Section
+  SetOutPath "\$INSTDIR"
+  File "$pkg/*"
+SectionEnd
+EOF
+}
+
+names=(ours-adaptive ours-fixed nsis-zlib nsis-bzip2 nsis-lzma)
+declare -A title=([ours-adaptive]="ours, adaptive cut" [ours-fixed]="ours, fixed cut" [nsis-zlib]="NSIS zlib"
+                  [nsis-bzip2]="NSIS bzip2, solid" [nsis-lzma]="NSIS LZMA, solid")
+declare -A make_ns size unpack_ns
+make_ours() { "$filepacker" installer $1 -f --allow-no-setup -o "$work/$2.exe" "$pkg"; }
+make_nsis() { makensis -V1 "$work/$1.nsi"; }
+make_ns[ours-adaptive]=$(best_ns make_ours --adaptive ours-adaptive)
+make_ns[ours-fixed]=$(best_ns make_ours "" ours-fixed)
+for pair in nsis-zlib:zlib nsis-bzip2:"/SOLID bzip2" nsis-lzma:"/SOLID lzma"; do
+  name=${pair%%:*}
+  nsis_script "${pair#*:}" "$work/$name.exe" >"$work/$name.nsi"
+  make_ns[$name]=$(best_ns make_nsis "$name")
+done
+for name in "${names[@]}"; do
+  [ -f "$work/$name.exe" ] || { echo "peer_bench: $name.exe was not made" >&2; exit 1; }
+  size[$name]=$(stat -c %s "$work/$name.exe")
+done
+
+if [ $wine_ok = 1 ]; then
+  cmake --build "$build_dir" --target filepacker >/dev/null
+  exe32=$build_dir/tools/filepacker.exe
+  . "$source_dir/scripts/wine-env" "$build_dir/bench-wine"
+  kormit_wine_prefix
+  kormit_start_xvfb
+  xvfb_pid=$kormit_xvfb_pid
+  # One server for every run, so that no run pays for starting it.
+  wineserver -p </dev/null >/dev/null 2>&1
+  kormit_wine_services
+fi
+
+# unpack NAME: one unpack into the folder out, made afresh by fresh_out.
+fresh_out() { rm -rf "$work/out" && mkdir "$work/out"; }
+unpack() {
+  local name=$1 dest=$work/out
+  if [ "${name%%-*}" = ours ]; then
+    wine "$exe32" extract "$(windows_path "$work/$name.exe")" "$(windows_path "$dest")"
+  else
+    wine "$work/$name.exe" /S "/D=$(windows_path "$dest")"
+  fi
+}
+start_ns=0
+if [ $wine_ok = 1 ]; then
+  for name in "${names[@]}"; do
+    fresh_out
+    unpack "$name" >/dev/null 2>&1 || true
+    diff -r "$pkg" "$work/out" >/dev/null || { echo "peer_bench: $name does not unpack the package" >&2; exit 1; }
+    unpack_ns[$name]=$(prepare=fresh_out best_ns unpack "$name")
+  done
+  start_ns=$(best_ns wine "$exe32" --version)
+fi
+
+printf 'peer installers of the benchmark package (%d files, %d bytes); make: native tools, best of %d;\n' \
+  "$files" "$bytes" "$rounds"
+if [ $wine_ok = 1 ]; then
+  printf 'unpack: under Wine, best of %d, less the start of a console program (%s ms); ours by the\n' "$rounds" \
+    "$(ms "$start_ns")"
+  printf '32-bit filepacker.exe extract, NSIS by a silent install into a folder\n'
+else
+  printf 'unpack: not measured: %s\n' "$wine_failure"
+fi
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
+net() { [ $wine_ok = 1 ] && echo $((unpack_ns[$1] - start_ns)) || echo 0; }
+printf '  %-20s %10s %9s %10s %13s %14s\n' installer bytes "make ms" "unpack ms" "ours bytes /" "ours unpack /"
+for name in "${names[@]}"; do
+  unpack_ms=-
+  [ $wine_ok = 1 ] && unpack_ms=$(ms "$(net "$name")")
+  printf '  %-20s %10d %9s %10s %13s %14s\n' "${title[$name]}" "${size[$name]}" "$(ms "${make_ns[$name]}")" \
+    "$unpack_ms" "$(ratio "${size[ours-adaptive]}" "${size[$name]}")" "$(ratio "$(net ours-adaptive)" "$(net "$name")")"
+done
+if [ $wine_ok = 1 ]; then
+  versus_zlib=$(ratio "$(net ours-adaptive)" "$(net nsis-zlib)")
+  versus_fixed=$(ratio "$(net ours-adaptive)" "$(net ours-fixed)")
+  printf 'ours (adaptive) / NSIS zlib unpack time, target <= 0.50: %s: %s\n' "$versus_zlib" \
+    "$(awk -v r="$versus_zlib" 'BEGIN { print r <= 0.5 ? "met" : "not met" }')"
+  printf '32-bit engine, adaptive / fixed cut unpack time, target <= 1.15: %s: %s\n' "$versus_fixed" \
+    "$(awk -v r="$versus_fixed" 'BEGIN { print r <= 1.15 ? "met" : "not met" }')"
+else
+  echo "ours (adaptive) / NSIS zlib unpack time, target <= 0.50: not measured"
+fi
