@@ -49,6 +49,7 @@ class TreeReader {
     table.timeDateStamp = Get32(at + 4);
     table.majorVersion = Get16(at + 8);
     table.minorVersion = Get16(at + 10);
+    table.entries.reserve(count);  // the table's bytes hold that many
     for (uint32_t i = 0; i < count; i++) {
       const uint32_t entryOffset = offset + kTableSize + i * kEntrySize;
       const uint32_t nameField = Get32(base_ + entryOffset);
