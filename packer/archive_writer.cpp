@@ -12,6 +12,7 @@
 #include "packer/block_pipeline.h"
 #include "packer/worker_threads.h"
 #include "packer/name_rules.h"
+#include "packer/temp_file.h"
 
 namespace {
 
@@ -181,11 +182,8 @@ bool CutAdaptively(std::FILE* in, const PackSource& source, int32_t blockSize, s
 bool PackEntry(ArchiveOutput& out, size_t index, PackState& state, std::string& error) {
   const PackSource& source = state.sources[index];
   AppendEntryHead(state.pending, source);
-  std::FILE* in = std::fopen(source.path.c_str(), "rb");
-  if (in == nullptr) {
-    error = source.path + ": cannot be opened";
-    return false;
-  }
+  std::FILE* in = nullptr;
+  if (!OpenPackFile(source, in, error)) return false;
   std::vector<int32_t> pieces;
   bool ok = true;
   if (state.options.adaptive) {
@@ -309,21 +307,12 @@ bool WriteArchive(const std::string& target, const std::vector<PackSource>& sour
     error = target + ": already exists";
     return false;
   }
-  std::string tempPath;
-  std::FILE* file = nullptr;
-  if (!CreateTempBeside(target, tempPath, file, error)) return false;
-  ArchiveOutput out{file, nullptr, target, 0, error};
-  bool ok = Pack(out, sources, options, summary, error);
-  if (std::fclose(file) != 0 && ok) {
-    error = target + ": write error";
-    ok = false;
-  }
-  ok = ok && CommitTemp(tempPath, target, options.overwrite, error);
-  if (!ok) {
-    RemoveFile(tempPath);
-    summary = PackSummary();
-  }
-  return ok;
+  TempFileBeside temp;
+  if (!temp.Create(target, error)) return false;
+  ArchiveOutput out{temp.file(), nullptr, target, 0, error};
+  if (Pack(out, sources, options, summary, error) && temp.Commit(options.overwrite, error)) return true;
+  summary = PackSummary();
+  return false;
 }
 
 bool PackIntoMemory(const std::string& name, const std::vector<PackSource>& sources, const PackOptions& options,

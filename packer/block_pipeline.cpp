@@ -1,5 +1,6 @@
 #include "packer/block_pipeline.h"
 
+#include <new>
 #include <span>
 
 #include "packer/block_encoder.h"
@@ -19,6 +20,7 @@ void Fit(std::vector<uint8_t>& buffer, size_t length) {
 struct Slot {
   std::vector<uint8_t> piece;
   std::vector<uint8_t> block;
+  bool outOfMemory = false;  // a worker's std::bad_alloc, for the caller to throw
   Semaphore encoded;  // posted once block holds the piece's coded block
 };
 
@@ -61,7 +63,14 @@ struct BlockPipeline::Shared {
       Slot& slot = *shared.slots[shared.nextToEncode];
       shared.nextToEncode = (shared.nextToEncode + 1) % shared.slots.size();
       shared.lock.Unlock();
-      Encode(slot, scratch);
+      // An exception may not leave a thread; the caller throws it when it
+      // takes the slot, where its own allocations would have thrown.
+      try {
+        slot.outOfMemory = false;
+        Encode(slot, scratch);
+      } catch (const std::bad_alloc&) {
+        slot.outOfMemory = true;
+      }
       slot.encoded.Post();
     }
   }
@@ -124,5 +133,6 @@ const std::vector<uint8_t>& BlockPipeline::TakeOldest() {
   shared_->oldest = (shared_->oldest + 1) % shared_->slots.size();
   --shared_->inFlight;
   shared_->bytesInFlight -= slot.piece.size();
+  if (slot.outOfMemory) throw std::bad_alloc();
   return slot.block;
 }

@@ -33,7 +33,8 @@ class BlockPipeline {
 
   // Waits for the oldest piece in flight (only while not Empty) and returns
   // its coded block, empty when the encoder refused the piece. Valid until
-  // the next NextPiece.
+  // the next NextPiece. Throws std::bad_alloc when a worker ran out of
+  // memory on it.
   const std::vector<uint8_t>& TakeOldest();
 
  private:

@@ -20,7 +20,13 @@ struct PackSource {
   uint64_t creationTime = 0;  // FILETIMEs: 100 ns since 1601-01-01 UTC
   uint64_t lastAccessTime = 0;
   uint64_t lastWriteTime = 0;
+  bool followLink = false;  // path is a symbolic link to the file (--dereference)
 };
+
+// What a symbolic link among the files to pack is: refused (it names a file
+// elsewhere, which the packager may not mean to ship), or taken for the
+// regular file it points to, under the link's own name.
+enum class Links { kRefuse, kFollow };
 
 // Fills `source` for the regular file at `path`: its last path element
 // converted to code page 932, its size, attributes and times.
@@ -28,8 +34,17 @@ struct PackSource {
 //   POSIX: attributes 0x20 (archive), plus 0x01 (read-only) when the owner
 //          may not write it; creation time = last write time.
 // False, with a message naming the file, when the file cannot be read, is a
-// folder, or its name has no code page 932 form.
-bool DescribePackFile(const std::string& path, PackSource& source, std::string& error);
+// folder or no regular file, is a symbolic link that `links` refuses (the
+// message names its target), or its name has no code page 932 form.
+bool DescribePackFile(const std::string& path, PackSource& source, std::string& error,
+                      Links links = Links::kRefuse);
+
+// Opens the file that `source` describes for reading, once, to be read from
+// the descriptor so opened: it must still be a regular file of the size
+// described, and no symbolic link unless source.followLink. Neither a FIFO
+// nor a device swapped in meanwhile can make it wait. False, with a message
+// naming the file, otherwise.
+bool OpenPackFile(const PackSource& source, std::FILE*& file, std::string& error);
 
 // True when path names an existing folder.
 bool IsFolder(const std::string& path);
@@ -44,14 +59,19 @@ bool PathExists(const std::string& path);
 bool ListFolder(const std::string& folder, std::vector<std::string>& paths, std::string& error);
 
 // Creates a new, empty temporary file in the folder of `target`, opened for
-// binary writing.
+// binary writing. Until CommitTemp or RemoveTemp, an interruption (SIGINT,
+// SIGTERM or SIGHUP; on Windows Ctrl+C, Ctrl+Break or the console's
+// closing) removes it before the process ends as the signal says.
 bool CreateTempBeside(const std::string& target, std::string& tempPath, std::FILE*& file,
                       std::string& error);
 
-// Moves the finished temporary file to `target`. Without `overwrite` an
-// existing target is left alone and the move fails.
+// Moves the finished (closed) temporary file to `target`. Without
+// `overwrite` an existing target is left alone and the move fails.
 bool CommitTemp(const std::string& tempPath, const std::string& target, bool overwrite,
                 std::string& error);
+
+// Removes a temporary file that is not to be committed.
+void RemoveTemp(const std::string& tempPath);
 
 // Removes a file; the outcome does not matter to the caller.
 void RemoveFile(const std::string& path);

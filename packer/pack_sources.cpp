@@ -1,7 +1,7 @@
 #include "packer/pack_sources.h"
 
 bool CollectPackSources(const std::vector<std::string>& paths, std::vector<PackSource>& sources,
-                        std::string& error) {
+                        std::string& error, Links links) {
   sources.clear();
   for (const std::string& path : paths) {
     std::vector<std::string> files;
@@ -18,7 +18,7 @@ bool CollectPackSources(const std::vector<std::string>& paths, std::vector<PackS
     }
     for (const std::string& file : files) {
       PackSource source;
-      if (!DescribePackFile(file, source, error)) return false;
+      if (!DescribePackFile(file, source, error, links)) return false;
       sources.push_back(source);
     }
   }

@@ -8,6 +8,7 @@
 
 // Each path is a file, or a folder whose top-level files are taken in byte
 // order of their names. A folder inside a folder is an error naming it: the
-// installer creates no subfolders.
+// installer creates no subfolders. Symbolic links among the files are
+// taken as `links` says.
 bool CollectPackSources(const std::vector<std::string>& paths, std::vector<PackSource>& sources,
-                        std::string& error);
+                        std::string& error, Links links = Links::kRefuse);

@@ -11,21 +11,14 @@ namespace {
 // does: Windows maps no larger image.
 constexpr uint64_t kMaxInstaller = 0x7FFFFFFF;
 
-bool IsPowerOfTwo(uint32_t value) { return value != 0 && (value & (value - 1)) == 0; }
-
-std::string Named(const PeImage& image, size_t index) {
-  return "section " + std::to_string(index + 1) + " (\"" + image.sections[index].name + "\")";
-}
-
 bool CheckHeaders(const PeImage& image, std::string& error) {
   if (image.magic != kMagicPe32) {
     error = "a 64-bit (PE32+) image; the installer is a 32-bit (PE32) program";
   } else if (image.machine != kMachineI386) {
     error = "an image for machine " + std::to_string(image.machine) + ", not for i386";
-  } else if (!IsPowerOfTwo(image.fileAlignment) || image.fileAlignment < 512 || image.fileAlignment > 65536) {
+  } else if (image.fileAlignment < 512 || image.fileAlignment > 65536) {
+    // The reader has checked that both alignments are powers of two.
     error = "a file alignment of " + std::to_string(image.fileAlignment) + " (a power of two from 512 to 65536 is needed)";
-  } else if (!IsPowerOfTwo(image.sectionAlignment) || image.sectionAlignment < image.fileAlignment) {
-    error = "a section alignment of " + std::to_string(image.sectionAlignment) + " (a power of two no smaller than the file alignment is needed)";
   } else {
     const PeDataDirectory certificate = image.Directory(kCertificateDirectory);
     if (certificate.rva == 0 && certificate.size == 0) return true;
@@ -41,7 +34,7 @@ bool FindSections(const PeImage& image, PayloadStub& stub, std::string& error) {
   const size_t index = static_cast<size_t>(image.SectionAt(rva));
   const PeSection& resources = image.sections[index];
   if (rva != resources.virtualAddress) {
-    error = "its resource directory begins inside " + Named(image, index) + ", not at its start";
+    error = "its resource directory begins inside " + image.SectionLabel(index) + ", not at its start";
     return false;
   }
   stub.resourceSection = index;
@@ -50,7 +43,7 @@ bool FindSections(const PeImage& image, PayloadStub& stub, std::string& error) {
   if (index + 2 == count && relocations.size > 0 && image.SectionAt(relocations.rva) == static_cast<int>(count - 1)) {
     stub.relocationSection = static_cast<int>(count - 1);
   } else if (index + 1 != count) {
-    error = "its resources are not in the last section (" + Named(image, index + 1) + " follows them)";
+    error = "its resources are not in the last section (" + image.SectionLabel(index + 1) + " follows them)";
     return false;
   }
   for (size_t i = 0; i < image.directories.size(); i++) {
@@ -60,7 +53,7 @@ bool FindSections(const PeImage& image, PayloadStub& stub, std::string& error) {
     if (section < 0) continue;
     if ((section == static_cast<int>(index) && i != kResourceDirectory) ||
         (section == stub.relocationSection && i != kRelocationDirectory)) {
-      error = "data directory " + std::to_string(i) + " points into " + Named(image, static_cast<size_t>(section)) +
+      error = "data directory " + std::to_string(i) + " points into " + image.SectionLabel(static_cast<size_t>(section)) +
               ", which has to move";
       return false;
     }
@@ -77,7 +70,7 @@ bool CheckFileLayout(const PeImage& image, const PayloadStub& stub, std::string&
     if (i == stub.resourceSection || section.rawSize == 0) continue;
     const bool after = section.rawOffset >= uint64_t{resources.rawOffset} + resources.rawSize;
     if (after != (static_cast<int>(i) == stub.relocationSection)) {
-      error = "the data of " + Named(image, i) + " lies " + (after ? "after" : "before") +
+      error = "the data of " + image.SectionLabel(i) + " lies " + (after ? "after" : "before") +
               " the resources in the file, where it cannot stay";
       return false;
     }

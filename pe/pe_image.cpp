@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "archive/escaped_bytes.h"
 #include "pe/pe_bytes.h"
 
 namespace {
@@ -10,13 +11,27 @@ namespace {
 constexpr uint32_t kFileHeaderSize = 20;
 constexpr uint32_t kSectionHeaderSize = 40;
 constexpr size_t kMaxDirectories = 16;
+// The loader reads a section's raw data from its offset rounded down to
+// this, whatever the file alignment.
+constexpr uint32_t kLoaderRawAlignment = 512;
 
 bool Fits(std::span<const uint8_t> file, uint64_t offset, uint64_t length) {
   return offset <= file.size() && length <= file.size() - offset;
 }
 
-std::string SectionLabel(size_t index, const PeSection& section) {
-  return "section " + std::to_string(index + 1) + " (\"" + section.name + "\")";
+bool IsPowerOfTwo(uint32_t value) { return value != 0 && (value & (value - 1)) == 0; }
+
+bool CheckAlignments(const PeImage& image, std::string& error) {
+  if (!IsPowerOfTwo(image.fileAlignment)) {
+    error = "a file alignment of " + std::to_string(image.fileAlignment) +
+            ", which is no power of two (Windows maps no such image)";
+  } else if (!IsPowerOfTwo(image.sectionAlignment) || image.sectionAlignment < image.fileAlignment) {
+    error = "a section alignment of " + std::to_string(image.sectionAlignment) +
+            " (a power of two no smaller than the file alignment is needed)";
+  } else {
+    return true;
+  }
+  return false;
 }
 
 bool ReadSections(PeImage& image, uint32_t table, uint16_t count, std::string& error) {
@@ -27,9 +42,10 @@ bool ReadSections(PeImage& image, uint32_t table, uint16_t count, std::string& e
     return false;
   }
   const uint64_t tableEnd = table + uint64_t{count} * kSectionHeaderSize;
+  image.sections.reserve(count);
   for (uint16_t i = 0; i < count; i++) {
     const uint8_t* at = file.data() + table + size_t{i} * kSectionHeaderSize;
-    PeSection section;
+    PeSection& section = image.sections.emplace_back();
     section.name.assign(reinterpret_cast<const char*>(at), strnlen(reinterpret_cast<const char*>(at), 8));
     section.headerOffset = static_cast<uint32_t>(table + size_t{i} * kSectionHeaderSize);
     section.virtualSize = LoadUint32(at + 8);
@@ -37,26 +53,38 @@ bool ReadSections(PeImage& image, uint32_t table, uint16_t count, std::string& e
     section.rawSize = LoadUint32(at + 16);
     section.rawOffset = LoadUint32(at + 20);
     section.characteristics = LoadUint32(at + 36);
+    const std::string label = image.SectionLabel(i);
     if (section.rawSize > 0 && !Fits(file, section.rawOffset, section.rawSize)) {
-      error = "truncated: " + SectionLabel(i, section) + " runs past the end of the file";
+      error = "truncated: " + label + " runs past the end of the file";
       return false;
     }
     if (section.rawSize > 0 && section.rawOffset < tableEnd) {
-      error = SectionLabel(i, section) + " overlaps the headers";
+      error = label + " overlaps the headers";
+      return false;
+    }
+    if (section.rawSize > 0 && section.rawOffset % kLoaderRawAlignment != 0) {
+      error = label + " has its data at file offset " + std::to_string(section.rawOffset) +
+              ", off a multiple of 512, where Windows reads it from offset " +
+              std::to_string(section.rawOffset / kLoaderRawAlignment * kLoaderRawAlignment);
       return false;
     }
     if (uint64_t{section.virtualAddress} + section.MemorySize() > UINT32_MAX) {
-      error = SectionLabel(i, section) + " lies beyond 4 GiB";
+      error = label + " lies beyond 4 GiB";
       return false;
     }
     if (i > 0) {
-      const PeSection& before = image.sections.back();
+      const PeSection& before = image.sections[i - 1u];
       if (section.virtualAddress < uint64_t{before.virtualAddress} + before.MemorySize()) {
-        error = SectionLabel(i, section) + " overlaps " + SectionLabel(i - 1, before) + " in memory";
+        error = label + " overlaps " + image.SectionLabel(i - 1u) + " in memory";
         return false;
       }
     }
-    image.sections.push_back(section);
+    if (section.virtualAddress % image.sectionAlignment != 0) {
+      error = label + " begins at RVA " + std::to_string(section.virtualAddress) +
+              ", off the section alignment of " + std::to_string(image.sectionAlignment) +
+              " (Windows maps no such image)";
+      return false;
+    }
   }
   // In the file, sections may come in any order, but may not share bytes.
   std::vector<size_t> byOffset;
@@ -69,7 +97,7 @@ bool ReadSections(PeImage& image, uint32_t table, uint16_t count, std::string& e
     const PeSection& first = image.sections[byOffset[k - 1]];
     const PeSection& second = image.sections[byOffset[k]];
     if (uint64_t{first.rawOffset} + first.rawSize > second.rawOffset) {
-      error = SectionLabel(byOffset[k - 1], first) + " and " + SectionLabel(byOffset[k], second) +
+      error = image.SectionLabel(byOffset[k - 1]) + " and " + image.SectionLabel(byOffset[k]) +
               " overlap in the file";
       return false;
     }
@@ -80,13 +108,18 @@ bool ReadSections(PeImage& image, uint32_t table, uint16_t count, std::string& e
 }  // namespace
 
 int PeImage::SectionAt(uint32_t rva) const {
-  for (size_t i = 0; i < sections.size(); i++) {
-    const PeSection& section = sections[i];
-    if (rva >= section.virtualAddress && rva - section.virtualAddress < section.MemorySize()) {
-      return static_cast<int>(i);
-    }
-  }
-  return -1;
+  // The sections are in address order and do not overlap: only the last
+  // one that begins at or below rva can hold it.
+  const auto after = std::upper_bound(sections.begin(), sections.end(), rva,
+                                      [](uint32_t value, const PeSection& s) { return value < s.virtualAddress; });
+  if (after == sections.begin()) return -1;
+  const PeSection& section = *(after - 1);
+  if (rva - section.virtualAddress >= section.MemorySize()) return -1;
+  return static_cast<int>(after - 1 - sections.begin());
+}
+
+std::string PeImage::SectionLabel(size_t index) const {
+  return "section " + std::to_string(index + 1) + " (\"" + EscapedBytes(sections[index].name) + "\")";
 }
 
 bool PeImage::FileOffsetOf(uint32_t rva, uint32_t size, uint32_t& offset) const {
@@ -150,6 +183,7 @@ bool ReadPeImage(std::span<const uint8_t> file, PeImage& image, std::string& err
   }
   image.sectionAlignment = LoadUint32(optional + 32);
   image.fileAlignment = LoadUint32(optional + 36);
+  if (!CheckAlignments(image, error)) return false;
   const uint32_t directoryCount = LoadUint32(optional + directoriesAt - 4);
   if (directoryCount > (optionalSize - directoriesAt) / 8u) {
     error = "the optional header is too short for its " + std::to_string(directoryCount) + " data directories";

@@ -21,7 +21,11 @@ struct PeSection {
   // The bytes it takes in memory: its virtual size, or its raw size when a
   // linker left the virtual size at 0.
   uint32_t MemorySize() const { return virtualSize != 0 ? virtualSize : rawSize; }
-  // The part of it that the file holds.
+  // The part of it that the file holds, from rawOffset (which the reader
+  // has checked to be where the loader reads it, a multiple of 512). The
+  // loader maps a little more, the raw size rounded up to the file
+  // alignment: a reading never wider than the loader's refuses more, but
+  // never shows other bytes.
   uint32_t FileBackedSize() const { return rawSize < MemorySize() ? rawSize : MemorySize(); }
 };
 
@@ -54,8 +58,12 @@ struct PeImage {
   PeDataDirectory Directory(size_t index) const {
     return index < directories.size() ? directories[index] : PeDataDirectory{};
   }
-  // The section whose memory holds rva, or -1.
+  // The section whose memory holds rva, or -1. Logarithmic in the number
+  // of sections.
   int SectionAt(uint32_t rva) const;
+  // "section 2 (".rsrc")" for messages, the name's bytes escaped: a
+  // hostile image chooses them.
+  std::string SectionLabel(size_t index) const;
   // Where the file holds the bytes at [rva, rva + size): false unless they
   // lie whole in the file-backed part of one section.
   bool FileOffsetOf(uint32_t rva, uint32_t size, uint32_t& offset) const;
@@ -67,6 +75,10 @@ struct PeImage {
 // Reads the headers and the section table of `file` (which must outlive
 // `image`). Refuses a file without the MZ and PE signatures, headers or a
 // section table cut off by the file's end, raw data past the end, and
-// sections that overlap in memory or in the file. The error says what is
-// wrong and where, without the file's name.
+// sections that overlap in memory or in the file. Refuses, too, what the
+// Windows loader would read otherwise: alignments that are no powers of two
+// (or a section alignment below the file alignment), a section that begins
+// off the section alignment, and raw data that begins off a multiple of 512
+// (the loader rounds that offset down, and would read other bytes). The
+// error says what is wrong and where, without the file's name.
 bool ReadPeImage(std::span<const uint8_t> file, PeImage& image, std::string& error);

@@ -49,6 +49,7 @@ class TreeReader {
     table.timeDateStamp = LoadUint32(at + 4);
     table.majorVersion = LoadUint16(at + 8);
     table.minorVersion = LoadUint16(at + 10);
+    table.entries.reserve(count);  // the table's bytes hold that many
     for (uint32_t i = 0; i < count; i++) {
       const uint32_t entryOffset = offset + kTableSize + i * kEntrySize;
       const uint32_t nameField = LoadUint32(base_ + entryOffset);

@@ -4,6 +4,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include "packer/archive_writer.h"
@@ -230,5 +233,48 @@ TEST(WriterSources, DescriptionCarriesNameTimesAndAttributes) {
   EXPECT_EQ(source.lastWriteTime, source.creationTime);
 #endif
 }
+
+#ifndef _WIN32
+// A symbolic link is refused, naming its target, unless it is to be
+// followed; each file is opened once, and what is swapped in for it after
+// the check (a FIFO, a link) is refused, never waited on or followed.
+TEST(WriterRefusal, PacksOnlyTheRegularFileThatWasChecked) {
+  TempFolder folder;
+  const std::string real = folder / "real.txt", in = folder / "in.txt";
+  WriteFileBytes(real, "the file's bytes");
+  ASSERT_EQ(0, symlink(real.c_str(), (folder / "link.txt").c_str()));
+  PackSource source;
+  std::string error;
+  EXPECT_FALSE(DescribePackFile(folder / "link.txt", source, error));
+  EXPECT_NE(std::string::npos, error.find("link.txt: a symbolic link to \"" + real + "\"")) << error;
+  ASSERT_TRUE(DescribePackFile(folder / "link.txt", source, error, Links::kFollow)) << error;
+  EXPECT_EQ("link.txt", source.storedName);
+  PackSummary summary;
+  PackOptions options;
+  EXPECT_TRUE(WriteArchive(folder / "linked.pak", {source}, options, summary, error)) << error;
+  EXPECT_EQ(16, summary.bytesIn);
+
+  const struct {
+    const char* what;
+    int (*swap)(const std::string& real, const std::string& in);
+    const char* error;
+  } swaps[] = {
+      {"a FIFO", [](const std::string&, const std::string& in) { return mkfifo(in.c_str(), 0600); },
+       "no longer the regular file of 16 bytes"},
+      {"a link", [](const std::string& real, const std::string& in) { return symlink(real.c_str(), in.c_str()); },
+       "has become a symbolic link"},
+  };
+  for (const auto& c : swaps) {
+    WriteFileBytes(in, "the file's bytes");
+    ASSERT_TRUE(DescribePackFile(in, source, error)) << error;
+    ASSERT_EQ(0, unlink(in.c_str()));
+    ASSERT_EQ(0, c.swap(real, in)) << c.what;
+    EXPECT_FALSE(WriteArchive(folder / "out.pak", {source}, options, summary, error)) << c.what;
+    EXPECT_NE(std::string::npos, error.find(c.error)) << c.what << ": " << error;
+    EXPECT_FALSE(FileExists(folder / "out.pak")) << c.what;
+    unlink(in.c_str());
+  }
+}
+#endif
 
 }  // namespace

@@ -1,77 +1,20 @@
-// The bounded reader on damaged and hostile images: one small change to a
-// well-formed image per case, and the error it must give. Every case runs
-// through both users of the reader, the payload lookup and the stub check.
+// The bounded reader on damaged and hostile images (tests/pe/hostile_pe.h):
+// every case runs through both users of the reader, the payload lookup and
+// the stub check.
 #include <gtest/gtest.h>
-
-#include <functional>
 
 #include "pe/payload_resource.h"
 #include "pe/pe_checksum.h"
-#include "tests/pe/synthetic_pe.h"
+#include "tests/pe/hostile_pe.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 using P = SyntheticPe;
 
-struct Hostile {
-  const char* why;
-  std::function<void(Bytes&, const SyntheticPe&)> damage;
-  const char* error;
-};
-
 TEST(PeReader, RefusesDamagedAndHostileImages) {
-  const uint32_t rsrc = P::SectionHeader(1), reloc = P::SectionHeader(2);
-  const Hostile cases[] = {
-      {"empty file", [](Bytes& b, const P&) { b.clear(); }, "no MZ header"},
-      {"no MZ", [](Bytes& b, const P&) { b[0] = 'X'; }, "no MZ header"},
-      {"PE header past the end", [](Bytes& b, const P&) { Put32At(b, 0x3C, 0xFFFFFFF0); }, "lies past the end"},
-      {"no PE signature", [](Bytes& b, const P&) { b[P::kPeOffset] = 'X'; }, "no PE signature at offset 128"},
-      {"cut inside the optional header", [](Bytes& b, const P&) { b.resize(P::kOptional + 50); },
-       "optional header runs past the end"},
-      {"unknown optional header", [](Bytes& b, const P&) { b[P::kOptional] = 0x99; }, "unknown optional header"},
-      {"too many data directories", [](Bytes& b, const P&) { Put32At(b, P::kOptional + 92, 100); },
-       "too short for its 100 data directories"},
-      {"section table past the end", [](Bytes& b, const P&) { Put32At(b, P::kFileHeader + 2, 2000); },
-       "table of 2000 sections"},
-      {"file cut inside a section", [](Bytes& b, const P&) { b.resize(P::kResourceRaw + 0x100); },
-       "section 2 (\".rsrc\") runs past the end"},
-      {"raw size beyond 4 GiB", [=](Bytes& b, const P&) { Put32At(b, rsrc + 16, 0xFFFFFF00); }, "runs past the end"},
-      {"sections overlap in memory", [=](Bytes& b, const P&) { Put32At(b, rsrc + 12, 0x1008); },
-       "overlaps section 1 (\".text\") in memory"},
-      {"sections overlap in the file", [=](Bytes& b, const P&) { Put32At(b, reloc + 20, P::kResourceRaw); },
-       "overlap in the file"},
-      {"section over the headers", [=](Bytes& b, const P&) { Put32At(b, rsrc + 20, 0x100); }, "overlaps the headers"},
-      {"resources outside every section",
-       [](Bytes& b, const P&) { Put32At(b, P::kDirectories + 16, 0x9000); }, "outside every section"},
-      {"huge entry count", [](Bytes& b, const P&) { Put32At(b, P::kResourceRaw + 12, 0xFFFFFFFF); },
-       "131070 entries run past the end"},
-      {"a type that points at the root",
-       [](Bytes& b, const P& pe) { Put32At(b, pe.rootEntries + 4, 0x80000000); }, "reached twice"},
-      {"two languages share a data entry",
-       [](Bytes& b, const P& pe) {
-         // Dialog 126's language entry takes dialog 101's data entry (the
-         // tables end with those of 101, 126, type 16 and version 1).
-         Put32At(b, pe.firstDataEntry - 56 + 4, Get32At(b, pe.firstDataEntry - 80 + 4));
-       },
-       "a data entry reached twice"},
-      {"data at the type level", [](Bytes& b, const P& pe) { Put32At(b, pe.rootEntries + 4, 0x100); },
-       "needs a type or name level"},
-      {"a fourth level",
-       [](Bytes& b, const P& pe) { Put32At(b, pe.firstDataEntry - 8 + 4, 0x80000000); }, "a fourth level"},
-      {"id among the named entries", [](Bytes& b, const P& pe) { Put32At(b, pe.rootEntries, 5); },
-       "an id entry among the named entries"},
-      {"name past the end", [](Bytes& b, const P& pe) { Put32At(b, pe.rootEntries, 0x80FFFFF0); },
-       "a name past the end"},
-      {"name longer than the section", [](Bytes& b, const P& pe) { b[pe.firstName + 1] = 0xFF; },
-       "characters runs past the end"},
-      {"data outside the sections", [](Bytes& b, const P& pe) { Put32At(b, pe.firstDataEntry, 0x7000); },
-       "lies outside the file's sections"},
-      {"data past its section's end", [](Bytes& b, const P& pe) { Put32At(b, pe.firstDataEntry + 4, 0x10000); },
-       "65536 bytes at RVA"},
-  };
-  const SyntheticPe pe = BuildSyntheticPe();
-  for (const Hostile& c : cases) {
+  const SyntheticPe pe = HostileBase();
+  for (const HostilePe& c : HostilePeCases()) {
     Bytes bytes = pe.bytes;
     c.damage(bytes, pe);
     // Exactly the damaged length, so that a sanitizer sees any read past it.
@@ -84,6 +27,19 @@ TEST(PeReader, RefusesDamagedAndHostileImages) {
     EXPECT_NE(std::string::npos, findError.find(c.error)) << c.why << ": " << findError;
     EXPECT_NE(std::string::npos, checkError.find(c.error)) << c.why << ": " << checkError;
   }
+}
+
+// At and around the bounds of every section, and in the gaps between them.
+TEST(PeReader, FindsTheSectionThatHoldsAnAddress) {
+  PeImage image;
+  std::string error;
+  const Bytes file = BuildSyntheticPe().bytes;
+  ASSERT_TRUE(ReadPeImage(file, image, error)) << error;
+  const uint32_t rsrcEnd = P::kResourceRva + image.sections[1].virtualSize;
+  const std::pair<uint32_t, int> cases[] = {{0, -1},          {0xFFF, -1},       {0x1000, 0},     {0x100F, 0},
+                                            {0x1010, -1},     {0x2000, 1},       {rsrcEnd - 1, 1}, {rsrcEnd, -1},
+                                            {0x3000, 2},      {0x300B, 2},       {0x300C, -1},    {0xFFFFFFFF, -1}};
+  for (const auto& [rva, section] : cases) EXPECT_EQ(section, image.SectionAt(rva)) << "RVA " << rva;
 }
 
 TEST(PeReader, SaysWhatAnExecutableWithoutPayloadLacks) {

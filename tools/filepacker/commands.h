@@ -19,6 +19,7 @@ struct PackRequest {
   bool force = false;
   bool adaptive = false;  // pieces of varying length instead of the fixed cut
   int jobs = 0;           // encoding threads; 0: one per hardware thread
+  bool dereference = false;  // pack the files that symbolic links point to
   std::string archive;
   std::vector<std::string> paths;
 };

@@ -1,20 +1,31 @@
 // Runs PackReader::ExtractFromMemory, with a progress bar on stderr when it
-// is a terminal. Platform code: the extractor reports progress to a callback
+// is a console. Platform code: the extractor reports progress to a callback
 // on POSIX and posts window messages on Win32.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "archive/pack_reader.h"
 
 // Returns ExtractFromMemory's result.
 int RunExtraction(PackReader& reader, const uint8_t* archive, const char* folder, UnpackReport* report);
 
-// True when stderr is a terminal (a console on Win32): only then is a
+// True when `stream` is a terminal (on Win32 a console, which the NUL
+// device is not, though the C library takes it for one): only then is a
 // progress bar drawn.
-bool StderrIsTerminal();
+bool IsConsole(std::FILE* stream);
 
-// Draws "[#####.....]  50%" for position of total on stderr, over itself.
-void DrawProgressBar(int64_t position, int64_t total);
-// Ends the bar's line.
-void EndProgressBar();
+// "[#####.....]  50%" on a console, drawn over itself, and only when the
+// percentage shown changes: a redraw per chunk costs more than the chunk.
+class ProgressBar {
+ public:
+  explicit ProgressBar(std::FILE* out) : out_(out) {}
+  void Show(int64_t position, int64_t total);
+  // Ends the bar's line.
+  void End();
+
+ private:
+  std::FILE* out_;
+  int shown_ = -1;  // the percentage drawn last
+};

@@ -8,6 +8,7 @@
 
 #include "packer/name_rules.h"
 #include "packer/pack_files.h"
+#include "packer/temp_file.h"
 #include "pe/payload_resource.h"
 #include "archive/inspect/archive_file.h"
 #include "tools/filepacker/commands.h"
@@ -23,15 +24,6 @@ struct Payload {
   std::vector<uint8_t> archive;
   int64_t files = 0;
   int64_t bytesIn = 0;
-};
-
-// A temporary file that is removed unless it has been moved into place.
-class TempFile {
- public:
-  ~TempFile() {
-    if (!path.empty()) RemoveFile(path);
-  }
-  std::string path;
 };
 
 // In install mode the installer runs the package's top-level "Setup.exe",
@@ -88,17 +80,13 @@ int TakePayload(const InstallerRequest& request, Payload& payload, std::string& 
 }
 
 bool WriteInstaller(const InstallerRequest& request, const std::vector<uint8_t>& installer, std::string& error) {
-  TempFile temp;
-  std::FILE* file = nullptr;
-  if (!CreateTempBeside(request.output, temp.path, file, error)) return false;
-  bool written = std::fwrite(installer.data(), 1, installer.size(), file) == installer.size();
-  if (std::fclose(file) != 0 || !written) {
-    error = temp.path + ": write error";
+  TempFileBeside temp;
+  if (!temp.Create(request.output, error)) return false;
+  if (std::fwrite(installer.data(), 1, installer.size(), temp.file()) != installer.size()) {
+    error = request.output + ": write error";
     return false;
   }
-  if (!CommitTemp(temp.path, request.output, request.pack.force, error)) return false;
-  temp.path.clear();
-  return true;
+  return temp.Commit(request.pack.force, error);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // filepacker: packs, lists, tests and extracts the installer's archives.
 #include <CLI/CLI.hpp>
+#include <cstdio>
+#include <new>
 #include <string>
 
 #include "archive/archive_format.h"
@@ -21,6 +23,9 @@ void AddPackingOptions(CLI::App* command, PackRequest& request) {
                     "by default every piece but a file's last is exactly the block size");
   command->add_option("-j,--jobs", request.jobs, "Encoding threads (default: one per hardware thread)")
       ->check(CLI::Range(1, kMaxJobs));
+  command->add_flag("--dereference", request.dereference,
+                    "Pack the file that a symbolic link points to, under the link's name; by default a link is "
+                    "refused, naming its target");
 }
 
 // The version, and whether this build carries the installer program that
@@ -93,9 +98,17 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
 
-  if (packCommand->parsed()) return RunPack(pack);
-  if (installerCommand->parsed()) return RunInstaller(installer);
-  if (listCommand->parsed()) return RunList(archive, json);
-  if (testCommand->parsed()) return RunTest(archive, json);
-  return RunExtract(archive, folder, json);
+  // Running out of memory unwinds to here; on the way every temporary file
+  // is removed.
+  try {
+    if (packCommand->parsed()) return RunPack(pack);
+    if (installerCommand->parsed()) return RunInstaller(installer);
+    if (listCommand->parsed()) return RunList(archive, json);
+    if (testCommand->parsed()) return RunTest(archive, json);
+    return RunExtract(archive, folder, json);
+  } catch (const std::bad_alloc&) {
+    PrintError("out of memory; the command was stopped and its temporary file removed (packing holds about two "
+               "blocks per thread: fewer threads, -j, or a smaller block size, -b, need less)");
+    return kExitFailed;
+  }
 }

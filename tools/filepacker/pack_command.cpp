@@ -8,18 +8,21 @@
 
 namespace {
 
-struct PackTotal {
-  int64_t bytes = 0;
+struct PackProgressBar {
+  int64_t total = 0;
+  ProgressBar bar{stderr};
 };
 
 void OnPackProgress(void* context, int32_t, int64_t bytesDone) {
-  DrawProgressBar(bytesDone, static_cast<PackTotal*>(context)->bytes);
+  PackProgressBar& progress = *static_cast<PackProgressBar*>(context);
+  progress.bar.Show(bytesDone, progress.total);
 }
 
 }  // namespace
 
 bool CollectRequestedSources(const PackRequest& request, std::vector<PackSource>& sources, std::string& error) {
-  return CollectPackSources(request.paths, sources, error) && CheckPackSources(sources, request.blockSize, error);
+  return CollectPackSources(request.paths, sources, error, request.dereference ? Links::kFollow : Links::kRefuse) &&
+         CheckPackSources(sources, request.blockSize, error);
 }
 
 bool WriteRequestedArchive(const PackRequest& request, const std::vector<PackSource>& sources, PackSummary& summary,
@@ -29,16 +32,16 @@ bool WriteRequestedArchive(const PackRequest& request, const std::vector<PackSou
   options.overwrite = request.force;
   options.adaptive = request.adaptive;
   options.jobs = request.jobs;
-  PackTotal total;
-  for (const PackSource& source : sources) total.bytes += source.size;
-  bool showProgress = StderrIsTerminal();
+  PackProgressBar progress;
+  for (const PackSource& source : sources) progress.total += source.size;
+  const bool showProgress = IsConsole(stderr);
   if (showProgress) {
     options.progress = OnPackProgress;
-    options.progressContext = &total;
+    options.progressContext = &progress;
   }
   bool written = inMemory == nullptr ? WriteArchive(request.archive, sources, options, summary, error)
                                      : PackIntoMemory(request.archive, sources, options, *inMemory, summary, error);
-  if (showProgress) EndProgressBar();
+  if (showProgress) progress.bar.End();
   return written;
 }
 

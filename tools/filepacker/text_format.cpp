@@ -3,27 +3,12 @@
 #include <cstdio>
 #include <ctime>
 
+#include "archive/escaped_bytes.h"
 #include "archive/file_time.h"
 #include "packer/cp932_text.h"
 #include "tools/filepacker/host_system.h"
 
 namespace {
-
-// Every byte outside printable ASCII as \xNN, so that nothing invalid
-// reaches a terminal or a JSON string.
-std::string Escaped(const std::string& bytes) {
-  std::string out;
-  for (unsigned char c : bytes) {
-    if (c >= 0x20 && c < 0x7F && c != '\\') {
-      out += static_cast<char>(c);
-    } else {
-      char hex[8];
-      std::snprintf(hex, sizeof(hex), "\\x%02X", c);
-      out += hex;
-    }
-  }
-  return out;
-}
 
 bool HasControlBytes(const std::string& bytes) {
   for (unsigned char c : bytes) {
@@ -36,14 +21,14 @@ bool HasControlBytes(const std::string& bytes) {
 
 std::string ConsoleText(const std::string& cp932) {
   std::string out;
-  if (HasControlBytes(cp932)) return Escaped(cp932);
-  if (!Cp932ToConsole(cp932, out)) return Escaped(cp932);
+  if (HasControlBytes(cp932)) return EscapedBytes(cp932);
+  if (!Cp932ToConsole(cp932, out)) return EscapedBytes(cp932);
   return out;
 }
 
 std::string Utf8Text(const std::string& cp932) {
   std::string out;
-  if (!Cp932ToUtf8(cp932, out)) return Escaped(cp932);
+  if (!Cp932ToUtf8(cp932, out)) return EscapedBytes(cp932);
   return out;
 }
 

@@ -5,6 +5,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,12 +43,82 @@ std::string FolderOf(const std::string& path) {
 
 std::string SystemError(const std::string& path) { return path + ": " + std::strerror(errno); }
 
+// The temporary files that an interruption removes. A slot's path is
+// written before it is armed and only read by the handler while armed.
+constexpr int kTempSlots = 4;
+char tempSlotPath[kTempSlots][PATH_MAX];
+volatile sig_atomic_t tempSlotArmed[kTempSlots];
+constexpr int kInterruptions[] = {SIGINT, SIGTERM, SIGHUP};
+
+void RemoveTempsAndEnd(int signal) {
+  for (int i = 0; i < kTempSlots; i++) {
+    if (tempSlotArmed[i]) unlink(tempSlotPath[i]);
+  }
+  // Then end as the signal would have ended the process.
+  struct sigaction standard = {};
+  standard.sa_handler = SIG_DFL;
+  sigaction(signal, &standard, nullptr);
+  raise(signal);
+}
+
+// Installed once; a signal that the process ignores (nohup) stays ignored.
+void CatchInterruptions() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  for (int signal : kInterruptions) {
+    struct sigaction old = {};
+    if (sigaction(signal, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
+    struct sigaction handler = {};
+    handler.sa_handler = RemoveTempsAndEnd;
+    sigfillset(&handler.sa_mask);
+    sigaction(signal, &handler, nullptr);
+  }
+}
+
+void ArmTemp(const std::string& path) {
+  CatchInterruptions();
+  for (int i = 0; i < kTempSlots; i++) {
+    if (!tempSlotArmed[i] && path.size() < PATH_MAX) {
+      std::memcpy(tempSlotPath[i], path.c_str(), path.size() + 1);
+      tempSlotArmed[i] = 1;
+      return;
+    }
+  }
+}
+
+void DisarmTemp(const std::string& path) {
+  for (int i = 0; i < kTempSlots; i++) {
+    if (tempSlotArmed[i] && path == tempSlotPath[i]) tempSlotArmed[i] = 0;
+  }
+}
+
 }  // namespace
 
-bool DescribePackFile(const std::string& path, PackSource& source, std::string& error) {
+bool DescribePackFile(const std::string& path, PackSource& source, std::string& error, Links links) {
   struct stat status;
-  if (stat(path.c_str(), &status) != 0) {
+  if (lstat(path.c_str(), &status) != 0) {
     error = SystemError(path);
+    return false;
+  }
+  const bool link = S_ISLNK(status.st_mode);
+  if (link && links == Links::kRefuse) {
+    char target[PATH_MAX];
+    const ssize_t length = readlink(path.c_str(), target, sizeof target);
+    error = path;
+    error += ": a symbolic link to ";
+    if (length >= 0) {
+      error += '"';
+      error.append(target, static_cast<size_t>(length));
+      error += '"';
+    } else {
+      error += "somewhere";
+    }
+    error += "; links are not packed (--dereference packs the files they point to)";
+    return false;
+  }
+  if (link && stat(path.c_str(), &status) != 0) {
+    error = SystemError(path) + " (the target of a symbolic link)";
     return false;
   }
   if (S_ISDIR(status.st_mode)) {
@@ -67,6 +139,7 @@ bool DescribePackFile(const std::string& path, PackSource& source, std::string& 
     return false;
   }
   source.path = path;
+  source.followLink = link;
   source.size = status.st_size;
   source.attributes = kAttributeArchive;
   if ((status.st_mode & S_IWUSR) == 0) source.attributes |= kAttributeReadOnly;
@@ -76,6 +149,29 @@ bool DescribePackFile(const std::string& path, PackSource& source, std::string& 
   // same files must give the same archive every time.
   source.creationTime = source.lastWriteTime;
   source.lastAccessTime = source.lastWriteTime;
+  return true;
+}
+
+bool OpenPackFile(const PackSource& source, std::FILE*& file, std::string& error) {
+  const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | (source.followLink ? 0 : O_NOFOLLOW);
+  const int fd = open(source.path.c_str(), flags);
+  if (fd < 0) {
+    error = errno == ELOOP ? source.path + ": has become a symbolic link since it was checked" : SystemError(source.path);
+    return false;
+  }
+  struct stat status;
+  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size != source.size) {
+    error = source.path + ": is no longer the regular file of " + std::to_string(source.size) +
+            " bytes that was checked (it was changed or replaced while packing)";
+    close(fd);
+    return false;
+  }
+  file = fdopen(fd, "rb");
+  if (file == nullptr) {
+    error = SystemError(source.path);
+    close(fd);
+    return false;
+  }
   return true;
 }
 
@@ -120,6 +216,7 @@ bool CreateTempBeside(const std::string& target, std::string& tempPath, std::FIL
     return false;
   }
   tempPath = name.data();
+  ArmTemp(tempPath);
   // mkstemp makes the file private; an archive is an ordinary file.
   mode_t mask = umask(0);
   umask(mask);
@@ -128,14 +225,15 @@ bool CreateTempBeside(const std::string& target, std::string& tempPath, std::FIL
   if (file == nullptr) {
     error = SystemError(tempPath);
     close(fd);
-    unlink(tempPath.c_str());
+    RemoveTemp(tempPath);
     return false;
   }
   return true;
 }
 
-bool CommitTemp(const std::string& tempPath, const std::string& target, bool overwrite,
-                std::string& error) {
+namespace {
+
+bool MoveTemp(const std::string& tempPath, const std::string& target, bool overwrite, std::string& error) {
   if (overwrite) {
     if (rename(tempPath.c_str(), target.c_str()) != 0) {
       error = SystemError(target);
@@ -163,6 +261,19 @@ bool CommitTemp(const std::string& tempPath, const std::string& target, bool ove
   }
   error = SystemError(target);
   return false;
+}
+
+}  // namespace
+
+bool CommitTemp(const std::string& tempPath, const std::string& target, bool overwrite, std::string& error) {
+  if (!MoveTemp(tempPath, target, overwrite, error)) return false;
+  DisarmTemp(tempPath);
+  return true;
+}
+
+void RemoveTemp(const std::string& tempPath) {
+  unlink(tempPath.c_str());
+  DisarmTemp(tempPath);
 }
 
 void RemoveFile(const std::string& path) { unlink(path.c_str()); }

@@ -4,9 +4,12 @@
 // outside the ANSI code page shows up instead of turning into "?".
 #include "packer/pack_files.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "packer/cp932_text.h"
 
@@ -79,9 +82,42 @@ uint64_t ToUint64(const FILETIME& time) {
   return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
+// The temporary files that Ctrl+C, Ctrl+Break or the console's closing
+// removes. They are open with FILE_SHARE_DELETE, so that the handler (on a
+// thread of its own) can delete them while they are written: they go when
+// the process ends and closes them.
+constexpr int kTempSlots = 4;
+char tempSlotPath[kTempSlots][MAX_PATH];
+volatile LONG tempSlotArmed[kTempSlots];
+
+BOOL WINAPI RemoveTempsOnInterruption(DWORD) {
+  for (int i = 0; i < kTempSlots; i++) {
+    if (tempSlotArmed[i]) DeleteFileA(tempSlotPath[i]);
+  }
+  return FALSE;  // the next handler, in the end the one that ends the process
+}
+
+void ArmTemp(const std::string& path) {
+  static bool installed = false;
+  if (!installed) installed = SetConsoleCtrlHandler(RemoveTempsOnInterruption, TRUE) != 0;
+  for (int i = 0; i < kTempSlots; i++) {
+    if (!tempSlotArmed[i] && path.size() < MAX_PATH) {
+      std::memcpy(tempSlotPath[i], path.c_str(), path.size() + 1);
+      InterlockedExchange(&tempSlotArmed[i], 1);
+      return;
+    }
+  }
+}
+
+void DisarmTemp(const std::string& path) {
+  for (int i = 0; i < kTempSlots; i++) {
+    if (tempSlotArmed[i] && path == tempSlotPath[i]) InterlockedExchange(&tempSlotArmed[i], 0);
+  }
+}
+
 }  // namespace
 
-bool DescribePackFile(const std::string& path, PackSource& source, std::string& error) {
+bool DescribePackFile(const std::string& path, PackSource& source, std::string& error, Links links) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     error = SystemError(path);
@@ -89,6 +125,12 @@ bool DescribePackFile(const std::string& path, PackSource& source, std::string& 
   }
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
     error = path + ": is a folder";
+    return false;
+  }
+  const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  if (link && links == Links::kRefuse) {
+    error = path + ": a symbolic link (a reparse point); links are not packed (--dereference packs the files they "
+                   "point to)";
     return false;
   }
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -111,14 +153,42 @@ bool DescribePackFile(const std::string& path, PackSource& source, std::string& 
     return false;
   }
   source.path = path;
+  source.followLink = link;
   source.size = size.QuadPart;
-  source.attributes = attributes;
+  source.attributes = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_REPARSE_POINT);
   source.creationTime = ToUint64(creation);
   source.lastWriteTime = ToUint64(lastWrite);
   // Not the access time: packing reads the file and so may move it, and the
   // same files must give the same archive every time.
   source.lastAccessTime = source.lastWriteTime;
   return true;
+}
+
+bool OpenPackFile(const PackSource& source, std::FILE*& file, std::string& error) {
+  const DWORD flags = FILE_FLAG_SEQUENTIAL_SCAN | (source.followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+  HANDLE handle = CreateFileA(source.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, flags, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    error = SystemError(source.path);
+    return false;
+  }
+  BY_HANDLE_FILE_INFORMATION information;
+  const bool same = GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &information) &&
+                    (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+                    (source.followLink || (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) &&
+                    (static_cast<int64_t>(information.nFileSizeHigh) << 32 | information.nFileSizeLow) == source.size;
+  const int descriptor = same ? _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY) : -1;
+  file = descriptor < 0 ? nullptr : _fdopen(descriptor, "rb");
+  if (file != nullptr) return true;
+  error = same ? SystemError(source.path)
+               : source.path + ": is no longer the regular file of " + std::to_string(source.size) +
+                     " bytes that was checked (it was changed or replaced while packing)";
+  if (descriptor >= 0) {
+    _close(descriptor);
+  } else {
+    CloseHandle(handle);
+  }
+  return false;
 }
 
 bool IsFolder(const std::string& path) {
@@ -176,10 +246,21 @@ bool CreateTempBeside(const std::string& target, std::string& tempPath, std::FIL
     return false;
   }
   tempPath = buffer;
-  file = std::fopen(buffer, "wb");
+  ArmTemp(tempPath);
+  HANDLE handle = CreateFileA(buffer, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, TRUNCATE_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  const int descriptor = handle == INVALID_HANDLE_VALUE
+                             ? -1
+                             : _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+  file = descriptor < 0 ? nullptr : _fdopen(descriptor, "wb");
   if (file == nullptr) {
     error = SystemError(tempPath);
-    DeleteFileA(buffer);
+    if (descriptor >= 0) {
+      _close(descriptor);
+    } else if (handle != INVALID_HANDLE_VALUE) {
+      CloseHandle(handle);
+    }
+    RemoveTemp(tempPath);
     return false;
   }
   return true;
@@ -188,7 +269,10 @@ bool CreateTempBeside(const std::string& target, std::string& tempPath, std::FIL
 bool CommitTemp(const std::string& tempPath, const std::string& target, bool overwrite,
                 std::string& error) {
   DWORD flags = overwrite ? MOVEFILE_REPLACE_EXISTING : 0;
-  if (MoveFileExA(tempPath.c_str(), target.c_str(), flags)) return true;
+  if (MoveFileExA(tempPath.c_str(), target.c_str(), flags)) {
+    DisarmTemp(tempPath);
+    return true;
+  }
   DWORD code = GetLastError();
   if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS) {
     error = target + ": already exists";
@@ -196,6 +280,11 @@ bool CommitTemp(const std::string& tempPath, const std::string& target, bool ove
     error = SystemError(target);
   }
   return false;
+}
+
+void RemoveTemp(const std::string& tempPath) {
+  DeleteFileA(tempPath.c_str());
+  DisarmTemp(tempPath);
 }
 
 void RemoveFile(const std::string& path) { DeleteFileA(path.c_str()); }

@@ -3,15 +3,16 @@
 
 namespace {
 
-void OnProgress(void*, int32_t position, int32_t total) { DrawProgressBar(position, total); }
+void OnProgress(void* bar, int32_t position, int32_t total) { static_cast<ProgressBar*>(bar)->Show(position, total); }
 
 }  // namespace
 
 int RunExtraction(PackReader& reader, const uint8_t* archive, const char* folder, UnpackReport* report) {
-  bool showProgress = StderrIsTerminal();
-  reader.SetProgressTarget(showProgress ? OnProgress : nullptr, nullptr);
+  const bool showProgress = IsConsole(stderr);
+  ProgressBar bar(stderr);
+  reader.SetProgressTarget(showProgress ? OnProgress : nullptr, &bar);
   int result = reader.ExtractFromMemory(archive, folder, report);
   reader.SetProgressTarget(nullptr, nullptr);
-  if (showProgress) EndProgressBar();
+  if (showProgress) bar.End();
   return result;
 }

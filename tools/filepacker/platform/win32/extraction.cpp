@@ -31,7 +31,7 @@ DWORD WINAPI ExtractOnWorker(void* parameter) {
 
 int RunExtraction(PackReader& reader, const uint8_t* archive, const char* folder, UnpackReport* report) {
   HWND window = nullptr;
-  if (StderrIsTerminal()) {
+  if (IsConsole(stderr)) {
     window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
   }
   if (window == nullptr) {
@@ -46,10 +46,11 @@ int RunExtraction(PackReader& reader, const uint8_t* archive, const char* folder
     DestroyWindow(window);
     return reader.ExtractFromMemory(archive, folder, report);
   }
+  ProgressBar bar(stderr);
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
     if (message.hwnd == window && message.message == kProgressMessage) {
-      DrawProgressBar(static_cast<int32_t>(message.wParam), static_cast<int32_t>(message.lParam));
+      bar.Show(static_cast<int32_t>(message.wParam), static_cast<int32_t>(message.lParam));
     } else if (message.hwnd == window && message.message == kDoneMessage) {
       break;
     } else {
@@ -63,6 +64,6 @@ int RunExtraction(PackReader& reader, const uint8_t* archive, const char* folder
   while (PeekMessageA(&message, window, 0, 0, PM_REMOVE)) {
   }
   DestroyWindow(window);
-  EndProgressBar();
+  bar.End();
   return job.result;
 }
