@@ -114,24 +114,43 @@ EntryInfo DecodeInfo(const uint8_t* record) {
 }
 
 // Where the element at fault begins.
+// Where each failing step from kHeaderCut to kInfoCut finds its fault: a
+// header field's offset, or one of the marks below; every later step faults
+// at its entry or chunk. Bytes rather than a switch keep the installer,
+// which never watches, within its size.
+constexpr uint8_t kNoFault = 0xFF, kAtStart = 0xFE, kAtSizes = 0xFD, kAtInfo = 0xFC;
+static_assert(kBlockSizeOffset < kAtInfo && kSignatureOffset < kAtInfo, "header offsets fit below the marks");
+const uint8_t kFaultOffsetOfStep[] = {
+    kMagicOffset,      // kHeaderCut
+    kMagicOffset,      // kWrongMagic
+    kSizeFieldOffset,  // kSizeNotPositive
+    kTagOffset,        // kCodedWithoutTransform
+    kTagOffset,        // kCodedTagRefused
+    kTagOffset,        // kCodedTagAltered
+    kSignatureOffset,  // kCodedSignature
+    kSignatureOffset,  // kWrongSignature
+    kSizeFieldOffset,  // kSizeTooLarge
+    kBlockSizeOffset,  // kBlockSizeCut
+    kBlockSizeOffset,  // kBlockSizeOutOfRange
+    kNoFault,          // kNoChunkBuffer
+    kAtStart,          // kEntryCut
+    kAtStart,          // kEntryHeadCut
+    kAtSizes,          // kSizesPast2GiB
+    kAtInfo,           // kInfoCut
+};
+static_assert(sizeof(kFaultOffsetOfStep) ==
+                  static_cast<size_t>(ExtractionStep::kPathTooLong) - static_cast<size_t>(ExtractionStep::kHeaderCut),
+              "one offset for each step from kHeaderCut to kInfoCut");
+
 int32_t FaultOffset(const Extraction& x, ExtractionStep step) {
-  switch (step) {
-    case ExtractionStep::kHeaderCut:
-    case ExtractionStep::kWrongMagic: return kMagicOffset;
-    case ExtractionStep::kCodedWithoutTransform:
-    case ExtractionStep::kCodedTagRefused:
-    case ExtractionStep::kCodedTagAltered: return kTagOffset;
-    case ExtractionStep::kSizeNotPositive:
-    case ExtractionStep::kSizeTooLarge: return kSizeFieldOffset;
-    case ExtractionStep::kCodedSignature:
-    case ExtractionStep::kWrongSignature: return kSignatureOffset;
-    case ExtractionStep::kBlockSizeCut:
-    case ExtractionStep::kBlockSizeOutOfRange: return kBlockSizeOffset;
-    case ExtractionStep::kNoChunkBuffer: return -1;
-    case ExtractionStep::kSizesPast2GiB: return x.start + 1 + x.nameLength;
-    case ExtractionStep::kInfoCut: return x.start + 1 + x.nameLength + 4;
-    default: return x.start;  // the entry's or the chunk's
-  }
+  const uint32_t index = static_cast<uint32_t>(step) - static_cast<uint32_t>(ExtractionStep::kHeaderCut);
+  const uint8_t at = index < sizeof(kFaultOffsetOfStep) ? kFaultOffsetOfStep[index] : kAtStart;
+  if (at == kNoFault) return -1;
+  if (at == kAtStart) return x.start;
+  const int32_t afterName = x.start + 1 + x.nameLength;
+  if (at == kAtSizes) return afterName;
+  if (at == kAtInfo) return afterName + 4;
+  return at;
 }
 
 void Notify(Extraction& x, ExtractionStep step) {
