@@ -9,19 +9,9 @@
 #include <cstring>
 
 #include "archive/huffman_tables.h"
+#include "archive/little_endian.h"
 
 namespace huffman {
-
-// Writes value's four bytes, least significant first, at `at`: one store,
-// which costs less here than a 16-bit one even where only two of the
-// bytes are wanted.
-inline void StoreFour(uint8_t* at, uint32_t value) {
-  if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(at, &value, sizeof value);
-  } else {
-    for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
-  }
-}
 
 inline uint64_t LoadBigEndian(const uint8_t* p) {
   uint64_t value;

@@ -57,10 +57,10 @@ void FastSteps(StreamCursor& s, const StreamBytes& bytes, const CodeTables& t, i
         continue;
       }
       if (kDirection > 0) {
-        StoreFour(out, entry);
+        StoreUint32(out, entry);
         out += CodesIn(entry);
       } else {
-        StoreFour(out - 4, entry << 8);
+        StoreUint32(out - 4, entry << 8);
         out -= CodesIn(entry);
       }
       w.Consume(Consumed(entry));

@@ -35,6 +35,7 @@
 #include "archive/huffman_one_stream.h"
 #include "archive/huffman_streams.h"
 #include "archive/huffman_tables.h"
+#include "archive/little_endian.h"
 
 using namespace huffman;
 
@@ -80,12 +81,7 @@ constexpr int32_t kHeaderBytes = 4 + 512 + 4;
 
 }  // namespace
 
-int32_t DecodedLengthField(const uint8_t* block) {
-  int32_t decodedLength;
-  std::memcpy(&decodedLength, block, sizeof decodedLength);
-  if constexpr (std::endian::native == std::endian::big) decodedLength = __builtin_bswap32(decodedLength);
-  return decodedLength;
-}
+int32_t DecodedLengthField(const uint8_t* block) { return LoadInt32(block); }
 
 size_t HuffmanRoomFor(int32_t d) {
   const int64_t alone = int64_t{d > 0 ? d : 0} + kOutputClear;

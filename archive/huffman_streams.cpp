@@ -145,10 +145,10 @@ inline bool LaneStep(Lane& lane, int i, const uint8_t* start, const CodeTables& 
     consumed = static_cast<uint32_t>(entry >> 8);
   } else {
     if (kDirection > 0) {
-      StoreFour(lane.out, static_cast<uint32_t>(entry));
+      StoreUint32(lane.out, static_cast<uint32_t>(entry));
       lane.out += CodesIn(static_cast<uint32_t>(entry));
     } else {
-      StoreFour(lane.out - 4, static_cast<uint32_t>(entry << 8));
+      StoreUint32(lane.out - 4, static_cast<uint32_t>(entry << 8));
       lane.out -= CodesIn(static_cast<uint32_t>(entry));
     }
     consumed = Consumed(static_cast<uint32_t>(entry)) & 63;

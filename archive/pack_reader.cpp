@@ -26,7 +26,7 @@
 #include <cstring>
 #include <new>
 
-#include "archive/archive_fields.h"
+#include "archive/archive_format.h"
 #include "archive/block_codec.h"
 #include "archive/entry_name.h"
 
@@ -41,17 +41,8 @@ const char kWriteError[] = "ライトエラー！ %s";
 const char kDecodeError[] = "解凍エラー！ %s";
 const char kComplete[] = "解凍完了！ ファイル数:%d";
 
-const char kMagic[] = "FILE_PACKER 1.00";
-const char kPlainTag[] = "/***";
-const char kSignature[] = "QVL-2000";
+using namespace archive_format;
 
-constexpr int kHeaderLength = 32;      // magic, tag, size, signature
-constexpr int32_t kSizeFieldEnd = 24;  // the size field counts from here
-constexpr int kInfoLength = 28;        // attributes and three FILETIMEs
-constexpr int32_t kMinBlockSize = 1024;
-constexpr int32_t kMaxBlockSize = 4000000;
-constexpr int32_t kChunkSlack = 16;    // a chunk may be this much longer than a block
-constexpr int32_t kBufferSlack = 512;  // room the codec may use past a block
 constexpr int kPathCapacity = kEntryPathCapacity;
 constexpr int kMessageCapacity = sizeof(UnpackReport::message);
 
@@ -90,23 +81,97 @@ struct Extraction {
   UnpackReport* report;
   DataTransform* transform;  // null for a plain archive
   BlockCodec* codec;
-  uint8_t* chunk;            // block size + 512 bytes
+  uint8_t* chunk;            // block size + kBufferSlack bytes
   int32_t blockSize;
   char path[kPathCapacity];  // folder, "\", the current entry's name, NUL
   int prefixLength;          // folder and "\"
   uint8_t info[kInfoLength];
   int32_t fileCount;
   int32_t runningTotal;      // sum of the sizes met so far; -1 after a failure
-  int32_t start;             // where the current entry or chunk begins, for the observer
-  int32_t value;             // the last chunk's decoded length, for the observer
+  // For the observer: where the current entry or chunk begins, the last
+  // chunk's decoded length, and the fields read so far.
+  int32_t start;
+  int32_t value;
+  int32_t sizeField;
+  int32_t entry;
+  int32_t chunkNumber;
+  int32_t nameLength;
+  const char* name;  // the current entry's name in the chunk buffer, until its chunks are read
+  int32_t entrySize;
+  int32_t chunkLength;
+  bool infoRead;
 
   const char* Name() const { return path + prefixLength; }
 };
 
+EntryInfo DecodeInfo(const uint8_t* record) {
+  EntryInfo info;
+  info.attributes = LoadUint32(record + kInfoAttributesOffset);
+  info.creationTime = LoadUint64(record + kInfoCreationOffset);
+  info.lastAccessTime = LoadUint64(record + kInfoLastAccessOffset);
+  info.lastWriteTime = LoadUint64(record + kInfoLastWriteOffset);
+  return info;
+}
+
+// Where the element at fault begins.
+// Where each failing step from kHeaderCut to kInfoCut finds its fault: a
+// header field's offset, or one of the marks below; every later step faults
+// at its entry or chunk. Bytes rather than a switch keep the installer,
+// which never watches, within its size.
+constexpr uint8_t kNoFault = 0xFF, kAtStart = 0xFE, kAtSizes = 0xFD, kAtInfo = 0xFC;
+static_assert(kBlockSizeOffset < kAtInfo && kSignatureOffset < kAtInfo, "header offsets fit below the marks");
+const uint8_t kFaultOffsetOfStep[] = {
+    kMagicOffset,      // kHeaderCut
+    kMagicOffset,      // kWrongMagic
+    kSizeFieldOffset,  // kSizeNotPositive
+    kTagOffset,        // kCodedWithoutTransform
+    kTagOffset,        // kCodedTagRefused
+    kTagOffset,        // kCodedTagAltered
+    kSignatureOffset,  // kCodedSignature
+    kSignatureOffset,  // kWrongSignature
+    kSizeFieldOffset,  // kSizeTooLarge
+    kBlockSizeOffset,  // kBlockSizeCut
+    kBlockSizeOffset,  // kBlockSizeOutOfRange
+    kNoFault,          // kNoChunkBuffer
+    kAtStart,          // kEntryCut
+    kAtStart,          // kEntryHeadCut
+    kAtSizes,          // kSizesPast2GiB
+    kAtInfo,           // kInfoCut
+};
+static_assert(sizeof(kFaultOffsetOfStep) ==
+                  static_cast<size_t>(ExtractionStep::kPathTooLong) - static_cast<size_t>(ExtractionStep::kHeaderCut),
+              "one offset for each step from kHeaderCut to kInfoCut");
+
+int32_t FaultOffset(const Extraction& x, ExtractionStep step) {
+  const uint32_t index = static_cast<uint32_t>(step) - static_cast<uint32_t>(ExtractionStep::kHeaderCut);
+  const uint8_t at = index < sizeof(kFaultOffsetOfStep) ? kFaultOffsetOfStep[index] : kAtStart;
+  if (at == kNoFault) return -1;
+  if (at == kAtStart) return x.start;
+  const int32_t afterName = x.start + 1 + x.nameLength;
+  if (at == kAtSizes) return afterName;
+  if (at == kAtInfo) return afterName + 4;
+  return at;
+}
+
 void Notify(Extraction& x, ExtractionStep step) {
   ExtractionObserver* observer = x.reader.observer;
   if (observer == nullptr) return;
-  const ExtractionEvent event{step, x.start, x.reader.position, x.value};
+  ExtractionEvent event{};
+  event.step = step;
+  event.start = x.start;
+  event.position = x.reader.position;
+  event.value = x.value;
+  event.faultOffset = FaultOffset(x, step);
+  event.end = x.reader.total;
+  event.sizeField = x.sizeField;
+  event.blockSize = x.blockSize;
+  event.entry = x.entry;
+  event.chunk = x.chunkNumber;
+  event.nameLength = x.nameLength;
+  event.name = x.name;
+  event.entrySize = x.entrySize;
+  if (x.infoRead) event.info = DecodeInfo(x.info);
+  event.chunkLength = x.chunkLength;
   observer->OnEvent(event);
 }
 
@@ -180,31 +245,32 @@ bool ReadHeader(Extraction& x) {
   uint8_t header[kHeaderLength];
   reader.total = kHeaderLength;
   if (!reader.Read(header, kHeaderLength)) return Fail(x, ExtractionStep::kHeaderCut);
-  if (std::memcmp(header, kMagic, 16) != 0) return Fail(x, ExtractionStep::kWrongMagic);
+  if (std::memcmp(header + kMagicOffset, kMagic, kMagicLength) != 0) return Fail(x, ExtractionStep::kWrongMagic);
 
   // A size that leaves size + 24 beyond 32 bits holds the bound at its
   // largest until the tag and the signature have been judged (they come
   // first, and are all in the header); then it is refused.
-  const int32_t size = LoadInt32(header + 20);
+  const int32_t size = LoadInt32(header + kSizeFieldOffset);
+  x.sizeField = size;
   const bool tooLarge = size > INT32_MAX - kSizeFieldEnd;
   reader.total = tooLarge ? INT32_MAX : size + kSizeFieldEnd;
   if (size <= 0) return Fail(x, ExtractionStep::kSizeNotPositive);
 
-  uint8_t* tag = header + 16;
-  uint8_t* signature = header + 24;
-  if (std::memcmp(tag, kPlainTag, 4) == 0) {
+  uint8_t* tag = header + kTagOffset;
+  uint8_t* signature = header + kSignatureOffset;
+  if (std::memcmp(tag, kPlainTag, kTagLength) == 0) {
     reader.transform = nullptr;
     x.transform = nullptr;
-    if (std::memcmp(signature, kSignature, 8) != 0) return Fail(x, ExtractionStep::kWrongSignature);
+    if (std::memcmp(signature, kSignature, kSignatureLength) != 0) return Fail(x, ExtractionStep::kWrongSignature);
   } else {
-    uint8_t tagCopy[4];
-    std::memcpy(tagCopy, tag, 4);
+    uint8_t tagCopy[kTagLength];
+    std::memcpy(tagCopy, tag, kTagLength);
     x.transform = reader.transform;
     if (x.transform == nullptr) return Fail(x, ExtractionStep::kCodedWithoutTransform);
-    if (x.transform->Prepare(tagCopy + 1, 3) == 0) return Fail(x, ExtractionStep::kCodedTagRefused);
-    if (std::memcmp(tag, tagCopy, 4) != 0) return Fail(x, ExtractionStep::kCodedTagAltered);
-    x.transform->Apply(signature, 8);
-    if (std::memcmp(signature, kSignature, 8) != 0) return Fail(x, ExtractionStep::kCodedSignature);
+    if (x.transform->Prepare(tagCopy + 1, kTagLength - 1) == 0) return Fail(x, ExtractionStep::kCodedTagRefused);
+    if (std::memcmp(tag, tagCopy, kTagLength) != 0) return Fail(x, ExtractionStep::kCodedTagAltered);
+    x.transform->Apply(signature, kSignatureLength);
+    if (std::memcmp(signature, kSignature, kSignatureLength) != 0) return Fail(x, ExtractionStep::kCodedSignature);
   }
   if (tooLarge) return Fail(x, ExtractionStep::kSizeTooLarge);
   return true;
@@ -217,6 +283,7 @@ bool ReadBlockSize(Extraction& x) {
   if (x.blockSize < kMinBlockSize || x.blockSize > kMaxBlockSize) {
     return Fail(x, ExtractionStep::kBlockSizeOutOfRange);
   }
+  Notify(x, ExtractionStep::kHeader);
   return true;
 }
 
@@ -225,11 +292,15 @@ bool ReadBlockSize(Extraction& x) {
 bool ExtractChunks(Extraction& x, FileHandle file, int32_t remaining) {
   PackReader& reader = x.reader;
   const int32_t limit = x.blockSize + kChunkSlack;
+  x.name = nullptr;  // the chunks overwrite it
   for (;;) {
     x.start = reader.position;
+    ++x.chunkNumber;
+    x.chunkLength = 0;
     uint8_t field[4];
     if (!reader.Read(field, 4)) return Fail(x, ExtractionStep::kChunkLengthCut);
     const int32_t length = LoadInt32(field);
+    x.chunkLength = length;
     if (length > limit) return Fail(x, ExtractionStep::kChunkTooLong);
     if (length <= 0) {
       if (remaining == 0) return true;
@@ -242,7 +313,7 @@ bool ExtractChunks(Extraction& x, FileHandle file, int32_t remaining) {
     x.value = decoded;
     if (decoded <= 0 || decoded > remaining) return Fail(x, ExtractionStep::kChunkNotDecoded);
     remaining -= decoded;
-    const int32_t written = reader.fileSink->write(file, x.chunk, decoded);
+    const int32_t written = reader.fileSink->Write(file, x.chunk, decoded);
     if (written != decoded) {
       x.value = written;
       return Fail(x, ExtractionStep::kWriteFailed);
@@ -252,27 +323,26 @@ bool ExtractChunks(Extraction& x, FileHandle file, int32_t remaining) {
   }
 }
 
-EntryInfo DecodeInfo(const uint8_t* record) {
-  EntryInfo info;
-  info.attributes = static_cast<uint32_t>(LoadInt32(record));
-  info.creationTime = LoadUint64(record + 4);
-  info.lastAccessTime = LoadUint64(record + 12);
-  info.lastWriteTime = LoadUint64(record + 20);
-  return info;
-}
-
 enum class EntryResult { kExtracted, kEndOfList, kFailed };
 
 // One file entry: name, size, info record, then the file and its chunks.
 EntryResult ExtractEntry(Extraction& x) {
   PackReader& reader = x.reader;
   x.start = reader.position;
+  ++x.entry;
+  x.chunkNumber = 0;
+  x.nameLength = 0;
+  x.name = nullptr;
+  x.entrySize = 0;
+  x.chunkLength = 0;
+  x.infoRead = false;
   if (!reader.Read(x.chunk, 1)) {
     Fail(x, ExtractionStep::kEntryCut);
     return EntryResult::kFailed;
   }
   const int nameLength = x.chunk[0];
   if (nameLength == 0) return EntryResult::kEndOfList;
+  x.nameLength = nameLength;
   if (!reader.Read(x.chunk, nameLength + 4)) {
     Fail(x, ExtractionStep::kEntryHeadCut);
     return EntryResult::kFailed;
@@ -293,6 +363,8 @@ EntryResult ExtractEntry(Extraction& x) {
                                                                                   : ExtractionStep::kNameUnsafe;
 
   const int32_t size = LoadInt32(x.chunk + nameLength);
+  x.name = reinterpret_cast<const char*>(x.chunk);
+  x.entrySize = size;
   if (size > 0 && x.runningTotal > INT32_MAX - size) {
     Fail(x, ExtractionStep::kSizesPast2GiB);
     return EntryResult::kFailed;
@@ -304,10 +376,11 @@ EntryResult ExtractEntry(Extraction& x) {
     return EntryResult::kFailed;
   }
   Transform(x, x.info, kInfoLength);
+  x.infoRead = true;
   Notify(x, ExtractionStep::kEntry);
 
   const FileHandle file = refusal == ExtractionStep::kCreateFailed
-                              ? reader.fileSink->create(x.path, x.prefixLength, reader.creationDisposition)
+                              ? reader.fileSink->Create(x.path, x.prefixLength, reader.creationDisposition)
                               : NoFileHandle();
   if (file == NoFileHandle()) {
     Fail(x, refusal);
@@ -318,7 +391,7 @@ EntryResult ExtractEntry(Extraction& x) {
   const bool complete = ExtractChunks(x, file, size);
   // Even a file whose chunks failed keeps what was written, with its times
   // and attributes.
-  reader.fileSink->finish(file, x.path, DecodeInfo(x.info));
+  reader.fileSink->Finish(file, x.path, DecodeInfo(x.info));
   return complete ? EntryResult::kExtracted : EntryResult::kFailed;
 }
 
@@ -377,10 +450,14 @@ bool Extract(Extraction& x, const char* folder) {
 bool ArchiveFitsIn(const uint8_t* archive, uint32_t length) {
   if (archive == nullptr || length < static_cast<uint32_t>(kHeaderLength)) return false;
   // These are refused right after the header is read.
-  if (std::memcmp(archive, kMagic, 16) != 0) return true;
-  const int32_t size = LoadInt32(archive + 20);
+  if (std::memcmp(archive + kMagicOffset, kMagic, kMagicLength) != 0) return true;
+  const int32_t size = LoadInt32(archive + kSizeFieldOffset);
   if (size <= 0 || size > INT32_MAX - kSizeFieldEnd) return true;
   return static_cast<uint32_t>(size + kSizeFieldEnd) <= length;
+}
+
+int64_t ClaimedArchiveLength(const uint8_t* archive) {
+  return int64_t{LoadInt32(archive + kSizeFieldOffset)} + kSizeFieldEnd;
 }
 
 int DataTransform::Reserved1(uint8_t*, int) { return 0; }
@@ -404,7 +481,8 @@ int PackReader::ExtractFromMemory(const uint8_t* archive, const char* folder, Un
   memorySource = archive;
   total = 0;
   position = 0;
-  Extraction extraction{*this, report, nullptr, nullptr, nullptr, 0, {}, 0, {}, 0, 0, 0, 0};
+  Extraction extraction{*this,   report, nullptr, nullptr, nullptr, 0, {}, 0, {}, 0, 0, 0,
+                        0,       0,      0,       0,       0,       nullptr, 0, 0, false};
   if (!Extract(extraction, folder)) return 0;
   if (report != nullptr) report->byteTotal = total;
   memorySource = nullptr;

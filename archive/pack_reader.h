@@ -42,7 +42,8 @@ class DataTransform {
 // sets no observer: its outcome is the report's text alone.
 enum class ExtractionStep : int32_t {
   // The walk going well.
-  kEntry,  // an entry's name, size and info record are read; its file is created next
+  kHeader,  // the header and the block size are read and accepted
+  kEntry,   // an entry's name, size and info record are read; its file is created next
   kChunk,  // a chunk is decoded and written
   // Failures, each ending the extraction. "Cut": the read would pass the
   // size field's bound.
@@ -73,17 +74,34 @@ enum class ExtractionStep : int32_t {
   kWriteFailed,       // value: what the file sink wrote
 };
 
+// The step, where it happened, and every field read so far, decoded, so
+// that an observer never reads the archive's bytes itself. Fields not read
+// yet are 0 (name: null).
 struct ExtractionEvent {
   ExtractionStep step;
   int32_t start;     // container offset of the current entry or chunk; 0 before the first entry
-  int32_t position;  // container bytes consumed so far
+  int32_t position;  // container bytes consumed so far: where a read that failed began
   int32_t value;     // kChunk: its decoded length; kChunkNotDecoded, kWriteFailed: see above
+  // Failures: container offset of the element at fault (the header field,
+  // the entry, its size or info record, the chunk); -1 for kNoChunkBuffer.
+  int32_t faultOffset;
+  int32_t end;        // where the size field ends the container, once it is read
+  int32_t sizeField;
+  int32_t blockSize;  // also when out of range
+  int32_t entry;      // the current entry, from 1; 0 before the first
+  int32_t chunk;      // its current chunk, from 1; 0 outside its chunk list
+  int32_t nameLength;
+  const char* name;   // nameLength bytes of code page 932, from the entry's head until its chunks
+  int32_t entrySize;  // its unpacked size
+  EntryInfo info;     // its info record, from kEntry on
+  int32_t chunkLength;  // the current chunk's length field
 };
 
 // Receives each step as it happens, on the extracting thread.
+// Like a file sink, it must not throw.
 class ExtractionObserver {
  public:
-  virtual void OnEvent(const ExtractionEvent& event) = 0;
+  virtual void OnEvent(const ExtractionEvent& event) noexcept = 0;
 
  protected:
   ~ExtractionObserver() = default;
@@ -113,7 +131,7 @@ class PackReader {
   DataTransform* transform = nullptr;
   uint32_t creationDisposition = kCreateNew;
   // Where extracted files go; tests replace it to simulate write failures.
-  const FileSink* fileSink = &theSystemFiles;
+  FileSink* fileSink = &theSystemFiles;
   // Told of every entry, chunk and failure when not null; not owned.
   ExtractionObserver* observer = nullptr;
 };
@@ -123,6 +141,9 @@ class PackReader {
 // than the size field allows. A caller that knows how many bytes it holds
 // refuses an archive that claims more, instead of letting it be read.
 bool ArchiveFitsIn(const uint8_t* archive, uint32_t length);
+// The container's length as the size field of the 32-byte header at
+// archive gives it.
+int64_t ClaimedArchiveLength(const uint8_t* archive);
 
 // The one extractor of the program; each program that needs it defines it.
 extern PackReader thePackReader;

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive_format.h"
 #include "archive/huffman_stage.h"
 #include "archive/pack_reader.h"
 #include "bench/heap_counter.h"
@@ -36,10 +37,10 @@ using Bytes = std::vector<uint8_t>;
 //                                    the run stage's output)
 // The expected peak and the bound beside it are both the chunk buffer plus
 // that room.
-constexpr int64_t kChunkBufferSlack = 512;
-constexpr int64_t kCapacitySlack = 16;
+constexpr int64_t kChunkBufferSlack = archive_format::kBufferSlack;
+constexpr int64_t kCapacitySlack = archive_format::kChunkSlack;
 
-constexpr int32_t kLargestBlock = 4000000;
+constexpr int32_t kLargestBlock = archive_format::kMaxBlockSize;
 
 struct CodedPiece {
   Bytes coded;

@@ -4,17 +4,30 @@ option(BUILD_TESTING "Build the tests" ON)
 if(BUILD_TESTING)
   enable_testing()
   if(CMAKE_CROSSCOMPILING)
-    # No prebuilt Windows GoogleTest exists: compile it from Debian's sources.
+    # No prebuilt Windows GoogleTest exists: compile it from the sources that
+    # Debian's googletest package installs (found on the host, outside the
+    # cross root).
+    find_path(KORMIT_GOOGLETEST_SOURCE CMakeLists.txt PATHS /usr/src/googletest/googletest
+              NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+    if(NOT KORMIT_GOOGLETEST_SOURCE)
+      message(FATAL_ERROR "GoogleTest's sources (/usr/src/googletest) are missing: run scripts/install-deps, "
+                          "or set KORMIT_GOOGLETEST_SOURCE to their googletest folder")
+    endif()
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
     set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-    add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    add_subdirectory("${KORMIT_GOOGLETEST_SOURCE}" ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
     # GCC 12's win32 thread model lacks two std types that GoogleTest names.
     target_compile_options(gtest PUBLIC
       "SHELL:-include ${CMAKE_CURRENT_LIST_DIR}/gtest-win32-sync.h")
 
-    # One Wine session (prefix, X display, wineserver) serves every test of the
-    # run; the fixture starts it before the first test and stops it after the
-    # last, so nothing stays running once ctest ends.
+    # Wine runs the Windows programs, inside an Xvfb display.
+    foreach(program wine wineserver Xvfb)
+      find_program(KORMIT_${program} ${program} NO_CMAKE_FIND_ROOT_PATH)
+      if(NOT KORMIT_${program})
+        kormit_missing("tests" "${program} is missing, so the Windows tests cannot run (run scripts/install-deps)")
+      endif()
+    endforeach()
+    set(kormit_test_runner ", run under Wine")
     set(KORMIT_WINE_STATE "${CMAKE_BINARY_DIR}/wine")
 
     # Wine needs a kernel that runs 32-bit x86 programs. Where it cannot start,
@@ -28,9 +41,12 @@ if(BUILD_TESTING)
       set(KORMIT_WINE_RUNS ON)
     else()
       set(KORMIT_WINE_RUNS OFF)
-      message(WARNING "Windows tests will be skipped: ${wine_check_reason}. "
-                      "They run on a machine whose kernel runs 32-bit programs.")
+      kormit_missing("tests" "Windows tests will be skipped: ${wine_check_reason}. "
+                             "They run on a machine whose kernel runs 32-bit programs.")
     endif()
+    # One Wine session (prefix, X display, wineserver) serves every test of the
+    # run; the fixture starts it before the first test and stops it after the
+    # last, so nothing stays running once ctest ends.
     add_test(NAME wine_session_start
              COMMAND "${PROJECT_SOURCE_DIR}/scripts/wine-session" start "${KORMIT_WINE_STATE}")
     add_test(NAME wine_session_stop
@@ -38,18 +54,21 @@ if(BUILD_TESTING)
     set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine_session)
     set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine_session)
   else()
-    find_package(GTest REQUIRED)
+    find_package(GTest CONFIG REQUIRED)
   endif()
   include(GoogleTest)
+  kormit_report("tests" "GoogleTest programs under ctest${kormit_test_runner}")
+else()
+  kormit_report("tests" "not built (BUILD_TESTING is OFF)")
 endif()
 
 # kormit_add_test(NAME [SOURCES files...] [GLOB patterns...] [LIBS libs...]
 #                 [DESKTOP])
 # Builds a GoogleTest program from the sources (patterns relative to the
-# calling folder) and registers its tests with ctest. A program whose patterns
-# match nothing yet is skipped, so an area can be declared before its tests
-# exist. DESKTOP marks tests that open windows on the shared Wine desktop: they
-# run one at a time, so that they never see each other's windows.
+# calling folder) and registers its tests with ctest. A program without
+# sources is an error: no test goes missing without a word. DESKTOP marks
+# tests that open windows on the shared Wine desktop: they run one at a time,
+# so that they never see each other's windows.
 function(kormit_add_test name)
   cmake_parse_arguments(T "DESKTOP" "" "SOURCES;GLOB;LIBS" ${ARGN})
   set(sources ${T_SOURCES})
@@ -58,7 +77,7 @@ function(kormit_add_test name)
     list(APPEND sources ${matched})
   endforeach()
   if(NOT sources)
-    return()
+    message(FATAL_ERROR "test program ${name}: its sources and patterns match no file")
   endif()
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)

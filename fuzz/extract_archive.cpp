@@ -23,42 +23,47 @@ struct MemoryFile {
   bool open = true;
 };
 
-// One input's files; handles are indexes into it.
-std::vector<MemoryFile> files;
-std::map<std::string, int> byPath;
+// One input's files; handles are indexes into them.
+class MemoryFiles final : public FileSink {
+ public:
+  std::vector<MemoryFile> files;
 
-FileHandle Create(const char* path, int nameStart, uint32_t creationDisposition) {
-  if (creationDisposition != kCreateNew) std::abort();
-  const size_t prefix = std::strlen(kFolder);
-  if (std::strncmp(path, kFolder, prefix) != 0 || nameStart != static_cast<int>(prefix) + 1 ||
-      path[nameStart] == '\0') {
-    std::abort();
+  FileHandle Create(const char* path, int nameStart, uint32_t creationDisposition) noexcept override {
+    if (creationDisposition != kCreateNew) std::abort();
+    const size_t prefix = std::strlen(kFolder);
+    if (std::strncmp(path, kFolder, prefix) != 0 || nameStart != static_cast<int>(prefix) + 1 ||
+        path[nameStart] == '\0') {
+      std::abort();
+    }
+    if (byPath_.count(path) != 0) return NoFileHandle();
+    byPath_[path] = files.size();
+    files.push_back({path, {}, true});
+    return static_cast<FileHandle>(files.size() - 1);
   }
-  if (byPath.count(path) != 0) return NoFileHandle();
-  byPath[path] = static_cast<int>(files.size());
-  files.push_back({path, {}, true});
-  return static_cast<FileHandle>(files.size() - 1);
-}
 
-MemoryFile& Open(FileHandle file) {
-  if (file < 0 || static_cast<size_t>(file) >= files.size() || !files[file].open) std::abort();
-  return files[file];
-}
+  int32_t Write(FileHandle file, const uint8_t* bytes, int32_t count) noexcept override {
+    if (count < 0) std::abort();
+    MemoryFile& target = Open(file);
+    target.bytes.insert(target.bytes.end(), bytes, bytes + count);
+    return count;
+  }
 
-int32_t Write(FileHandle file, const uint8_t* bytes, int32_t count) {
-  if (count < 0) std::abort();
-  MemoryFile& target = Open(file);
-  target.bytes.insert(target.bytes.end(), bytes, bytes + count);
-  return count;
-}
+  void Finish(FileHandle file, const char* path, const EntryInfo&) noexcept override {
+    MemoryFile& target = Open(file);
+    if (target.path != path) std::abort();
+    target.open = false;
+  }
 
-void Finish(FileHandle file, const char* path, const EntryInfo&) {
-  MemoryFile& target = Open(file);
-  if (target.path != path) std::abort();
-  target.open = false;
-}
+ private:
+  MemoryFile& Open(FileHandle file) {
+    if (file < 0 || static_cast<size_t>(file) >= files.size() || !files[static_cast<size_t>(file)].open) {
+      std::abort();
+    }
+    return files[static_cast<size_t>(file)];
+  }
 
-const FileSink kMemoryFiles = {Create, Write, Finish};
+  std::map<std::string, size_t> byPath_;
+};
 
 // The success text; "%d" marks where the file count goes.
 const char kComplete[] = "解凍完了！ ファイル数:%d";
@@ -73,10 +78,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (archive.size() < 32) archive.resize(32, 0);
   if (!ArchiveFitsIn(archive.data(), static_cast<uint32_t>(archive.size()))) return 0;
 
-  files.clear();
-  byPath.clear();
+  MemoryFiles memory;
+  const std::vector<MemoryFile>& files = memory.files;
   PackReader reader;
-  reader.fileSink = &kMemoryFiles;
+  reader.fileSink = &memory;
   UnpackReport report;
   std::memset(&report, 0xA5, sizeof report);
   const int result = reader.ExtractFromMemory(archive.data(), kFolder, &report);

@@ -16,26 +16,11 @@
 
 namespace {
 
-constexpr char kMagic[] = {'F', 'I', 'L', 'E', '_', 'P', 'A', 'C', 'K', 'E', 'R', ' ', '1', '.', '0', '0'};
-constexpr char kPlainTag[] = {'/', '*', '*', '*'};
-constexpr char kSignature[] = {'Q', 'V', 'L', '-', '2', '0', '0', '0'};
-constexpr int64_t kSizeFieldOffset = 20;
-// Bytes before the size field's range begins.
-constexpr int64_t kHeaderLead = 24;
+using namespace archive_format;
+
 // The extractor holds the container's length and the sum of the unpacked
 // sizes in signed 32-bit integers.
 constexpr int64_t kLimit = std::numeric_limits<int32_t>::max();
-// A coded block may be this much longer than the piece it carries.
-constexpr size_t kChunkSlack = 16;
-constexpr size_t kMaxNameLength = 255;
-
-void PutInt32(uint8_t* at, uint32_t value) {
-  for (int i = 0; i < 4; i++) at[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-void PutInt64(uint8_t* at, uint64_t value) {
-  for (int i = 0; i < 8; i++) at[i] = static_cast<uint8_t>(value >> (8 * i));
-}
 
 // The archive being written, to a file or to memory, and how many bytes it
 // holds.
@@ -65,7 +50,7 @@ struct ArchiveOutput {
   // The size field, known only at the end.
   bool WriteSize() {
     uint8_t size[4];
-    PutInt32(size, static_cast<uint32_t>(length - kHeaderLead));
+    StoreUint32(size, static_cast<uint32_t>(length - kSizeFieldEnd));
     if (file == nullptr) {
       std::memcpy(memory->data() + kSizeFieldOffset, size, 4);
       return true;
@@ -80,33 +65,34 @@ struct ArchiveOutput {
 };
 
 bool WriteHeader(ArchiveOutput& out, int32_t blockSize) {
-  uint8_t header[36];
-  std::memcpy(header, kMagic, 16);
-  std::memcpy(header + 16, kPlainTag, 4);
-  PutInt32(header + 20, 0);  // the size, filled in at the end
-  std::memcpy(header + 24, kSignature, 8);
-  PutInt32(header + 32, static_cast<uint32_t>(blockSize));
+  uint8_t header[kEntriesOffset];
+  std::memcpy(header + kMagicOffset, kMagic, kMagicLength);
+  std::memcpy(header + kTagOffset, kPlainTag, kTagLength);
+  StoreUint32(header + kSizeFieldOffset, 0);  // the size, filled in at the end
+  std::memcpy(header + kSignatureOffset, kSignature, kSignatureLength);
+  StoreUint32(header + kBlockSizeOffset, static_cast<uint32_t>(blockSize));
   return out.Write(header, sizeof(header));
 }
 
 // Name length, name, unpacked size and info record of one entry.
 void AppendEntryHead(std::vector<uint8_t>& bytes, const PackSource& source) {
-  uint8_t head[1 + kMaxNameLength + 32];
+  uint8_t head[1 + kMaxNameLength + 4 + kInfoLength];
   size_t n = source.storedName.size();
   head[0] = static_cast<uint8_t>(n);
   std::memcpy(head + 1, source.storedName.data(), n);
   uint8_t* at = head + 1 + n;
-  PutInt32(at, static_cast<uint32_t>(source.size));
-  PutInt32(at + 4, source.attributes);
-  PutInt64(at + 8, source.creationTime);
-  PutInt64(at + 16, source.lastAccessTime);
-  PutInt64(at + 24, source.lastWriteTime);
-  bytes.insert(bytes.end(), head, head + 1 + n + 32);
+  StoreUint32(at, static_cast<uint32_t>(source.size));
+  uint8_t* info = at + 4;
+  StoreUint32(info + kInfoAttributesOffset, source.attributes);
+  StoreUint64(info + kInfoCreationOffset, source.creationTime);
+  StoreUint64(info + kInfoLastAccessOffset, source.lastAccessTime);
+  StoreUint64(info + kInfoLastWriteOffset, source.lastWriteTime);
+  bytes.insert(bytes.end(), head, info + kInfoLength);
 }
 
 void AppendInt32(std::vector<uint8_t>& bytes, uint32_t value) {
   uint8_t field[4];
-  PutInt32(field, value);
+  StoreUint32(field, value);
   bytes.insert(bytes.end(), field, field + 4);
 }
 
@@ -148,12 +134,12 @@ bool WriteOldest(ArchiveOutput& out, PackState& state, std::string& error) {
   state.inFlight.pop_front();
   if (!out.Write(piece.before.data(), piece.before.size())) return false;
   state.filesDone += piece.filesBefore;
-  if (block.empty() || block.size() > static_cast<size_t>(piece.length) + kChunkSlack) {
+  if (block.empty() || block.size() > static_cast<size_t>(piece.length + kChunkSlack)) {
     error = state.sources[piece.source].path + ": the block encoder failed on chunk " + std::to_string(piece.chunk);
     return false;
   }
   uint8_t length[4];
-  PutInt32(length, static_cast<uint32_t>(block.size()));
+  StoreUint32(length, static_cast<uint32_t>(block.size()));
   if (!out.Write(length, 4) || !out.Write(block.data(), block.size())) return false;
   if (piece.lastOfEntry) {
     const uint8_t endOfChunks[4] = {};
@@ -273,7 +259,8 @@ bool Pack(ArchiveOutput& out, const std::vector<PackSource>& sources, const Pack
 
 bool CheckPackSources(const std::vector<PackSource>& sources, int32_t blockSize, std::string& error) {
   if (blockSize < kMinBlockSize || blockSize > kMaxBlockSize) {
-    error = "block size " + std::to_string(blockSize) + " is outside 1024..4000000";
+    error = "block size " + std::to_string(blockSize) + " is outside " + std::to_string(kMinBlockSize) + ".." +
+            std::to_string(kMaxBlockSize);
     return false;
   }
   if (sources.empty()) {

@@ -10,11 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive_format.h"
 #include "packer/pack_files.h"
-
-constexpr int32_t kDefaultBlockSize = 200000;
-constexpr int32_t kMinBlockSize = 1024;
-constexpr int32_t kMaxBlockSize = 4000000;
 
 // Called after each chunk is written: files completed so far and input bytes
 // read so far.
@@ -24,7 +21,7 @@ typedef void (*PackProgress)(void* context, int32_t filesDone, int64_t bytesDone
 constexpr int kMaxJobs = 64;
 
 struct PackOptions {
-  int32_t blockSize = kDefaultBlockSize;
+  int32_t blockSize = archive_format::kDefaultBlockSize;
   bool overwrite = false;  // replace an existing archive
   // false: pieces of exactly the block size, the last one shorter (what
   // every reader expects). true: pieces of varying length, chosen to code
@@ -45,7 +42,7 @@ struct PackSummary {
 };
 
 // Checks what the installer's extractor would refuse or fail on: a block
-// size outside 1024..4,000,000, no files, files that add up to no bytes or to
+// size outside kMinBlockSize..kMaxBlockSize, no files, files that add up to no bytes or to
 // 2 GiB or more, a stored name that the installer could not create in its
 // install folder (InstallNameRefusal: too long for the path behind
 // C:\WINDOWS\UnpackDir999, a separator, a character Windows names cannot

@@ -7,10 +7,11 @@
 #include <span>
 #include <vector>
 
+#include "archive/archive_format.h"
 #include "packer/run_tokens.h"
 
 // The most bytes one block may carry (the archive's largest block size).
-inline constexpr size_t kMaxBlockBytes = 4000000;
+inline constexpr size_t kMaxBlockBytes = archive_format::kMaxBlockSize;
 
 // Replaces out with the coded block of data (the 4-byte decoded length and
 // the bit stream), at most data.size() + 16 bytes long. Chooses the stored or

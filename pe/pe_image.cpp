@@ -48,11 +48,11 @@ bool ReadSections(PeImage& image, uint32_t table, uint16_t count, std::string& e
     PeSection& section = image.sections.emplace_back();
     section.name.assign(reinterpret_cast<const char*>(at), strnlen(reinterpret_cast<const char*>(at), 8));
     section.headerOffset = static_cast<uint32_t>(table + size_t{i} * kSectionHeaderSize);
-    section.virtualSize = Get32(at + 8);
-    section.virtualAddress = Get32(at + 12);
-    section.rawSize = Get32(at + 16);
-    section.rawOffset = Get32(at + 20);
-    section.characteristics = Get32(at + 36);
+    section.virtualSize = LoadUint32(at + 8);
+    section.virtualAddress = LoadUint32(at + 12);
+    section.rawSize = LoadUint32(at + 16);
+    section.rawOffset = LoadUint32(at + 20);
+    section.characteristics = LoadUint32(at + 36);
     const std::string label = image.SectionLabel(i);
     if (section.rawSize > 0 && !Fits(file, section.rawOffset, section.rawSize)) {
       error = "truncated: " + label + " runs past the end of the file";
@@ -147,7 +147,7 @@ bool ReadPeImage(std::span<const uint8_t> file, PeImage& image, std::string& err
     error = "not a Windows executable (no MZ header)";
     return false;
   }
-  const uint32_t peOffset = Get32(file.data() + 0x3C);
+  const uint32_t peOffset = LoadUint32(file.data() + 0x3C);
   if (!Fits(file, peOffset, 4 + kFileHeaderSize)) {
     error = "truncated: the PE header at offset " + std::to_string(peOffset) + " lies past the end of the file";
     return false;
@@ -158,16 +158,16 @@ bool ReadPeImage(std::span<const uint8_t> file, PeImage& image, std::string& err
   }
   image.fileHeaderOffset = peOffset + 4;
   const uint8_t* fileHeader = file.data() + image.fileHeaderOffset;
-  image.machine = Get16(fileHeader);
-  const uint16_t sectionCount = Get16(fileHeader + 2);
-  const uint16_t optionalSize = Get16(fileHeader + 16);
+  image.machine = LoadUint16(fileHeader);
+  const uint16_t sectionCount = LoadUint16(fileHeader + 2);
+  const uint16_t optionalSize = LoadUint16(fileHeader + 16);
   image.optionalHeaderOffset = image.fileHeaderOffset + kFileHeaderSize;
   if (!Fits(file, image.optionalHeaderOffset, optionalSize) || optionalSize < 2) {
     error = "truncated: the optional header runs past the end of the file";
     return false;
   }
   const uint8_t* optional = file.data() + image.optionalHeaderOffset;
-  image.magic = Get16(optional);
+  image.magic = LoadUint16(optional);
   uint32_t directoriesAt;
   if (image.magic == kMagicPe32) {
     directoriesAt = 96;
@@ -181,10 +181,10 @@ bool ReadPeImage(std::span<const uint8_t> file, PeImage& image, std::string& err
     error = "the optional header is too short (" + std::to_string(optionalSize) + " bytes)";
     return false;
   }
-  image.sectionAlignment = Get32(optional + 32);
-  image.fileAlignment = Get32(optional + 36);
+  image.sectionAlignment = LoadUint32(optional + 32);
+  image.fileAlignment = LoadUint32(optional + 36);
   if (!CheckAlignments(image, error)) return false;
-  const uint32_t directoryCount = Get32(optional + directoriesAt - 4);
+  const uint32_t directoryCount = LoadUint32(optional + directoriesAt - 4);
   if (directoryCount > (optionalSize - directoriesAt) / 8u) {
     error = "the optional header is too short for its " + std::to_string(directoryCount) + " data directories";
     return false;
@@ -192,7 +192,7 @@ bool ReadPeImage(std::span<const uint8_t> file, PeImage& image, std::string& err
   image.directoriesOffset = image.optionalHeaderOffset + directoriesAt;
   for (size_t i = 0; i < std::min<size_t>(directoryCount, kMaxDirectories); i++) {
     const uint8_t* at = file.data() + image.directoriesOffset + 8 * i;
-    image.directories.push_back({Get32(at), Get32(at + 4)});
+    image.directories.push_back({LoadUint32(at), LoadUint32(at + 4)});
   }
   return ReadSections(image, image.optionalHeaderOffset + optionalSize, sectionCount, error);
 }

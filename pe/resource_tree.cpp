@@ -35,8 +35,8 @@ class TreeReader {
     }
     if (!Holds(offset, kTableSize)) return Fail(offset, "a directory table past the end of the resource section");
     const uint8_t* at = base_ + offset;
-    const uint32_t namedCount = Get16(at + 12);
-    const uint32_t count = namedCount + Get16(at + 14);
+    const uint32_t namedCount = LoadUint16(at + 12);
+    const uint32_t count = namedCount + LoadUint16(at + 14);
     if (!Holds(offset, kTableSize + uint64_t{count} * kEntrySize)) {
       return Fail(offset, "a directory table's " + std::to_string(count) +
                               " entries run past the end of the resource section");
@@ -45,15 +45,15 @@ class TreeReader {
     index = static_cast<int>(tree_.directories.size());
     tree_.directories.emplace_back();
     ResourceDirectoryTable table;
-    table.characteristics = Get32(at);
-    table.timeDateStamp = Get32(at + 4);
-    table.majorVersion = Get16(at + 8);
-    table.minorVersion = Get16(at + 10);
+    table.characteristics = LoadUint32(at);
+    table.timeDateStamp = LoadUint32(at + 4);
+    table.majorVersion = LoadUint16(at + 8);
+    table.minorVersion = LoadUint16(at + 10);
     table.entries.reserve(count);  // the table's bytes hold that many
     for (uint32_t i = 0; i < count; i++) {
       const uint32_t entryOffset = offset + kTableSize + i * kEntrySize;
-      const uint32_t nameField = Get32(base_ + entryOffset);
-      const uint32_t dataField = Get32(base_ + entryOffset + 4);
+      const uint32_t nameField = LoadUint32(base_ + entryOffset);
+      const uint32_t dataField = LoadUint32(base_ + entryOffset + 4);
       ResourceEntry entry;
       entry.named = (nameField & kHighBit) != 0;
       if (entry.named != (i < namedCount)) {
@@ -96,13 +96,13 @@ class TreeReader {
 
   bool ReadName(uint32_t offset, std::u16string& name) {
     if (!Holds(offset, 2)) return Fail(offset, "a name past the end of the resource section");
-    const uint32_t length = Get16(base_ + offset);
+    const uint32_t length = LoadUint16(base_ + offset);
     if (!Holds(offset, 2 + uint64_t{length} * 2)) {
       return Fail(offset, "a name of " + std::to_string(length) + " characters runs past the end of the resource section");
     }
     if (!Spend(2 + uint64_t{length} * 2, offset)) return false;
     name.resize(length);
-    for (uint32_t i = 0; i < length; i++) name[i] = static_cast<char16_t>(Get16(base_ + offset + 2 + 2 * i));
+    for (uint32_t i = 0; i < length; i++) name[i] = static_cast<char16_t>(LoadUint16(base_ + offset + 2 + 2 * i));
     return true;
   }
 
@@ -111,7 +111,7 @@ class TreeReader {
     if (!Holds(offset, kDataEntrySize)) return Fail(offset, "a data entry past the end of the resource section");
     if (!Spend(kDataEntrySize, offset)) return false;
     const uint8_t* at = base_ + offset;
-    ResourceLeaf leaf{Get32(at), Get32(at + 4), Get32(at + 8), Get32(at + 12)};
+    ResourceLeaf leaf{LoadUint32(at), LoadUint32(at + 4), LoadUint32(at + 8), LoadUint32(at + 12)};
     uint32_t ignored;
     if (!image_.FileOffsetOf(leaf.rva, leaf.size, ignored)) {
       return Fail(offset, "resource data of " + std::to_string(leaf.size) + " bytes at RVA " +
@@ -233,36 +233,36 @@ std::vector<uint8_t> WriteResourceSection(const ResourceTree& tree, const std::v
     uint8_t* header = out + tableOffset[d];
     uint16_t namedCount = 0;
     for (const ResourceEntry& entry : table.entries) namedCount += entry.named ? 1 : 0;
-    Put32(header, table.characteristics);
-    Put32(header + 4, table.timeDateStamp);
-    Put16(header + 8, table.majorVersion);
-    Put16(header + 10, table.minorVersion);
-    Put16(header + 12, namedCount);
-    Put16(header + 14, static_cast<uint16_t>(table.entries.size() - namedCount));
+    StoreUint32(header, table.characteristics);
+    StoreUint32(header + 4, table.timeDateStamp);
+    StoreUint16(header + 8, table.majorVersion);
+    StoreUint16(header + 10, table.minorVersion);
+    StoreUint16(header + 12, namedCount);
+    StoreUint16(header + 14, static_cast<uint16_t>(table.entries.size() - namedCount));
     for (size_t i = 0; i < table.entries.size(); i++) {
       const ResourceEntry& entry = table.entries[i];
       uint8_t* slot = header + kTableSize + kEntrySize * i;
       if (entry.named) {
-        Put32(slot, kHighBit | static_cast<uint32_t>(nameAt));
-        Put16(out + nameAt, static_cast<uint16_t>(entry.name.size()));
-        for (size_t c = 0; c < entry.name.size(); c++) Put16(out + nameAt + 2 + 2 * c, entry.name[c]);
+        StoreUint32(slot, kHighBit | static_cast<uint32_t>(nameAt));
+        StoreUint16(out + nameAt, static_cast<uint16_t>(entry.name.size()));
+        for (size_t c = 0; c < entry.name.size(); c++) StoreUint16(out + nameAt + 2 + 2 * c, entry.name[c]);
         nameAt += 2 + 2 * entry.name.size();
       } else {
-        Put32(slot, entry.id);
+        StoreUint32(slot, entry.id);
       }
       if (entry.directory >= 0) {
-        Put32(slot + 4, kHighBit | tableOffset[static_cast<size_t>(entry.directory)]);
+        StoreUint32(slot + 4, kHighBit | tableOffset[static_cast<size_t>(entry.directory)]);
       } else {
-        Put32(slot + 4, leafEntryOffset[static_cast<size_t>(entry.leaf)]);
+        StoreUint32(slot + 4, leafEntryOffset[static_cast<size_t>(entry.leaf)]);
       }
     }
   }
   for (size_t i = 0; i < tree.leaves.size(); i++) {
     uint8_t* entry = out + leafEntryOffset[i];
-    Put32(entry, static_cast<uint32_t>(sectionRva + dataOffset[i]));
-    Put32(entry + 4, static_cast<uint32_t>(data[i].size()));
-    Put32(entry + 8, tree.leaves[i].codePage);
-    Put32(entry + 12, tree.leaves[i].reserved);
+    StoreUint32(entry, static_cast<uint32_t>(sectionRva + dataOffset[i]));
+    StoreUint32(entry + 4, static_cast<uint32_t>(data[i].size()));
+    StoreUint32(entry + 8, tree.leaves[i].codePage);
+    StoreUint32(entry + 12, tree.leaves[i].reserved);
     if (!data[i].empty()) std::memcpy(out + dataOffset[i], data[i].data(), data[i].size());
   }
   return section;

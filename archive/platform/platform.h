@@ -13,10 +13,12 @@
 #include <windows.h>
 #endif
 
-#ifdef _WIN32
-typedef HANDLE FileHandle;
-inline FileHandle NoFileHandle() { return INVALID_HANDLE_VALUE; }
+// An open file: a descriptor (POSIX) or a HANDLE (Win32), held as an
+// integer so that code above this layer never needs to know which.
+typedef intptr_t FileHandle;
+inline FileHandle NoFileHandle() { return -1; }  // INVALID_HANDLE_VALUE on Win32
 
+#ifdef _WIN32
 // Progress is posted (never sent) to a window: wParam position, lParam total.
 typedef HWND ProgressWindow;
 typedef UINT ProgressMessage;
@@ -24,9 +26,6 @@ constexpr ProgressMessage kDefaultProgressMessage = WM_USER;
 
 constexpr uint32_t kCreateNew = CREATE_NEW;
 #else
-typedef int FileHandle;
-inline FileHandle NoFileHandle() { return -1; }
-
 // Without windows the receiver is a plain callback; the "message" is the
 // context pointer it gets back, so that one callback can serve many objects.
 typedef void (*ProgressWindow)(void* context, int32_t position, int32_t total);
@@ -53,22 +52,37 @@ struct EntryInfo {
   uint64_t lastWriteTime;
 };
 
-// How the extractor writes files. The system's own table is theSystemFiles;
-// tests hand in another to simulate a full disk or a short write.
-//   create: opens path for writing with the given creation disposition;
+// How the extractor writes files: theSystemFiles writes them to disk; the
+// packager's tools and the tests hand in others (a simulated install folder,
+// a full disk). Called on the extracting thread. The archive library is
+// built without exceptions on Win32, so nothing may be thrown through it: a
+// sink that cannot have the memory it needs fails the call instead.
+//   Create: opens path for writing with the given creation disposition;
 //           path is the destination folder, '\' and the entry name, which
 //           starts at path[nameStart] (code page 932). NoFileHandle() on
 //           failure, with the cause in errno (POSIX) or GetLastError().
-//   write:  writes count bytes; returns how many were written, or -1
-//           (the cause as for create).
-//   finish: applies the three times, closes the file, applies the attribute
+//   Write:  writes count bytes; returns how many were written, or -1
+//           (the cause as for Create).
+//   Finish: applies the three times, closes the file, applies the attribute
 //           bits. Nothing is reported: the extractor ignores the outcome.
-struct FileSink {
-  FileHandle (*create)(const char* path, int nameStart, uint32_t creationDisposition);
-  int32_t (*write)(FileHandle file, const uint8_t* bytes, int32_t count);
-  void (*finish)(FileHandle file, const char* path, const EntryInfo& info);
+class FileSink {
+ public:
+  virtual FileHandle Create(const char* path, int nameStart, uint32_t creationDisposition) noexcept = 0;
+  virtual int32_t Write(FileHandle file, const uint8_t* bytes, int32_t count) noexcept = 0;
+  virtual void Finish(FileHandle file, const char* path, const EntryInfo& info) noexcept = 0;
+
+ protected:
+  ~FileSink() = default;
 };
-extern const FileSink theSystemFiles;
+
+// The system's own files (platform/<system>/files.cpp).
+class SystemFiles final : public FileSink {
+ public:
+  FileHandle Create(const char* path, int nameStart, uint32_t creationDisposition) noexcept override;
+  int32_t Write(FileHandle file, const uint8_t* bytes, int32_t count) noexcept override;
+  void Finish(FileHandle file, const char* path, const EntryInfo& info) noexcept override;
+};
+extern SystemFiles theSystemFiles;
 
 // Reads exactly count bytes from an open file; false on error or a short read.
 bool ReadFileFully(FileHandle file, void* buffer, int32_t count);

@@ -18,7 +18,7 @@ namespace {
 
 TEST(ExtractOutcome, ExistingFileIsNeverOverwritten) {
   TempFolder folder;
-  ASSERT_TRUE(WriteWholeFile(folder / "b.txt", "old"));
+  ASSERT_TRUE(WriteFileBytes(folder / "b.txt", "old"));
   const Bytes archive = ArchiveBuilder().File("a.txt", "aaa").File("b.txt", "new").File("c.txt", "ccc").Build();
   const Extracted out = ExtractArchive(archive, folder.path());
   EXPECT_EQ(0, out.result);
@@ -30,7 +30,7 @@ TEST(ExtractOutcome, ExistingFileIsNeverOverwritten) {
 
 TEST(ExtractOutcome, CreationDispositionIsPassedThrough) {
   TempFolder folder;
-  ASSERT_TRUE(WriteWholeFile(folder / "a.txt", "old contents"));
+  ASSERT_TRUE(WriteFileBytes(folder / "a.txt", "old contents"));
   PackReader reader;
   reader.creationDisposition = 2;  // CREATE_ALWAYS
   EXPECT_EQ(1, ExtractArchive(ArchiveBuilder().File("a.txt", "new").Build(), folder.path(), &reader).result);
@@ -200,7 +200,7 @@ TEST(ExtractOutcome, ProgressAfterEachChunkAndOnceMoreOnSuccess) {
 
   // A failure posts after each chunk written, but not once more.
   TempFolder failing;
-  ASSERT_TRUE(WriteWholeFile(failing / "b.bin", "exists"));
+  ASSERT_TRUE(WriteFileBytes(failing / "b.bin", "exists"));
   ASSERT_EQ(0, reader.ExtractFromMemory(archive.data(), failing.path(), nullptr));
   std::vector<std::pair<int32_t, int32_t>> both = expected;
   both.insert(both.end(), expected.begin(), expected.begin() + 3);
@@ -280,16 +280,17 @@ TEST(ExtractOutcome, WorkingTransformDecodesEveryCodedRange) {
 
 TEST(ExtractOutcome, ExtractionClosesAHeldFileSource) {
   TempFolder folder;
-  ASSERT_TRUE(WriteWholeFile(folder / "source", "12345"));
+  ASSERT_TRUE(WriteFileBytes(folder / "source", "12345"));
+  PackReader reader;
 #ifdef _WIN32
   HANDLE source = CreateFileA((folder / "source").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, source);
+  reader.fileSource = reinterpret_cast<FileHandle>(source);
 #else
   const int source = open((folder / "source").c_str(), O_RDONLY);
   ASSERT_GE(source, 0);
-#endif
-  PackReader reader;
   reader.fileSource = source;
+#endif
   char bytes[5];
   EXPECT_EQ(1, reader.Read(bytes, 3));
   EXPECT_EQ(0, reader.Read(bytes, 3));  // two bytes left: no partial reads

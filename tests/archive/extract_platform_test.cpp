@@ -7,7 +7,7 @@
 #include "tests/archive/extract_test_support.h"
 
 #ifndef _WIN32
-#include "archive/platform/posix/file_time.h"
+#include "archive/file_time.h"
 #endif
 
 namespace archive_test {
@@ -37,31 +37,27 @@ TEST(ExtractPlatform, TimesAndAttributesAreApplied) {
   }
 }
 
-// Write failures, injected: the n-th write fails outright or stops short.
-struct InjectedWrites {
-  static int failAt;
-  static bool shortWrite;
-  static int calls;
-  static int32_t Write(FileHandle file, const uint8_t* bytes, int32_t count) {
-    if (++calls != failAt) return theSystemFiles.write(file, bytes, count);
+// Write failures, injected: the n-th write fails outright or stops short;
+// without a write to fail, every create fails.
+struct InjectedFailures final : FileSink {
+  int failAt = 0;  // 0: fail every create instead
+  bool shortWrite = false;
+  int calls = 0;
+  FileHandle Create(const char* path, int nameStart, uint32_t disposition) noexcept override {
+    if (failAt == 0) return NoFileHandle();
+    return theSystemFiles.Create(path, nameStart, disposition);
+  }
+  int32_t Write(FileHandle file, const uint8_t* bytes, int32_t count) noexcept override {
+    if (++calls != failAt) return theSystemFiles.Write(file, bytes, count);
     if (!shortWrite) return -1;
-    return theSystemFiles.write(file, bytes, count - 1);
+    return theSystemFiles.Write(file, bytes, count - 1);
   }
-  static FileHandle Create(const char* path, int nameStart, uint32_t disposition) {
-    return theSystemFiles.create(path, nameStart, disposition);
-  }
-  static void Finish(FileHandle file, const char* path, const EntryInfo& info) {
-    theSystemFiles.finish(file, path, info);
+  void Finish(FileHandle file, const char* path, const EntryInfo& info) noexcept override {
+    theSystemFiles.Finish(file, path, info);
   }
 };
-int InjectedWrites::failAt = 0;
-bool InjectedWrites::shortWrite = false;
-int InjectedWrites::calls = 0;
-
-FileHandle CannotCreate(const char*, int, uint32_t) { return NoFileHandle(); }
 
 TEST(ExtractPlatform, WriteFailuresNameTheEntryAndKeepWhatWasWritten) {
-  const FileSink injected = {InjectedWrites::Create, InjectedWrites::Write, InjectedWrites::Finish};
   const std::string content(2500, 'w');
   const Bytes archive = ArchiveBuilder(1024).File("first.txt", "1").File("w.bin", content).Build();
   const struct {
@@ -71,22 +67,22 @@ TEST(ExtractPlatform, WriteFailuresNameTheEntryAndKeepWhatWasWritten) {
   } cases[] = {{"full disk", false, 1024}, {"short write", true, 2047}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
-    InjectedWrites::failAt = 3;  // first.txt's chunk, then w.bin's first two
-    InjectedWrites::shortWrite = c.shortWrite;
-    InjectedWrites::calls = 0;
+    InjectedFailures injected;
+    injected.failAt = 3;  // first.txt's chunk, then w.bin's first two
+    injected.shortWrite = c.shortWrite;
     TempFolder folder;
     PackReader reader;
     reader.fileSink = &injected;
     const Extracted out = ExtractArchive(archive, folder.path(), &reader);
     EXPECT_EQ(0, out.result);
     EXPECT_STREQ("ライトエラー！ w.bin", out.report.message);
-    EXPECT_EQ(3, InjectedWrites::calls);
+    EXPECT_EQ(3, injected.calls);
     const DiskStatus status = StatusOf(folder / "w.bin");
     EXPECT_EQ(Info().lastWriteTime, status.lastWriteTime);
     EXPECT_EQ(content.substr(0, c.kept), Contents(folder / "w.bin"));
   }
 
-  const FileSink noCreate = {CannotCreate, InjectedWrites::Write, InjectedWrites::Finish};
+  InjectedFailures noCreate;
   PackReader reader;
   reader.fileSink = &noCreate;
   TempFolder folder;

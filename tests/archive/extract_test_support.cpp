@@ -12,28 +12,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "archive/platform/posix/file_time.h"
+#include "archive/file_time.h"
 #endif
 
 namespace archive_test {
-
-bool WriteWholeFile(const std::string& path, const std::string& content) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool ok = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-  return std::fclose(file) == 0 && ok;
-}
-
-bool ReadWholeFile(const std::string& path, std::string* content) {
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  content->clear();
-  char buffer[65536];
-  size_t count;
-  while ((count = std::fread(buffer, 1, sizeof(buffer), file)) > 0) content->append(buffer, count);
-  std::fclose(file);
-  return true;
-}
 
 #ifdef _WIN32
 
@@ -44,22 +26,6 @@ uint64_t ToUint64(const FILETIME& time) {
 }
 
 }  // namespace
-
-bool MakeFolder(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
-
-std::vector<std::string> FolderEntries(const std::string& path) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    const std::string name = found.cFileName;
-    if (name != "." && name != "..") names.push_back(name);
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 DiskStatus StatusOf(const std::string& path) {
   DiskStatus status;
@@ -110,21 +76,6 @@ std::vector<std::pair<int32_t, int32_t>> ProgressLog::Collect() {
 }
 
 #else
-
-bool MakeFolder(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
-
-std::vector<std::string> FolderEntries(const std::string& path) {
-  std::vector<std::string> names;
-  DIR* folder = opendir(path.c_str());
-  if (folder == nullptr) return names;
-  while (dirent* entry = readdir(folder)) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..") names.push_back(name);
-  }
-  closedir(folder);
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 DiskStatus StatusOf(const std::string& path) {
   DiskStatus status;

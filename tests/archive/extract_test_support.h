@@ -11,14 +11,9 @@
 #include "archive/pack_reader.h"
 #include "tests/archive/extract_archive_builder.h"
 #include "tests/common/temp_folder.h"
+#include "tests/common/test_files.h"
 
 namespace archive_test {
-
-bool MakeFolder(const std::string& path);
-bool WriteWholeFile(const std::string& path, const std::string& content);
-bool ReadWholeFile(const std::string& path, std::string* content);
-// The names in a folder, sorted, without "." and "..".
-std::vector<std::string> FolderEntries(const std::string& path);
 
 struct DiskStatus {
   bool exists = false;
@@ -68,7 +63,7 @@ inline Extracted ExtractArchive(const Bytes& archive, const char* folder, PackRe
 
 inline std::string Contents(const std::string& path) {
   std::string content;
-  return ReadWholeFile(path, &content) ? content : std::string("<missing>");
+  return ReadFileBytes(path, &content) ? content : std::string("<missing>");
 }
 
 }  // namespace archive_test

@@ -130,10 +130,10 @@ TEST(HostileNames, EveryByteValue) {
 // that points out of the folder.
 TEST(HostileNames, CollisionsWithWhatExists) {
   TempFolder folder;
-  ASSERT_TRUE(WriteWholeFile(folder / "old.txt", "old"));
+  ASSERT_TRUE(WriteFileBytes(folder / "old.txt", "old"));
   const DiskStatus before = StatusOf(folder / "old.txt");
   ASSERT_TRUE(MakeFolder(folder / "dir"));
-  ASSERT_TRUE(WriteWholeFile(folder / "dir" + kSeparator + "inner", "inner"));
+  ASSERT_TRUE(WriteFileBytes(folder / "dir" + kSeparator + "inner", "inner"));
 
   const struct {
     const char* name;
@@ -179,7 +179,7 @@ TEST(HostileNames, NamesDifferingInCase) {
 TEST(HostileNames, SymbolicLinksAreNeverFollowed) {
   TempFolder outside;
   TempFolder folder;
-  ASSERT_TRUE(WriteWholeFile(outside / "victim", "precious"));
+  ASSERT_TRUE(WriteFileBytes(outside / "victim", "precious"));
   ASSERT_EQ(0, symlink((outside / "victim").c_str(), (folder / "existing").c_str()));
   ASSERT_EQ(0, symlink((outside / "planted").c_str(), (folder / "dangling").c_str()));
   for (const char* name : {"existing", "dangling"}) {

@@ -97,8 +97,8 @@ inline bool IsFailureText(const char* message) {
 
 // Files kept in memory with the system layer's effects (create only what
 // does not exist, write, finish), for extractions of gigabytes. Contents
-// are counted, not kept. Handles are indexes; one table at a time.
-class CountingFiles {
+// are counted, not kept. Handles are indexes.
+class CountingFiles final : public FileSink {
  public:
   struct File {
     std::string path;
@@ -106,47 +106,24 @@ class CountingFiles {
     bool finished = false;
   };
 
-  CountingFiles() { current_ = this; }
-  ~CountingFiles() { current_ = nullptr; }
-  CountingFiles(const CountingFiles&) = delete;
-  CountingFiles& operator=(const CountingFiles&) = delete;
-
-  void Attach(PackReader& reader) const { reader.fileSink = &kSink; }
+  void Attach(PackReader& reader) { reader.fileSink = this; }
   const std::vector<File>& files() const { return files_; }
 
- private:
-  static FileHandle Create(const char* path, int, uint32_t) {
-    if (current_->byPath_.count(path) != 0) return NoFileHandle();
-    current_->byPath_[path] = current_->files_.size();
-    current_->files_.push_back({path});
-    return ToHandle(current_->files_.size() - 1);
+  FileHandle Create(const char* path, int, uint32_t) noexcept override {
+    if (byPath_.count(path) != 0) return NoFileHandle();
+    byPath_[path] = files_.size();
+    files_.push_back({path});
+    return static_cast<FileHandle>(files_.size() - 1);
   }
-  static int32_t Write(FileHandle file, const uint8_t*, int32_t count) {
-    current_->files_[FromHandle(file)].bytes += count;
+  int32_t Write(FileHandle file, const uint8_t*, int32_t count) noexcept override {
+    files_[static_cast<size_t>(file)].bytes += count;
     return count;
   }
-  static void Finish(FileHandle file, const char*, const EntryInfo&) {
-    current_->files_[FromHandle(file)].finished = true;
+  void Finish(FileHandle file, const char*, const EntryInfo&) noexcept override {
+    files_[static_cast<size_t>(file)].finished = true;
   }
 
-  // A handle is the index plus one, so that none equals NoFileHandle().
-  static FileHandle ToHandle(size_t index) {
-#ifdef _WIN32
-    return reinterpret_cast<FileHandle>(static_cast<uintptr_t>(index + 1));
-#else
-    return static_cast<FileHandle>(index + 1);
-#endif
-  }
-  static size_t FromHandle(FileHandle file) {
-#ifdef _WIN32
-    return static_cast<size_t>(reinterpret_cast<uintptr_t>(file)) - 1;
-#else
-    return static_cast<size_t>(file) - 1;
-#endif
-  }
-
-  static constexpr FileSink kSink = {Create, Write, Finish};
-  static inline CountingFiles* current_ = nullptr;
+ private:
   std::vector<File> files_;
   std::map<std::string, size_t> byPath_;
 };

@@ -36,7 +36,7 @@ TEST_F(InstallerFlowTest, StartWithoutProgressWindowStopsAndMakesNothing) {
 // to KORMIT_SETUP_RECORD for each run.
 archive_test::Bytes SetupOnlyArchive() {
   std::string setup;
-  EXPECT_TRUE(archive_test::ReadWholeFile(kormit_test::FromBuildPath(KORMIT_SAMPLE_SETUP), &setup));
+  EXPECT_TRUE(ReadFileBytes(kormit_test::FromBuildPath(KORMIT_SAMPLE_SETUP), &setup));
   return archive_test::ArchiveBuilder().File("Setup.exe", setup).Build();
 }
 
@@ -59,7 +59,7 @@ TEST_F(InstallerFlowTest, InstallModeRunsSetupFromTheLongestFolders) {
     UnpackPayload(job, archive.data());
 
     std::string lines;
-    archive_test::ReadWholeFile(record, &lines);
+    ReadFileBytes(record, &lines);
     EXPECT_EQ(0u, lines.find(folder + "\\Setup.exe\t")) << length << "-byte folder: " << lines;
     EXPECT_FALSE(kormit_test::Exists(folder)) << "not cleaned up";
     DeleteFileA(record.c_str());

@@ -7,7 +7,7 @@
 
 #include "archive/block_codec.h"
 #include "packer/archive_writer.h"
-#include "tests/packer/writer_test_files.h"
+#include "tests/common/test_files.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 
 #include "packer/cp932_text.h"
 #include "packer/name_rules.h"
-#include "tests/packer/writer_test_files.h"
+#include "tests/common/test_files.h"
 
 namespace {
 

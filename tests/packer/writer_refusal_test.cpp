@@ -11,7 +11,7 @@
 
 #include "packer/archive_writer.h"
 #include "packer/pack_sources.h"
-#include "tests/packer/writer_test_files.h"
+#include "tests/common/test_files.h"
 
 namespace {
 

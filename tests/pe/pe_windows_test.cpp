@@ -7,26 +7,16 @@
 #include <imagehlp.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 
 #include "pe/payload_resource.h"
 #include "pe/pe_checksum.h"
 #include "tests/common/temp_folder.h"
+#include "tests/common/test_files.h"
 #include "tests/pe/synthetic_pe.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-Bytes ReadAll(const std::string& path) {
-  Bytes bytes;
-  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-    uint8_t chunk[65536];
-    for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) bytes.insert(bytes.end(), chunk, chunk + got);
-    std::fclose(file);
-  }
-  return bytes;
-}
 
 // A resource key as the ANSI functions take it.
 struct Key {
@@ -56,10 +46,7 @@ void ExpectWindowsReads(const Bytes& stubBytes, const Bytes& payload) {
 
   TempFolder folder;
   const std::string path = folder / "installer.exe";
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(nullptr, file);
-  std::fwrite(installer.data(), 1, installer.size(), file);
-  std::fclose(file);
+  ASSERT_TRUE(WriteFileBytes(path, std::string(installer.begin(), installer.end())));
   HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(nullptr, module) << GetLastError();
   HRSRC found = FindResourceA(module, "KORMIT", "FILESPACK");
@@ -96,7 +83,8 @@ TEST(PeWindows, ReadsWhatTheWriterAddedToTheHandMadeStub) {
 TEST(PeWindows, ReadsWhatTheWriterAddedToTheInstallerProgram) {
   std::string path = std::string("Z:") + KORMIT_BARE_EXE;
   for (char& c : path) c = c == '/' ? '\\' : c;
-  const Bytes stub = ReadAll(path);
+  const std::string stubFile = ReadFileBytes(path);
+  const Bytes stub(stubFile.begin(), stubFile.end());
   ASSERT_FALSE(stub.empty()) << path;
   PeImage image;
   std::string error;

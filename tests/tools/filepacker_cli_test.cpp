@@ -5,7 +5,7 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 
-#include "tests/packer/writer_test_files.h"
+#include "tests/common/test_files.h"
 #include "tests/tools/filepacker_process.h"
 
 namespace {

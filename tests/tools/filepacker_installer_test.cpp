@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "packer/pack_files.h"
-#include "tests/packer/writer_test_files.h"
+#include "tests/common/test_files.h"
 #include "tests/pe/synthetic_pe.h"
 #include "tests/tools/filepacker_process.h"
 #include "tools/filepacker/embedded_stub.h"

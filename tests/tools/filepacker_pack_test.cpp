@@ -1,7 +1,7 @@
 // filepacker pack's cut and thread options, run as a process.
 #include <gtest/gtest.h>
 
-#include "tests/packer/writer_test_files.h"
+#include "tests/common/test_files.h"
 #include "tests/tools/filepacker_process.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "tests/packer/writer_test_files.h"
+#include "tests/common/test_files.h"
 
 #ifdef _WIN32
 #include <windows.h>

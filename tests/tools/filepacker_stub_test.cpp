@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tests/packer/writer_test_files.h"
+#include "tests/common/test_files.h"
 #include "tools/filepacker/embedded_stub.h"
 
 #ifdef KORMIT_STUB_PATH

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive_format.h"
 #include "packer/archive_writer.h"
 
 // Exit statuses of every command.
@@ -14,7 +15,7 @@ constexpr int kExitFailed = 1;  // the archive was refused, or the test or extra
 constexpr int kExitUsage = 2;   // wrong arguments, or a file that cannot be read
 
 struct PackRequest {
-  int32_t blockSize = 200000;
+  int32_t blockSize = archive_format::kDefaultBlockSize;
   bool force = false;
   bool adaptive = false;  // pieces of varying length instead of the fixed cut
   int jobs = 0;           // encoding threads; 0: one per hardware thread

@@ -1,37 +1,44 @@
 #include "tools/filepacker/disk_files.h"
 
-DiskFiles* DiskFiles::current_ = nullptr;
-const FileSink DiskFiles::kSink = {Create, Write, Finish};
-
-DiskFiles::DiskFiles() : previous_(current_) { current_ = this; }
-
-DiskFiles::~DiskFiles() { current_ = previous_; }
-
-void DiskFiles::Attach(PackReader& reader) const { reader.fileSink = &kSink; }
+#include <new>
 
 // The error is taken right after the call that set it, before anything else
 // may change it.
-FileHandle DiskFiles::Create(const char* path, int nameStart, uint32_t creationDisposition) {
-  const FileHandle file = theSystemFiles.create(path, nameStart, creationDisposition);
+void DiskFiles::Explain(const char* prefix) noexcept {
+  const int error = LastSystemError();
+  try {
+    failure_ = prefix + SystemErrorText(error);
+  } catch (const std::bad_alloc&) {
+    failure_.clear();
+  }
+}
+
+FileHandle DiskFiles::Create(const char* path, int nameStart, uint32_t creationDisposition) noexcept {
+  const FileHandle file = theSystemFiles.Create(path, nameStart, creationDisposition);
   if (file == NoFileHandle()) {
-    current_->failure_ = "cannot create: " + SystemErrorText(LastSystemError());
+    Explain("cannot create: ");
   } else {
-    current_->failure_.clear();
+    failure_.clear();
   }
   return file;
 }
 
-int32_t DiskFiles::Write(FileHandle file, const uint8_t* bytes, int32_t count) {
-  const int32_t written = theSystemFiles.write(file, bytes, count);
+int32_t DiskFiles::Write(FileHandle file, const uint8_t* bytes, int32_t count) noexcept {
+  const int32_t written = theSystemFiles.Write(file, bytes, count);
   if (written < 0) {
-    current_->failure_ = "cannot write: " + SystemErrorText(LastSystemError());
+    Explain("cannot write: ");
   } else if (written != count) {
-    current_->failure_ = "cannot write: only " + std::to_string(written) + " of " + std::to_string(count) +
-                         " bytes were written (" + SystemErrorText(LastSystemError()) + ")";
+    const int error = LastSystemError();
+    try {
+      failure_ = "cannot write: only " + std::to_string(written) + " of " + std::to_string(count) +
+                 " bytes were written (" + SystemErrorText(error) + ")";
+    } catch (const std::bad_alloc&) {
+      failure_.clear();
+    }
   }
   return written;
 }
 
-void DiskFiles::Finish(FileHandle file, const char* path, const EntryInfo& info) {
-  theSystemFiles.finish(file, path, info);
+void DiskFiles::Finish(FileHandle file, const char* path, const EntryInfo& info) noexcept {
+  theSystemFiles.Finish(file, path, info);
 }

@@ -7,27 +7,22 @@
 
 #include "archive/pack_reader.h"
 
-class DiskFiles {
+class DiskFiles final : public FileSink {
  public:
-  // One at a time: the sink's functions reach the newest one.
-  DiskFiles();
-  ~DiskFiles();
-  DiskFiles(const DiskFiles&) = delete;
-  DiskFiles& operator=(const DiskFiles&) = delete;
-
-  void Attach(PackReader& reader) const;
-  // "cannot create: ..." or "cannot write: ..."; empty after a success.
+  void Attach(PackReader& reader) { reader.fileSink = this; }
+  // "cannot create: ..." or "cannot write: ..."; empty after a success, and
+  // when there was no memory for the words.
   const std::string& failure() const { return failure_; }
 
+  FileHandle Create(const char* path, int nameStart, uint32_t creationDisposition) noexcept override;
+  int32_t Write(FileHandle file, const uint8_t* bytes, int32_t count) noexcept override;
+  void Finish(FileHandle file, const char* path, const EntryInfo& info) noexcept override;
+
  private:
-  static FileHandle Create(const char* path, int nameStart, uint32_t creationDisposition);
-  static int32_t Write(FileHandle file, const uint8_t* bytes, int32_t count);
-  static void Finish(FileHandle file, const char* path, const EntryInfo& info);
+  // Sets failure_ to prefix and the system's words for the last error.
+  void Explain(const char* prefix) noexcept;
 
   std::string failure_;
-  DiskFiles* previous_;
-  static DiskFiles* current_;
-  static const FileSink kSink;
 };
 
 // The calling thread's last system error (errno, or GetLastError()), and

@@ -1,37 +1,15 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 #include "packer/pack_files.h"
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/disk_files.h"
 #include "tools/filepacker/extraction.h"
 #include "tools/filepacker/fault_report.h"
+#include "tools/filepacker/host_system.h"
 #include "tools/filepacker/text_format.h"
 
 namespace {
-
-// True when the last byte of path is a separator of its own, not the second
-// byte of a two-byte character (Win32's ANSI paths; POSIX has only "/").
-bool EndsInSeparator(const std::string& path) {
-  bool last = false;
-  for (size_t i = 0; i < path.size(); i++) {
-#ifdef _WIN32
-    if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size()) {
-      i++;
-      last = false;
-      continue;
-    }
-    last = path[i] == '\\' || path[i] == '/';
-#else
-    last = path[i] == '/';
-#endif
-  }
-  return last;
-}
 
 // The folder as the extractor wants it: without a trailing separator (but
 // "/" and "C:\" stay as they are).
@@ -73,8 +51,7 @@ int RunExtract(const std::string& archive, const std::string& folder, bool json)
   if (CheckArchiveFits(bytes, walk.fault)) {
     const std::string target = WithoutTrailingSeparator(folder);
     DiskFiles files;
-    ExtractionWatch watch(bytes, walk, "the destination folder", static_cast<int>(target.size()) + 1,
-                          files.failure());
+    ExtractionWatch watch(walk, "the destination folder", static_cast<int>(target.size()) + 1, files.failure());
     PackReader reader;
     files.Attach(reader);
     watch.Attach(reader);

@@ -1,8 +1,12 @@
 #include "tools/filepacker/fault_report.h"
 
-#include "tools/filepacker/archive_file.h"
+#include <cstdio>
+
+#include "archive/inspect/archive_file.h"
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/text_format.h"
+
+void PrintError(const std::string& message) { std::fprintf(stderr, "filepacker: %s\n", message.c_str()); }
 
 bool LoadArchive(const std::string& path, std::vector<uint8_t>& bytes, int& status, ArchiveContainer* container) {
   std::string error;

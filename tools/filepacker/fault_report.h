@@ -1,5 +1,6 @@
-// What list, test and extract share: loading an archive file, and telling
-// where and why it is refused, on stderr and in JSON.
+// How the commands report: every error on stderr (PrintError, declared in
+// commands.h), and for list, test and extract the loading of an archive file
+// and where and why it is refused, on stderr and in JSON.
 #pragma once
 
 #include <cstdint>
@@ -7,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/filepacker/archive_file.h"
-#include "tools/filepacker/extraction_watch.h"
+#include "archive/inspect/archive_file.h"
+#include "archive/inspect/extraction_watch.h"
 
 // Loads the archive file, or an installer's payload; on failure prints the
 // error and sets status to the exit status to return. container, when

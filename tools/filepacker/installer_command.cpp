@@ -10,10 +10,10 @@
 #include "packer/pack_files.h"
 #include "packer/temp_file.h"
 #include "pe/payload_resource.h"
-#include "tools/filepacker/archive_file.h"
+#include "archive/inspect/archive_file.h"
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/embedded_stub.h"
-#include "tools/filepacker/archive_walk.h"
+#include "archive/inspect/archive_walk.h"
 #include "tools/filepacker/fault_report.h"
 #include "tools/filepacker/text_format.h"
 

@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "tools/filepacker/archive_walk.h"
+#include "archive/inspect/archive_walk.h"
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/fault_report.h"
 #include "tools/filepacker/text_format.h"

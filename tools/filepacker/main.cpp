@@ -2,19 +2,22 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <new>
+#include <string>
+
+#include "archive/archive_format.h"
 
 #include "packer/archive_writer.h"
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/embedded_stub.h"
 
-void PrintError(const std::string& message) { std::fprintf(stderr, "filepacker: %s\n", message.c_str()); }
-
 namespace {
 
 // How files are packed: the same options for pack and installer.
 void AddPackingOptions(CLI::App* command, PackRequest& request) {
-  command->add_option("-b,--block-size", request.blockSize, "Bytes per chunk (default 200000)")
-      ->check(CLI::Range(1024, 4000000));
+  using namespace archive_format;
+  command->add_option("-b,--block-size", request.blockSize,
+                      "Bytes per chunk (default " + std::to_string(kDefaultBlockSize) + ")")
+      ->check(CLI::Range(kMinBlockSize, kMaxBlockSize));
   command->add_flag("--adaptive", request.adaptive,
                     "Cut files into pieces of varying length (at most the block size) that code smaller; "
                     "by default every piece but a file's last is exactly the block size");
@@ -37,7 +40,8 @@ std::string VersionText() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Packs, lists, tests and extracts FILE_PACKER 1.00 archives, and makes and opens installers.",
+  CLI::App app{std::string("Packs, lists, tests and extracts ") + archive_format::kMagic +
+                   " archives, and makes and opens installers.",
                "filepacker"};
   app.set_version_flag("--version", VersionText(),
                        "Print the version and whether the installer program is carried, and exit");

@@ -4,7 +4,9 @@
 #include <ctime>
 
 #include "archive/escaped_bytes.h"
+#include "archive/file_time.h"
 #include "packer/cp932_text.h"
+#include "tools/filepacker/host_system.h"
 
 namespace {
 
@@ -20,14 +22,8 @@ bool HasControlBytes(const std::string& bytes) {
 std::string ConsoleText(const std::string& cp932) {
   std::string out;
   if (HasControlBytes(cp932)) return EscapedBytes(cp932);
-#ifdef _WIN32
-  // The console shows code page 932 as it is; only check that it is valid.
-  if (!Cp932ToUtf8(cp932, out)) return EscapedBytes(cp932);
-  return cp932;
-#else
-  if (!Cp932ToNative(cp932, out)) return EscapedBytes(cp932);
+  if (!Cp932ToConsole(cp932, out)) return EscapedBytes(cp932);
   return out;
-#endif
 }
 
 std::string Utf8Text(const std::string& cp932) {
@@ -50,15 +46,8 @@ std::string AttributeLetters(uint32_t attributes) {
 }
 
 std::string LocalTimeText(uint64_t fileTime) {
-  constexpr int64_t kEpochDifference = 11644473600;  // seconds, 1601 to 1970
-  int64_t seconds = static_cast<int64_t>(fileTime / 10000000) - kEpochDifference;
-  std::time_t time = static_cast<std::time_t>(seconds);
   std::tm local{};
-#ifdef _WIN32
-  if (seconds < 0 || localtime_s(&local, &time) != 0) return "-";
-#else
-  if (localtime_r(&time, &local) == nullptr) return "-";
-#endif
+  if (!ToLocalTime(FileTimeToTimespec(fileTime).tv_sec, local)) return "-";
   char text[32];
   if (std::strftime(text, sizeof(text), "%Y-%m-%dT%H:%M:%S", &local) == 0) return "-";
   return text;

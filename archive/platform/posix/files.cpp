@@ -13,7 +13,7 @@
 
 #include "archive/platform/platform.h"
 #include "archive/platform/posix/entry_path.h"
-#include "archive/platform/posix/file_time.h"
+#include "archive/file_time.h"
 
 namespace {
 
@@ -45,7 +45,19 @@ void CloseKeepingErrno(int descriptor) {
   errno = error;
 }
 
-FileHandle CreateEntryFile(const char* path, int nameStart, uint32_t creationDisposition) {
+// A FILETIME of 0 leaves that time as it is, as SetFileTime does.
+timespec TimeToApply(uint64_t fileTime) {
+  if (fileTime == 0) {
+    timespec omit{};
+    omit.tv_nsec = UTIME_OMIT;
+    return omit;
+  }
+  return FileTimeToTimespec(fileTime);
+}
+
+}  // namespace
+
+FileHandle SystemFiles::Create(const char* path, int nameStart, uint32_t creationDisposition) noexcept {
   const int flags = OpenFlags(creationDisposition);
   // path[nameStart - 1] is the "\" that the extractor put after the folder.
   if (flags < 0 || nameStart < 1 || static_cast<size_t>(nameStart) > PATH_MAX) {
@@ -74,10 +86,10 @@ FileHandle CreateEntryFile(const char* path, int nameStart, uint32_t creationDis
   return file < 0 ? NoFileHandle() : file;
 }
 
-int32_t WriteEntryFile(FileHandle file, const uint8_t* bytes, int32_t count) {
+int32_t SystemFiles::Write(FileHandle file, const uint8_t* bytes, int32_t count) noexcept {
   int32_t written = 0;
   while (written < count) {
-    const ssize_t result = write(file, bytes + written, static_cast<size_t>(count - written));
+    const ssize_t result = write(static_cast<int>(file), bytes + written, static_cast<size_t>(count - written));
     if (result < 0 && errno == EINTR) continue;
     if (result <= 0) return written > 0 ? written : -1;
     written += static_cast<int32_t>(result);
@@ -85,35 +97,24 @@ int32_t WriteEntryFile(FileHandle file, const uint8_t* bytes, int32_t count) {
   return written;
 }
 
-// A FILETIME of 0 leaves that time as it is, as SetFileTime does.
-timespec TimeToApply(uint64_t fileTime) {
-  if (fileTime == 0) {
-    timespec omit{};
-    omit.tv_nsec = UTIME_OMIT;
-    return omit;
-  }
-  return FileTimeToTimespec(fileTime);
-}
-
-void FinishEntryFile(FileHandle file, const char*, const EntryInfo& info) {
+void SystemFiles::Finish(FileHandle file, const char*, const EntryInfo& info) noexcept {
   const timespec times[2] = {TimeToApply(info.lastAccessTime), TimeToApply(info.lastWriteTime)};
-  futimens(file, times);
+  const int descriptor = static_cast<int>(file);
+  futimens(descriptor, times);
   if (info.attributes & kAttributeReadOnly) {
     struct stat status;
-    if (fstat(file, &status) == 0) fchmod(file, status.st_mode & ~mode_t{0222} & 07777);
+    if (fstat(descriptor, &status) == 0) fchmod(descriptor, status.st_mode & ~mode_t{0222} & 07777);
   }
-  close(file);
+  close(descriptor);
 }
 
-}  // namespace
-
-const FileSink theSystemFiles = {CreateEntryFile, WriteEntryFile, FinishEntryFile};
+SystemFiles theSystemFiles;
 
 bool ReadFileFully(FileHandle file, void* buffer, int32_t count) {
   uint8_t* bytes = static_cast<uint8_t*>(buffer);
   int32_t done = 0;
   while (done < count) {
-    const ssize_t result = read(file, bytes + done, static_cast<size_t>(count - done));
+    const ssize_t result = read(static_cast<int>(file), bytes + done, static_cast<size_t>(count - done));
     if (result < 0 && errno == EINTR) continue;
     if (result <= 0) return false;
     done += static_cast<int32_t>(result);
@@ -121,4 +122,4 @@ bool ReadFileFully(FileHandle file, void* buffer, int32_t count) {
   return true;
 }
 
-void CloseFileHandle(FileHandle file) { close(file); }
+void CloseFileHandle(FileHandle file) { close(static_cast<int>(file)); }

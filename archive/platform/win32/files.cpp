@@ -2,7 +2,11 @@
 // extractor's creation disposition (CREATE_NEW: never overwrite).
 #include "archive/platform/platform.h"
 
+static_assert(sizeof(FileHandle) == sizeof(HANDLE), "a FileHandle holds a HANDLE");
+
 namespace {
+
+HANDLE ToHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
 FILETIME ToFileTime(uint64_t value) {
   FILETIME time;
@@ -11,32 +15,34 @@ FILETIME ToFileTime(uint64_t value) {
   return time;
 }
 
-FileHandle CreateEntryFile(const char* path, int, uint32_t creationDisposition) {
-  return CreateFileA(path, GENERIC_WRITE, 0, nullptr, creationDisposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}  // namespace
+
+FileHandle SystemFiles::Create(const char* path, int, uint32_t creationDisposition) noexcept {
+  return reinterpret_cast<FileHandle>(
+      CreateFileA(path, GENERIC_WRITE, 0, nullptr, creationDisposition, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-int32_t WriteEntryFile(FileHandle file, const uint8_t* bytes, int32_t count) {
+int32_t SystemFiles::Write(FileHandle file, const uint8_t* bytes, int32_t count) noexcept {
   DWORD written = 0;
-  if (!WriteFile(file, bytes, static_cast<DWORD>(count), &written, nullptr)) return -1;
+  if (!WriteFile(ToHandle(file), bytes, static_cast<DWORD>(count), &written, nullptr)) return -1;
   return static_cast<int32_t>(written);
 }
 
-void FinishEntryFile(FileHandle file, const char* path, const EntryInfo& info) {
+void SystemFiles::Finish(FileHandle file, const char* path, const EntryInfo& info) noexcept {
   const FILETIME creation = ToFileTime(info.creationTime);
   const FILETIME lastAccess = ToFileTime(info.lastAccessTime);
   const FILETIME lastWrite = ToFileTime(info.lastWriteTime);
-  SetFileTime(file, &creation, &lastAccess, &lastWrite);
-  CloseHandle(file);
+  SetFileTime(ToHandle(file), &creation, &lastAccess, &lastWrite);
+  CloseHandle(ToHandle(file));
   SetFileAttributesA(path, info.attributes);
 }
 
-}  // namespace
-
-const FileSink theSystemFiles = {CreateEntryFile, WriteEntryFile, FinishEntryFile};
+SystemFiles theSystemFiles;
 
 bool ReadFileFully(FileHandle file, void* buffer, int32_t count) {
   DWORD read = 0;
-  return ReadFile(file, buffer, static_cast<DWORD>(count), &read, nullptr) && read == static_cast<DWORD>(count);
+  return ReadFile(ToHandle(file), buffer, static_cast<DWORD>(count), &read, nullptr) &&
+         read == static_cast<DWORD>(count);
 }
 
-void CloseFileHandle(FileHandle file) { CloseHandle(file); }
+void CloseFileHandle(FileHandle file) { CloseHandle(ToHandle(file)); }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -30,3 +31,7 @@ LoadOutcome LoadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, 
 // type "FILESPACK").
 LoadOutcome LoadArchiveFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error,
                             ArchiveContainer* container = nullptr);
+
+// The length of an open file, which is left at its start; -1 on error
+// (platform/<system>/file_length.cpp).
+int64_t FileLength(std::FILE* file);

@@ -1,4 +1,4 @@
-#include "archive/platform/posix/file_time.h"
+#include "archive/file_time.h"
 
 timespec FileTimeToTimespec(uint64_t fileTime) {
   timespec result;

@@ -3,8 +3,8 @@
 // flags) what Windows could not create there: a name with a separator (no
 // subfolder exists), one too long for the longest install folder, one with
 // a character Windows names cannot hold, and one that Windows takes for a
-// file created before in this extraction (InstallFolderNames). Behind kLongestInstallFolder the
-// extractor's own path check is the installer's.
+// file created before in this extraction (InstallFolderNames). Behind
+// kLongestInstallFolder the extractor's own path check is the installer's.
 #pragma once
 
 #include <string>
@@ -13,32 +13,26 @@
 #include "archive/pack_reader.h"
 #include "packer/name_rules.h"
 
-class InstallFolderFiles {
+class InstallFolderFiles final : public FileSink {
  public:
   enum class Mode { kRefuse, kFlag };
 
-  // One at a time: the sink's functions reach the newest one.
-  explicit InstallFolderFiles(Mode mode);
-  ~InstallFolderFiles();
-  InstallFolderFiles(const InstallFolderFiles&) = delete;
-  InstallFolderFiles& operator=(const InstallFolderFiles&) = delete;
+  explicit InstallFolderFiles(Mode mode) : mode_(mode) {}
 
-  void Attach(PackReader& reader) const;
+  void Attach(PackReader& reader) { reader.fileSink = this; }
   // Why the last create was refused (kRefuse); empty when it was not.
   const std::string& failure() const { return failure_; }
   // kFlag: per file created, in order, why it would be refused, or empty.
   const std::vector<std::string>& flags() const { return flags_; }
 
- private:
-  static FileHandle Create(const char* path, int nameStart, uint32_t creationDisposition);
-  static int32_t Write(FileHandle file, const uint8_t* bytes, int32_t count);
-  static void Finish(FileHandle file, const char* path, const EntryInfo& info);
+  // Without memory to remember a name, its create fails.
+  FileHandle Create(const char* path, int nameStart, uint32_t creationDisposition) noexcept override;
+  int32_t Write(FileHandle, const uint8_t*, int32_t count) noexcept override { return count; }
+  void Finish(FileHandle, const char*, const EntryInfo&) noexcept override {}
 
+ private:
   Mode mode_;
   std::string failure_;
   InstallFolderNames names_;
   std::vector<std::string> flags_;
-  InstallFolderFiles* previous_;
-  static InstallFolderFiles* current_;
-  static const FileSink kSink;
 };

@@ -1,22 +1,28 @@
-// Files and folders for the writer's and filepacker's tests, in the system's
-// own narrow encoding (POSIX: UTF-8; Win32: the ANSI code page, 932 under
-// the test runner).
+// Files and folders for every area's tests, in the system's own narrow
+// encoding (POSIX: UTF-8; Win32: the ANSI code page, 932 under the test
+// runner).
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tests/common/temp_folder.h"
 
 // folder, the separator and name.
 std::string JoinPath(const std::string& folder, const std::string& name);
 
-void WriteFileBytes(const std::string& path, const std::string& bytes);
+// Creates or replaces the file; a failure also fails the test.
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+// False when the file cannot be opened.
+bool ReadFileBytes(const std::string& path, std::string* bytes);
 std::string ReadFileBytes(const std::string& path);  // empty when unreadable
 // A file of length bytes that takes no room on disk (sparse).
 bool MakeSparseFile(const std::string& path, int64_t length);
 bool FileExists(const std::string& path);
-void MakeFolder(const std::string& path);
+bool MakeFolder(const std::string& path);
+// The names in a folder, sorted, without "." and "..".
+std::vector<std::string> FolderEntries(const std::string& path);
 
 // Times as FILETIMEs (100 ns since 1601-01-01 UTC).
 struct FileTimes {

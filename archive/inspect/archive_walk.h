@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <span>
 
-#include "tools/filepacker/extraction_watch.h"
+#include "archive/inspect/extraction_watch.h"
 
 enum class WalkMode { kTest, kList };
 

@@ -49,35 +49,37 @@ struct ArchiveWalk {
 };
 
 // The extractor's observer for filepacker: fills an ArchiveWalk from the
-// events and the archive's bytes (the extractor has read every field that
-// an event points at, so it lies within them).
+// events alone, which carry every field the extractor has read.
 class ExtractionWatch : public ExtractionObserver {
  public:
   // folderWords says what the names are created behind ("the destination
   // folder"), prefixLength how many bytes the folder and its "\" take;
   // sinkFailure is where the file sink leaves why its last create or write
   // failed.
-  ExtractionWatch(std::span<const uint8_t> archive, ArchiveWalk& walk, const char* folderWords, int prefixLength,
-                  const std::string& sinkFailure);
+  ExtractionWatch(ArchiveWalk& walk, const char* folderWords, int prefixLength, const std::string& sinkFailure)
+      : walk_(walk), folderWords_(folderWords), prefixLength_(prefixLength), sinkFailure_(sinkFailure) {}
   void Attach(PackReader& reader) { reader.observer = this; }
-  void OnEvent(const ExtractionEvent& event) override;
+  void OnEvent(const ExtractionEvent& event) noexcept override;
   // After ExtractFromMemory, with its result and report.
   void Finish(int result, const UnpackReport& report);
 
  private:
+  // An entry or chunk into the walk.
+  void Record(const ExtractionEvent& event);
   void DescribeFault();
-  int32_t Int32At(int64_t offset) const;
-  std::string NameAt(int32_t entryOffset) const;
   // "... would pass the end of the container at offset N, ..."
   std::string PastTheEnd(const std::string& what, int64_t from) const;
 
-  std::span<const uint8_t> archive_;
   ArchiveWalk& walk_;
   const char* folderWords_;
   int prefixLength_;
   const std::string& sinkFailure_;
+  bool headerRead_ = false;
+  int32_t blockSize_ = 0;
   bool failed_ = false;
-  ExtractionEvent failure_{};
+  ExtractionEvent failure_{};  // its name is not kept: see failureName_
+  std::string failureName_;
+  bool outOfMemory_ = false;  // an event could not be recorded
 };
 
 // Whether the extractor may be given the bytes: the installer refuses a

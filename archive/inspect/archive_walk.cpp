@@ -1,9 +1,9 @@
-#include "tools/filepacker/archive_walk.h"
+#include "archive/inspect/archive_walk.h"
 
 #include <cstring>
 
 #include "packer/name_rules.h"
-#include "tools/filepacker/install_folder_files.h"
+#include "archive/inspect/install_folder_files.h"
 
 void WalkArchive(std::span<const uint8_t> archive, WalkMode mode, ArchiveWalk& walk) {
   walk = ArchiveWalk();
@@ -16,7 +16,7 @@ void WalkArchive(std::span<const uint8_t> archive, WalkMode mode, ArchiveWalk& w
   const bool test = mode == WalkMode::kTest;
   const char* folder = test ? kLongestInstallFolder : "";
   InstallFolderFiles files(test ? InstallFolderFiles::Mode::kRefuse : InstallFolderFiles::Mode::kFlag);
-  ExtractionWatch watch(archive, walk, "the install folder (C:\\WINDOWS\\UnpackDir999\\ at the longest)",
+  ExtractionWatch watch(walk, "the install folder (C:\\WINDOWS\\UnpackDir999\\ at the longest)",
                         static_cast<int>(std::strlen(folder)) + 1, files.failure());
   PackReader reader;
   files.Attach(reader);

@@ -1,13 +1,16 @@
-#include "tests/packer/writer_test_files.h"
+#include "tests/common/test_files.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <stdexcept>
 
 #ifdef _WIN32
 #include <windows.h>
 #include <winioctl.h>
 #else
+#include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
 #include <sys/stat.h>
@@ -50,21 +53,28 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 #endif
 }
 
-void WriteFileBytes(const std::string& path, const std::string& bytes) {
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) throw std::runtime_error("cannot create " + path);
-  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  bool ok = file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  if (file != nullptr && std::fclose(file) != 0) ok = false;
+  if (!ok) ADD_FAILURE() << "cannot write " << path;
+  return ok;
+}
+
+bool ReadFileBytes(const std::string& path, std::string* bytes) {
+  bytes->clear();
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  char buffer[65536];
+  size_t count;
+  while ((count = std::fread(buffer, 1, sizeof(buffer), file)) > 0) bytes->append(buffer, count);
   std::fclose(file);
+  return true;
 }
 
 std::string ReadFileBytes(const std::string& path) {
   std::string bytes;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return bytes;
-  char buffer[65536];
-  size_t count;
-  while ((count = std::fread(buffer, 1, sizeof(buffer), file)) > 0) bytes.append(buffer, count);
-  std::fclose(file);
+  ReadFileBytes(path, &bytes);
   return bytes;
 }
 
@@ -94,12 +104,36 @@ bool FileExists(const std::string& path) {
 #endif
 }
 
-void MakeFolder(const std::string& path) {
+bool MakeFolder(const std::string& path) {
 #ifdef _WIN32
-  CreateDirectoryA(path.c_str(), nullptr);
+  return CreateDirectoryA(path.c_str(), nullptr) != 0;
 #else
-  mkdir(path.c_str(), 0777);
+  return mkdir(path.c_str(), 0777) == 0;
 #endif
+}
+
+std::vector<std::string> FolderEntries(const std::string& path) {
+  std::vector<std::string> names;
+#ifdef _WIN32
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::string name = found.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+#else
+  DIR* folder = opendir(path.c_str());
+  if (folder == nullptr) return names;
+  while (dirent* entry = readdir(folder)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(folder);
+#endif
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 void SetFileTimes(const std::string& path, const FileTimes& times) {

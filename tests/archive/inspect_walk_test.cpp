@@ -1,7 +1,7 @@
-// test and list in process: one tiny archive per fault, with the cause, the
-// place and the extractor's text that the message must carry; one table of
-// names on which pack, test and list agree; and no bytes at all that make
-// the walk read outside the file.
+// The inspection engine behind filepacker's test and list: one tiny archive
+// per fault, with the cause, the place and the extractor's text that the
+// message must carry; one table of names on which pack, test and list agree;
+// and no bytes at all that make the walk read outside the file.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +11,7 @@
 
 #include "packer/archive_writer.h"
 #include "tests/archive/extract_archive_builder.h"
-#include "tools/filepacker/archive_walk.h"
+#include "archive/inspect/archive_walk.h"
 
 namespace {
 

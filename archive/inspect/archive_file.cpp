@@ -1,4 +1,4 @@
-#include "tools/filepacker/archive_file.h"
+#include "archive/inspect/archive_file.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -7,23 +7,6 @@
 
 #include "packer/pack_files.h"
 #include "pe/payload_resource.h"
-
-namespace {
-
-int64_t FileLength(std::FILE* file) {
-#ifdef _WIN32
-  if (_fseeki64(file, 0, SEEK_END) != 0) return -1;
-  int64_t length = _ftelli64(file);
-  if (_fseeki64(file, 0, SEEK_SET) != 0) return -1;
-#else
-  if (fseeko(file, 0, SEEK_END) != 0) return -1;
-  int64_t length = ftello(file);
-  if (fseeko(file, 0, SEEK_SET) != 0) return -1;
-#endif
-  return length;
-}
-
-}  // namespace
 
 LoadOutcome LoadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
   bytes.clear();

@@ -1,0 +1,29 @@
+#include "archive/inspect/install_folder_files.h"
+
+#include <new>
+
+FileHandle InstallFolderFiles::Create(const char* path, int nameStart, uint32_t) noexcept {
+  try {
+    const std::string name = path + nameStart;
+    std::string refusal = InstallNameRefusal(name);
+    size_t earlier = 0;
+    const InstallFolderNames::Clash clash = names_.Add(name, earlier);
+    if (refusal.empty() && clash == InstallFolderNames::Clash::kSameFile) {
+      refusal = "Windows takes it for the same file as entry " + std::to_string(earlier + 1) + ", created before it";
+    } else if (refusal.empty() && clash == InstallFolderNames::Clash::kShortName) {
+      refusal = "its name is a short (8.3) name that Windows may give entry " + std::to_string(earlier + 1) +
+                ", created before it";
+    }
+    if (mode_ == Mode::kRefuse && !refusal.empty()) {
+      failure_ = refusal;
+      return NoFileHandle();
+    }
+    failure_.clear();
+    flags_.push_back(std::move(refusal));
+  } catch (const std::bad_alloc&) {
+    failure_.clear();
+    return NoFileHandle();
+  }
+  // Any handle but NoFileHandle(): nothing is ever opened.
+  return static_cast<FileHandle>(flags_.size());
+}
