@@ -5,6 +5,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -235,6 +236,27 @@ TEST(WriterSources, DescriptionCarriesNameTimesAndAttributes) {
 }
 
 #ifndef _WIN32
+// FILETIME starts in 1601: an earlier write time is stored as 0, as the
+// extractor reads it, never as a time wrapped round to the far future.
+TEST(WriterSources, WriteTimeBefore1601IsStoredAsZero) {
+  // ext4 keeps no time before 1901; tmpfs keeps any.
+  TempFolder folder;
+  struct stat status {};
+  const bool shm = stat("/dev/shm", &status) == 0 && S_ISDIR(status.st_mode);
+  const std::string path = shm ? "/dev/shm/kormit-old-" + std::to_string(getpid()) + ".txt" : folder / "old.txt";
+  WriteFileBytes(path, "old");
+  const timespec times[2] = {{-12000000000, 0}, {-12000000000, 0}};  // 1589
+  const bool set = utimensat(AT_FDCWD, path.c_str(), times, 0) == 0 && stat(path.c_str(), &status) == 0 &&
+                   status.st_mtim.tv_sec == times[1].tv_sec;
+  PackSource source;
+  std::string error;
+  const bool described = set && DescribePackFile(path, source, error);
+  if (shm) unlink(path.c_str());
+  if (!set) GTEST_SKIP() << "no file system here holds a time before 1601";
+  ASSERT_TRUE(described) << error;
+  EXPECT_EQ(0u, source.lastWriteTime);
+}
+
 // A symbolic link is refused, naming its target, unless it is to be
 // followed; each file is opened once, and what is swapped in for it after
 // the check (a FIFO, a link) is refused, never waited on or followed.

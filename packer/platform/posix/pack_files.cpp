@@ -14,19 +14,13 @@
 #include <cerrno>
 #include <cstring>
 
+#include "archive/file_time.h"
 #include "packer/cp932_text.h"
 
 namespace {
 
 constexpr uint32_t kAttributeArchive = 0x20;
 constexpr uint32_t kAttributeReadOnly = 0x01;
-// Seconds from 1601-01-01 (FILETIME's epoch) to 1970-01-01.
-constexpr int64_t kEpochDifference = 11644473600;
-
-uint64_t ToFileTime(const timespec& time) {
-  return static_cast<uint64_t>((time.tv_sec + kEpochDifference) * 10000000 + time.tv_nsec / 100);
-}
-
 std::string LastElement(const std::string& path) {
   std::string trimmed = path;
   while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
@@ -143,7 +137,7 @@ bool DescribePackFile(const std::string& path, PackSource& source, std::string& 
   source.size = status.st_size;
   source.attributes = kAttributeArchive;
   if ((status.st_mode & S_IWUSR) == 0) source.attributes |= kAttributeReadOnly;
-  source.lastWriteTime = ToFileTime(status.st_mtim);
+  source.lastWriteTime = TimespecToFileTime(status.st_mtim);
   // Most POSIX file systems keep no creation time that stat() reports. The
   // access time is not taken: packing reads the file and so moves it, and the
   // same files must give the same archive every time.
