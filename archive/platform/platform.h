@@ -3,42 +3,33 @@
 //
 //   Win32: the ANSI file calls and a progress message posted to a window.
 //   POSIX: openat(O_CREAT|O_EXCL|O_NOFOLLOW)/write/futimens/fchmod and a
-//          progress callback; entry names are converted from code page 932
+//          ProgressReceiver; entry names are converted from code page 932
 //          to UTF-8, and no symbolic link below the folder is followed.
 #pragma once
 
 #include <cstdint>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
+// Where progress goes: a window on Win32, a ProgressReceiver on POSIX. The
+// build puts platform/<system>/ on the include path.
+#include "progress_target.h"
 
 // An open file: a descriptor (POSIX) or a HANDLE (Win32), held as an
 // integer so that code above this layer never needs to know which.
 typedef intptr_t FileHandle;
 inline FileHandle NoFileHandle() { return -1; }  // INVALID_HANDLE_VALUE on Win32
 
-#ifdef _WIN32
-// Progress is posted (never sent) to a window: wParam position, lParam total.
-typedef HWND ProgressWindow;
-typedef UINT ProgressMessage;
-constexpr ProgressMessage kDefaultProgressMessage = WM_USER;
+// The number progress is posted with (wParam position, lParam total); by
+// default WM_USER.
+typedef uint32_t ProgressMessage;
+constexpr ProgressMessage kDefaultProgressMessage = 0x0400;
 
-constexpr uint32_t kCreateNew = CREATE_NEW;
-#else
-// Without windows the receiver is a plain callback; the "message" is the
-// context pointer it gets back, so that one callback can serve many objects.
-typedef void (*ProgressWindow)(void* context, int32_t position, int32_t total);
-typedef void* ProgressMessage;
-constexpr ProgressMessage kDefaultProgressMessage = nullptr;
-
-// Win32's creation dispositions, which the POSIX layer maps onto open flags.
+// Win32's creation dispositions, with Win32's values (files.cpp there checks
+// them); the POSIX layer maps them onto open flags.
 constexpr uint32_t kCreateNew = 1;
 constexpr uint32_t kCreateAlways = 2;
 constexpr uint32_t kOpenExisting = 3;
 constexpr uint32_t kOpenAlways = 4;
 constexpr uint32_t kTruncateExisting = 5;
-#endif
 
 // Attribute bit that the POSIX layer maps onto "no write permission".
 constexpr uint32_t kAttributeReadOnly = 0x01;

@@ -93,11 +93,7 @@ bool CreationTimeIsKept() { return false; }
 ProgressLog::ProgressLog() = default;
 ProgressLog::~ProgressLog() = default;
 
-void ProgressLog::Receive(void* context, int32_t position, int32_t total) {
-  static_cast<ProgressLog*>(context)->received_.emplace_back(position, total);
-}
-
-void ProgressLog::Attach(PackReader& reader) { reader.SetProgressTarget(Receive, this); }
+void ProgressLog::Attach(PackReader& reader) { reader.SetProgressTarget(&receiver_, kDefaultProgressMessage); }
 
 std::vector<std::pair<int32_t, int32_t>> ProgressLog::Collect() { return received_; }
 

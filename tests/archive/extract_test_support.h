@@ -44,7 +44,17 @@ class ProgressLog {
 #ifdef _WIN32
   HWND window_ = nullptr;
 #else
-  static void Receive(void* context, int32_t position, int32_t total);
+  class Receiver final : public ProgressReceiver {
+   public:
+    explicit Receiver(ProgressLog& log) : log_(log) {}
+    void OnProgress(uint32_t, int32_t position, int32_t total) noexcept override {
+      log_.received_.emplace_back(position, total);
+    }
+
+   private:
+    ProgressLog& log_;
+  };
+  Receiver receiver_{*this};
 #endif
   std::vector<std::pair<int32_t, int32_t>> received_;
 };

@@ -18,21 +18,24 @@ namespace {
 std::atomic<int> theCalls{0};
 std::atomic<bool> theDetached{false};
 
-void CountAndWaitForDetach(void*, int32_t, int32_t) {
-  if (theCalls.fetch_add(1, std::memory_order_relaxed) == 0) {
-    while (!theDetached.load(std::memory_order_relaxed)) std::this_thread::yield();
+class CountAndWaitForDetach final : public ProgressReceiver {
+ public:
+  void OnProgress(uint32_t, int32_t, int32_t) noexcept override {
+    if (theCalls.fetch_add(1, std::memory_order_relaxed) == 0) {
+      while (!theDetached.load(std::memory_order_relaxed)) std::this_thread::yield();
+    }
   }
-}
+};
 
 TEST(ProgressTarget, DetachFromAnotherThreadDuringExtraction) {
   const archive_test::Bytes archive = archive_test::ArchiveBuilder().File("a.txt", std::string(4096, 'a')).Build();
   TempFolder folder;
   PackReader reader;
-  int context = 0;
-  reader.SetProgressTarget(CountAndWaitForDetach, &context);
+  CountAndWaitForDetach receiver;
+  reader.SetProgressTarget(&receiver, kDefaultProgressMessage);
   std::thread closer([&reader] {
     while (theCalls.load(std::memory_order_relaxed) == 0) std::this_thread::yield();
-    reader.SetProgressTarget(nullptr, nullptr);
+    reader.SetProgressTarget(nullptr, 0);
     theDetached.store(true, std::memory_order_relaxed);
   });
   EXPECT_EQ(1, reader.ExtractFromMemory(archive.data(), folder.path(), nullptr));

@@ -21,7 +21,7 @@ bool IsConsole(std::FILE* stream);
 class ProgressBar {
  public:
   explicit ProgressBar(std::FILE* out) : out_(out) {}
-  void Show(int64_t position, int64_t total);
+  void Show(int64_t position, int64_t total) noexcept;
   // Ends the bar's line.
   void End();
 

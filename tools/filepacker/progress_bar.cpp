@@ -1,6 +1,6 @@
 #include "tools/filepacker/extraction.h"
 
-void ProgressBar::Show(int64_t position, int64_t total) {
+void ProgressBar::Show(int64_t position, int64_t total) noexcept {
   constexpr int kWidth = 40;
   int percent = total > 0 ? static_cast<int>(position * 100 / total) : 0;
   if (percent < 0) percent = 0;

@@ -3,6 +3,10 @@
 #include "archive/platform/platform.h"
 
 static_assert(sizeof(FileHandle) == sizeof(HANDLE), "a FileHandle holds a HANDLE");
+static_assert(kCreateNew == CREATE_NEW && kCreateAlways == CREATE_ALWAYS && kOpenExisting == OPEN_EXISTING &&
+                  kOpenAlways == OPEN_ALWAYS && kTruncateExisting == TRUNCATE_EXISTING,
+              "the dispositions are Win32's own");
+static_assert(kDefaultProgressMessage == WM_USER && sizeof(ProgressMessage) == sizeof(UINT), "messages are UINTs");
 
 namespace {
 

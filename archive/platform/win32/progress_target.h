@@ -1,0 +1,6 @@
+// Win32: progress is posted to a window.
+#pragma once
+
+#include <windows.h>
+
+typedef HWND ProgressWindow;
