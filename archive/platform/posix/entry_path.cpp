@@ -1,24 +1,20 @@
 #include "archive/platform/posix/entry_path.h"
 
 #include <errno.h>
-#include <iconv.h>
 
 #include <cstdint>
 #include <cstring>
 
 #include "archive/entry_name.h"
+#include "archive/platform/posix/cp932_iconv.h"
 
 namespace {
 
 // Converts one element (no separators) and appends it at *out.
-bool ConvertElement(iconv_t converter, const char* element, size_t length, char** out, size_t* room) {
-  char* in = const_cast<char*>(element);
-  size_t left = length;
-  if (iconv(converter, &in, &left, out, room) == static_cast<size_t>(-1)) {
-    errno = errno == E2BIG ? ENAMETOOLONG : EILSEQ;
-    return false;
-  }
-  return left == 0;
+bool ConvertElement(Cp932Iconv& converter, const char* element, size_t length, char** out, size_t* room) {
+  if (converter.Convert(&element, &length, out, room)) return true;
+  if (errno == E2BIG) errno = ENAMETOOLONG;
+  return false;
 }
 
 }  // namespace
@@ -31,8 +27,7 @@ bool MakeUtf8Name(const char* name, char* out, size_t capacity) {
   char* end = out;
   size_t room = capacity - 1;  // keeps one byte for the NUL
 
-  iconv_t converter = iconv_open("UTF-8", "CP932");
-  if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+  Cp932Iconv converter(Cp932Iconv::kToUtf8);
   bool ok = true;
   size_t start = 0;
   const size_t length = std::strlen(name);
@@ -56,12 +51,7 @@ bool MakeUtf8Name(const char* name, char* out, size_t capacity) {
     --room;
     start = i + 1;
   }
-  const int error = errno;
-  iconv_close(converter);
-  if (!ok) {
-    errno = error;
-    return false;
-  }
+  if (!ok) return false;
   *end = '\0';
   return true;
 }

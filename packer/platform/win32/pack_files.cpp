@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "packer/cp932_text.h"
+#include "packer/platform/win32/wide_text.h"
 
 namespace {
 
@@ -30,29 +31,9 @@ std::string SystemError(const std::string& path) {
   return result;
 }
 
-bool ToWide(const std::string& ansi, std::wstring& wide) {
-  wide.clear();
-  if (ansi.empty()) return true;
-  int count = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-  if (count <= 0) return false;
-  wide.resize(count);
-  MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), count);
-  return true;
-}
-
-// UTF-16 to the ANSI code page, refusing characters that it lacks.
-bool ToAnsi(const std::wstring& wide, std::string& ansi) {
-  ansi.clear();
-  if (wide.empty()) return true;
-  BOOL usedDefault = FALSE;
-  int count = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
-                                  static_cast<int>(wide.size()), nullptr, 0, nullptr, &usedDefault);
-  if (count <= 0 || usedDefault) return false;
-  ansi.resize(count);
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
-                      ansi.data(), count, nullptr, &usedDefault);
-  return !usedDefault;
-}
+// Paths from the command line and the system are read without
+// MB_ERR_INVALID_CHARS, as the system's own calls read them.
+constexpr DWORD kAsTheSystemReads = 0;
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
@@ -60,12 +41,12 @@ bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 // none) and last element.
 void SplitPath(const std::string& path, std::string& folder, std::string& last) {
   std::wstring wide;
-  ToWide(path, wide);
+  ToWide(CP_ACP, kAsTheSystemReads, path, wide);
   while (wide.size() > 1 && IsSeparator(wide.back())) wide.pop_back();
   size_t cut = wide.find_last_of(L"\\/:");
   if (cut == std::wstring::npos) {
     folder = ".";
-    ToAnsi(wide, last);
+    FromWide(CP_ACP, wide, last);
     return;
   }
   std::wstring folderPart = wide.substr(0, cut + 1);
@@ -74,8 +55,8 @@ void SplitPath(const std::string& path, std::string& folder, std::string& last) 
       !(folderPart.size() == 3 && folderPart[1] == L':')) {
     folderPart.pop_back();
   }
-  ToAnsi(folderPart, folder);
-  ToAnsi(wide.substr(cut + 1), last);
+  FromWide(CP_ACP, folderPart, folder);
+  FromWide(CP_ACP, wide.substr(cut + 1), last);
 }
 
 uint64_t ToUint64(const FILETIME& time) {
@@ -203,7 +184,7 @@ bool PathExists(const std::string& path) {
 bool ListFolder(const std::string& folder, std::vector<std::string>& paths, std::string& error) {
   paths.clear();
   std::wstring wideFolder;
-  ToWide(folder, wideFolder);
+  ToWide(CP_ACP, kAsTheSystemReads, folder, wideFolder);
   if (!wideFolder.empty() && !IsSeparator(wideFolder.back()) && wideFolder.back() != L':') {
     wideFolder += L'\\';
   }
@@ -219,7 +200,7 @@ bool ListFolder(const std::string& folder, std::vector<std::string>& paths, std:
     std::wstring name = found.cFileName;
     if (name == L"." || name == L"..") continue;
     std::string ansi;
-    if (!ToAnsi(name, ansi)) {
+    if (!FromWide(CP_ACP, name, ansi)) {
       error = folder + ": holds a file whose name has no form in the ANSI code page (" + ansi + ")";
       ok = false;
       break;
@@ -230,7 +211,7 @@ bool ListFolder(const std::string& folder, std::vector<std::string>& paths, std:
   if (!ok) return false;
   std::sort(names.begin(), names.end());
   std::string prefix;
-  ToAnsi(wideFolder, prefix);
+  FromWide(CP_ACP, wideFolder, prefix);
   for (const std::string& name : names) paths.push_back(prefix + name);
   return true;
 }
