@@ -303,10 +303,6 @@ bool WriteArchive(const std::string& target, const std::vector<PackSource>& sour
                   const PackOptions& options, PackSummary& summary, std::string& error) {
   summary = PackSummary();
   if (!CheckPackSources(sources, options.blockSize, error) || !CheckJobs(options.jobs, error)) return false;
-  if (!options.overwrite && PathExists(target)) {
-    error = target + ": already exists";
-    return false;
-  }
   TempFileBeside temp;
   if (!temp.Create(target, error)) return false;
   ArchiveOutput out{temp.file(), nullptr, target, 0, error};

@@ -52,6 +52,9 @@ bool CheckPackSources(const std::vector<PackSource>& sources, int32_t blockSize,
 
 // Writes the archive at `target`, through a temporary file beside it. On
 // failure nothing is left behind and an existing target is untouched.
+// Without options.overwrite an existing target is refused as the archive is
+// moved into place, in one step with the move; a caller that would rather
+// not pack in vain asks PathExists first.
 bool WriteArchive(const std::string& target, const std::vector<PackSource>& sources,
                   const PackOptions& options, PackSummary& summary, std::string& error);
 

@@ -1,11 +1,11 @@
 #include "archive/inspect/archive_file.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 
 #include "packer/pack_files.h"
+#include "packer/system_error.h"
 #include "pe/payload_resource.h"
 
 LoadOutcome LoadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
@@ -16,7 +16,7 @@ LoadOutcome LoadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, 
   }
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) {
-    error = path + ": " + std::strerror(errno);
+    error = PathError(path);
     return LoadOutcome::kUnreadable;
   }
   int64_t length = FileLength(file);

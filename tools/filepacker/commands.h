@@ -51,5 +51,11 @@ bool CollectRequestedSources(const PackRequest& request, std::vector<PackSource>
 bool WriteRequestedArchive(const PackRequest& request, const std::vector<PackSource>& sources, PackSummary& summary,
                            std::string& error, std::vector<uint8_t>* inMemory = nullptr);
 
+// Whether the output may be written: false, with the refusal in error, when
+// something is at `output` and `force` is off. Asked before any work; the
+// final move into place refuses again, atomically, should a file appear
+// meanwhile.
+bool OutputIsFree(const std::string& output, bool force, std::string& error);
+
 // "filepacker: " and the message, on stderr.
 void PrintError(const std::string& message);

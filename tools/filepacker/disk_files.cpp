@@ -2,12 +2,14 @@
 
 #include <new>
 
+#include "packer/system_error.h"
+
 // The error is taken right after the call that set it, before anything else
 // may change it.
 void DiskFiles::Explain(const char* prefix) noexcept {
   const int error = LastSystemError();
   try {
-    failure_ = prefix + SystemErrorText(error);
+    failure_ = prefix + CreationFailureText(error);
   } catch (const std::bad_alloc&) {
     failure_.clear();
   }
@@ -31,7 +33,7 @@ int32_t DiskFiles::Write(FileHandle file, const uint8_t* bytes, int32_t count) n
     const int error = LastSystemError();
     try {
       failure_ = "cannot write: only " + std::to_string(written) + " of " + std::to_string(count) +
-                 " bytes were written (" + SystemErrorText(error) + ")";
+                 " bytes were written (" + CreationFailureText(error) + ")";
     } catch (const std::bad_alloc&) {
       failure_.clear();
     }

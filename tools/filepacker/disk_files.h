@@ -25,7 +25,6 @@ class DiskFiles final : public FileSink {
   std::string failure_;
 };
 
-// The calling thread's last system error (errno, or GetLastError()), and
-// its meaning in plain words (ASCII).
-int LastSystemError();
-std::string SystemErrorText(int error);
+// Why an entry could not be created or written, in plain words for the
+// usual causes, and in the system's own words for the rest.
+std::string CreationFailureText(int error);

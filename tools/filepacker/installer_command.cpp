@@ -95,10 +95,8 @@ int RunInstaller(const InstallerRequest& request) {
   if (request.archive.empty() && request.pack.paths.empty()) {
     return Fail(request, kExitUsage, "give the files and folders to pack, or --archive ARCHIVE");
   }
-  if (!request.pack.force && PathExists(request.output)) {
-    return Fail(request, kExitUsage, request.output + ": already exists (use -f to replace it)");
-  }
   std::string error;
+  if (!OutputIsFree(request.output, request.pack.force, error)) return Fail(request, kExitUsage, error);
   std::vector<uint8_t> stubFile;
   std::span<const uint8_t> stub = EmbeddedStub();
   std::string stubName = "the installer program built into filepacker";

@@ -45,6 +45,12 @@ bool WriteRequestedArchive(const PackRequest& request, const std::vector<PackSou
   return written;
 }
 
+bool OutputIsFree(const std::string& output, bool force, std::string& error) {
+  if (force || !PathExists(output)) return true;
+  error = output + ": already exists (use -f to replace it)";
+  return false;
+}
+
 int RunPack(const PackRequest& request) {
   std::vector<PackSource> sources;
   std::string error;
@@ -53,8 +59,8 @@ int RunPack(const PackRequest& request) {
     PrintError(error);
     return kExitUsage;
   }
-  if (!request.force && PathExists(request.archive)) {
-    PrintError(request.archive + ": already exists (use -f to replace it)");
+  if (!OutputIsFree(request.archive, request.force, error)) {
+    PrintError(error);
     return kExitUsage;
   }
   PackSummary summary;

@@ -16,6 +16,7 @@
 
 #include "archive/file_time.h"
 #include "packer/cp932_text.h"
+#include "packer/system_error.h"
 
 namespace {
 
@@ -34,8 +35,6 @@ std::string FolderOf(const std::string& path) {
   if (slash == 0) return "/";
   return path.substr(0, slash);
 }
-
-std::string SystemError(const std::string& path) { return path + ": " + std::strerror(errno); }
 
 // The temporary files that an interruption removes. A slot's path is
 // written before it is armed and only read by the handler while armed.
@@ -92,7 +91,7 @@ void DisarmTemp(const std::string& path) {
 bool DescribePackFile(const std::string& path, PackSource& source, std::string& error, Links links) {
   struct stat status;
   if (lstat(path.c_str(), &status) != 0) {
-    error = SystemError(path);
+    error = PathError(path);
     return false;
   }
   const bool link = S_ISLNK(status.st_mode);
@@ -112,7 +111,7 @@ bool DescribePackFile(const std::string& path, PackSource& source, std::string& 
     return false;
   }
   if (link && stat(path.c_str(), &status) != 0) {
-    error = SystemError(path) + " (the target of a symbolic link)";
+    error = PathError(path) + " (the target of a symbolic link)";
     return false;
   }
   if (S_ISDIR(status.st_mode)) {
@@ -124,7 +123,7 @@ bool DescribePackFile(const std::string& path, PackSource& source, std::string& 
     return false;
   }
   if (access(path.c_str(), R_OK) != 0) {
-    error = SystemError(path);
+    error = PathError(path);
     return false;
   }
   std::string name = LastElement(path);
@@ -150,7 +149,7 @@ bool OpenPackFile(const PackSource& source, std::FILE*& file, std::string& error
   const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | (source.followLink ? 0 : O_NOFOLLOW);
   const int fd = open(source.path.c_str(), flags);
   if (fd < 0) {
-    error = errno == ELOOP ? source.path + ": has become a symbolic link since it was checked" : SystemError(source.path);
+    error = errno == ELOOP ? source.path + ": has become a symbolic link since it was checked" : PathError(source.path);
     return false;
   }
   struct stat status;
@@ -162,7 +161,7 @@ bool OpenPackFile(const PackSource& source, std::FILE*& file, std::string& error
   }
   file = fdopen(fd, "rb");
   if (file == nullptr) {
-    error = SystemError(source.path);
+    error = PathError(source.path);
     close(fd);
     return false;
   }
@@ -183,7 +182,7 @@ bool ListFolder(const std::string& folder, std::vector<std::string>& paths, std:
   paths.clear();
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) {
-    error = SystemError(folder);
+    error = PathError(folder);
     return false;
   }
   std::vector<std::string> names;
@@ -206,7 +205,7 @@ bool CreateTempBeside(const std::string& target, std::string& tempPath, std::FIL
   name.push_back('\0');
   int fd = mkstemp(name.data());
   if (fd < 0) {
-    error = SystemError(pattern);
+    error = PathError(pattern);
     return false;
   }
   tempPath = name.data();
@@ -217,7 +216,7 @@ bool CreateTempBeside(const std::string& target, std::string& tempPath, std::FIL
   fchmod(fd, 0666 & ~mask);
   file = fdopen(fd, "wb");
   if (file == nullptr) {
-    error = SystemError(tempPath);
+    error = PathError(tempPath);
     close(fd);
     RemoveTemp(tempPath);
     return false;
@@ -230,7 +229,7 @@ namespace {
 bool MoveTemp(const std::string& tempPath, const std::string& target, bool overwrite, std::string& error) {
   if (overwrite) {
     if (rename(tempPath.c_str(), target.c_str()) != 0) {
-      error = SystemError(target);
+      error = PathError(target);
       return false;
     }
     return true;
@@ -253,7 +252,7 @@ bool MoveTemp(const std::string& tempPath, const std::string& target, bool overw
     }
     if (rename(tempPath.c_str(), target.c_str()) == 0) return true;
   }
-  error = SystemError(target);
+  error = PathError(target);
   return false;
 }
 

@@ -12,24 +12,10 @@
 #include <cstring>
 
 #include "packer/cp932_text.h"
+#include "packer/system_error.h"
 #include "packer/platform/win32/wide_text.h"
 
 namespace {
-
-std::string SystemError(const std::string& path) {
-  DWORD code = GetLastError();
-  char text[256] = {};
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                nullptr, code, 0, text, sizeof(text), nullptr);
-  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' ||
-                        text[length - 1] == ' ' || text[length - 1] == '.')) {
-    text[--length] = '\0';
-  }
-  std::string result = path + ": ";
-  result += length > 0 ? text : "system error";
-  result += " (" + std::to_string(code) + ")";
-  return result;
-}
 
 // Paths from the command line and the system are read without
 // MB_ERR_INVALID_CHARS, as the system's own calls read them.
@@ -101,7 +87,7 @@ void DisarmTemp(const std::string& path) {
 bool DescribePackFile(const std::string& path, PackSource& source, std::string& error, Links links) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
-    error = SystemError(path);
+    error = PathError(path);
     return false;
   }
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -117,13 +103,13 @@ bool DescribePackFile(const std::string& path, PackSource& source, std::string& 
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    error = SystemError(path);
+    error = PathError(path);
     return false;
   }
   LARGE_INTEGER size;
   FILETIME creation, lastWrite;
   bool ok = GetFileSizeEx(file, &size) && GetFileTime(file, &creation, nullptr, &lastWrite);
-  if (!ok) error = SystemError(path);
+  if (!ok) error = PathError(path);
   CloseHandle(file);
   if (!ok) return false;
 
@@ -150,7 +136,7 @@ bool OpenPackFile(const PackSource& source, std::FILE*& file, std::string& error
   HANDLE handle = CreateFileA(source.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, flags, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    error = SystemError(source.path);
+    error = PathError(source.path);
     return false;
   }
   BY_HANDLE_FILE_INFORMATION information;
@@ -161,7 +147,7 @@ bool OpenPackFile(const PackSource& source, std::FILE*& file, std::string& error
   const int descriptor = same ? _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY) : -1;
   file = descriptor < 0 ? nullptr : _fdopen(descriptor, "rb");
   if (file != nullptr) return true;
-  error = same ? SystemError(source.path)
+  error = same ? PathError(source.path)
                : source.path + ": is no longer the regular file of " + std::to_string(source.size) +
                      " bytes that was checked (it was changed or replaced while packing)";
   if (descriptor >= 0) {
@@ -191,7 +177,7 @@ bool ListFolder(const std::string& folder, std::vector<std::string>& paths, std:
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW((wideFolder + L"*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) {
-    error = SystemError(folder);
+    error = PathError(folder);
     return false;
   }
   std::vector<std::string> names;
@@ -223,7 +209,7 @@ bool CreateTempBeside(const std::string& target, std::string& tempPath, std::FIL
   char buffer[MAX_PATH];
   // Creates the file, so the name is ours.
   if (GetTempFileNameA(folder.c_str(), "fpk", 0, buffer) == 0) {
-    error = SystemError(target);
+    error = PathError(target);
     return false;
   }
   tempPath = buffer;
@@ -235,7 +221,7 @@ bool CreateTempBeside(const std::string& target, std::string& tempPath, std::FIL
                              : _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
   file = descriptor < 0 ? nullptr : _fdopen(descriptor, "wb");
   if (file == nullptr) {
-    error = SystemError(tempPath);
+    error = PathError(tempPath);
     if (descriptor >= 0) {
       _close(descriptor);
     } else if (handle != INVALID_HANDLE_VALUE) {
@@ -258,7 +244,7 @@ bool CommitTemp(const std::string& tempPath, const std::string& target, bool ove
   if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS) {
     error = target + ": already exists";
   } else {
-    error = SystemError(target);
+    error = PathError(target);
   }
   return false;
 }

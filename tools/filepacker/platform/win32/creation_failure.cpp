@@ -1,11 +1,10 @@
 // Win32: GetLastError(), in the words that matter when an entry is created.
 #include <windows.h>
 
+#include "packer/system_error.h"
 #include "tools/filepacker/disk_files.h"
 
-int LastSystemError() { return static_cast<int>(GetLastError()); }
-
-std::string SystemErrorText(int error) {
+std::string CreationFailureText(int error) {
   switch (static_cast<DWORD>(error)) {
     case ERROR_FILE_EXISTS:
     case ERROR_ALREADY_EXISTS: return "a file of that name exists";
@@ -18,6 +17,6 @@ std::string SystemErrorText(int error) {
     case ERROR_INVALID_NAME: return "Windows cannot hold this name";
     case ERROR_FILENAME_EXCED_RANGE: return "the path is too long";
     case ERROR_INVALID_PARAMETER: return "an invalid parameter";
-    default: return "system error " + std::to_string(error);
+    default: return SystemErrorText(error);
   }
 }

@@ -1,13 +1,10 @@
 // POSIX: errno, in the words that matter when an entry is created.
 #include <errno.h>
 
-#include <cstring>
-
+#include "packer/system_error.h"
 #include "tools/filepacker/disk_files.h"
 
-int LastSystemError() { return errno; }
-
-std::string SystemErrorText(int error) {
+std::string CreationFailureText(int error) {
   switch (error) {
     case EEXIST: return "a file of that name exists";
     case ENOENT: return "the folder it goes into does not exist";
@@ -23,6 +20,6 @@ std::string SystemErrorText(int error) {
     case EILSEQ: return "the name is not valid code page 932";
     case EFBIG: return "the file is too large for the file system";
     case EIO: return "an input/output error";
-    default: return std::strerror(error);  // English: filepacker sets no locale
+    default: return SystemErrorText(error);
   }
 }
