@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,8 +28,8 @@ DiskStatus StatusOf(const std::string& path);
 // Whether the system keeps creation times that SetFileTime can set.
 bool CreationTimeIsKept();
 
-// Receives the extractor's progress: a callback on POSIX, posted messages
-// to a message-only window on Win32.
+// Receives the extractor's progress: through a ProgressReceiver on POSIX,
+// as messages posted to a message-only window on Win32.
 class ProgressLog {
  public:
   ProgressLog();
@@ -41,21 +42,8 @@ class ProgressLog {
   std::vector<std::pair<int32_t, int32_t>> Collect();
 
  private:
-#ifdef _WIN32
-  HWND window_ = nullptr;
-#else
-  class Receiver final : public ProgressReceiver {
-   public:
-    explicit Receiver(ProgressLog& log) : log_(log) {}
-    void OnProgress(uint32_t, int32_t position, int32_t total) noexcept override {
-      log_.received_.emplace_back(position, total);
-    }
-
-   private:
-    ProgressLog& log_;
-  };
-  Receiver receiver_{*this};
-#endif
+  struct Native;  // platform/<system>/extract_test_support.cpp
+  std::unique_ptr<Native> native_;
   std::vector<std::pair<int32_t, int32_t>> received_;
 };
 

@@ -5,11 +5,8 @@
 
 #include <string>
 
-#ifdef _WIN32
-constexpr char kSeparator[] = "\\";
-#else
-constexpr char kSeparator[] = "/";
-#endif
+// The system's path separator (platform/<system>/temp_folder.cpp).
+extern const char kSeparator[];
 
 // A fresh empty folder under the system's temporary folder for one test,
 // removed with all it holds when the object goes.

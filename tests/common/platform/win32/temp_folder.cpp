@@ -1,18 +1,12 @@
-#include "tests/common/temp_folder.h"
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <ftw.h>
-#include <sys/stat.h>
-#endif
+#include "tests/common/temp_folder.h"
 
-#ifdef _WIN32
+extern const char kSeparator[] = "\\";
 
 TempFolder::TempFolder() {
   char base[MAX_PATH];
@@ -49,22 +43,5 @@ void RemoveTree(const std::string& path) {
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   RemoveDirectoryA(path.c_str());
 }
-
-#else
-
-TempFolder::TempFolder() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/kx-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot create " << pattern;
-  path_ = pattern;
-}
-
-namespace {
-int RemoveOne(const char* path, const struct stat*, int, struct FTW*) { return std::remove(path); }
-}  // namespace
-
-void RemoveTree(const std::string& path) { nftw(path.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS); }
-
-#endif
 
 TempFolder::~TempFolder() { RemoveTree(path_); }

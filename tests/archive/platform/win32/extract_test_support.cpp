@@ -1,23 +1,11 @@
-#include "tests/archive/extract_test_support.h"
+// Win32: the disk and progress helpers of the extractor's tests.
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdio>
-
-#ifndef _WIN32
-#include <dirent.h>
-#include <ftw.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include "archive/file_time.h"
-#endif
+#include "tests/archive/extract_test_support.h"
 
 namespace archive_test {
-
-#ifdef _WIN32
 
 namespace {
 
@@ -54,49 +42,30 @@ bool CreationTimeIsKept() {
   return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") == nullptr;
 }
 
-ProgressLog::ProgressLog() {
-  window_ = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-  if (window_ == nullptr) ADD_FAILURE() << "cannot create the progress window";
+// Progress is posted to a message-only window and collected from its queue.
+struct ProgressLog::Native {
+  HWND window = nullptr;
+};
+
+ProgressLog::ProgressLog() : native_(new Native) {
+  native_->window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  if (native_->window == nullptr) ADD_FAILURE() << "cannot create the progress window";
 }
 
 ProgressLog::~ProgressLog() {
-  if (window_ != nullptr) DestroyWindow(window_);
+  if (native_->window != nullptr) DestroyWindow(native_->window);
 }
 
 constexpr UINT kProgressMessage = WM_USER + 10;
 
-void ProgressLog::Attach(PackReader& reader) { reader.SetProgressTarget(window_, kProgressMessage); }
+void ProgressLog::Attach(PackReader& reader) { reader.SetProgressTarget(native_->window, kProgressMessage); }
 
 std::vector<std::pair<int32_t, int32_t>> ProgressLog::Collect() {
   MSG message;
-  while (PeekMessageA(&message, window_, kProgressMessage, kProgressMessage, PM_REMOVE)) {
+  while (PeekMessageA(&message, native_->window, kProgressMessage, kProgressMessage, PM_REMOVE)) {
     received_.emplace_back(static_cast<int32_t>(message.wParam), static_cast<int32_t>(message.lParam));
   }
   return received_;
 }
-
-#else
-
-DiskStatus StatusOf(const std::string& path) {
-  DiskStatus status;
-  struct stat info;
-  if (lstat(path.c_str(), &info) != 0) return status;
-  status.exists = true;
-  status.writable = (info.st_mode & 0222) != 0;
-  status.lastAccessTime = TimespecToFileTime(info.st_atim);
-  status.lastWriteTime = TimespecToFileTime(info.st_mtim);
-  return status;
-}
-
-bool CreationTimeIsKept() { return false; }
-
-ProgressLog::ProgressLog() = default;
-ProgressLog::~ProgressLog() = default;
-
-void ProgressLog::Attach(PackReader& reader) { reader.SetProgressTarget(&receiver_, kDefaultProgressMessage); }
-
-std::vector<std::pair<int32_t, int32_t>> ProgressLog::Collect() { return received_; }
-
-#endif
 
 }  // namespace archive_test
