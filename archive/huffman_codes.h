@@ -114,8 +114,17 @@ inline int32_t CountLevels(uint64_t bits, const CodeTables& t, uint32_t startLev
 inline int32_t OneCode(uint64_t bits, const CodeTables& t) {
   if (!t.fastTable) return WalkLevels(bits, t, 1);
   const uint32_t prefix = static_cast<uint32_t>(bits >> (64 - kFastBits));
-  if (t.firstCode[prefix] != 0) return t.firstCode[prefix];
-  return WalkLevels(bits, t, StartLevel(t.fast[prefix]));
+  const uint32_t entry = t.fast[prefix];
+  if (t.firstCodes) {
+    if (t.firstCode[prefix] != 0) return t.firstCode[prefix];
+  } else if (CodesIn(entry) == 1) {
+    return static_cast<int32_t>((Consumed(entry) & 63) << 8 | (entry & 0xFF));
+  } else if (CodesIn(entry) == 2) {
+    // The first of two short codes, whose length the entry does not keep:
+    // a short walk, since short codes lie in the first levels.
+    return WalkLevels(bits, t, 1);
+  }
+  return WalkLevels(bits, t, StartLevel(entry));
 }
 
 // Store and consume, after a code was decoded (its length << 8 | its byte

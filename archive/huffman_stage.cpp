@@ -65,6 +65,7 @@ Decoded DecodeSymbols(const StreamBytes& bytes, int64_t headerBits, CodeTables& 
   if constexpr (kMaxPairs > 0) {
     const int pairs = PairsWorth(d, bytes.End() - bytes.Start(), room);
     if (pairs > 0) {
+      FillFirstCodes(t);
       const Handover handover = DecodeStreams(window, pairs, shares, bytes, headerBits, t, out, d);
       if (handover.position == d) return {d, true};
       return FinishExactly(handover.window, bytes, t, codes, out, handover.position, d);

@@ -111,38 +111,53 @@ bool ReadCodeTables(BitReader& reader, CodeTables& t) {
   return ReadLevels(reader, t) && ReadLevelIndices(reader, t) && AssignCodes(t);
 }
 
-// Fills the fast table. Levels are ordered by code value, and level k's
-// codes, left-justified, take the values from level k-1's limit up to its
-// own: the codes no longer than kFastBits, in code order, each fill the
-// range of entries that start with them. Within a code's range, the codes
-// short enough to follow it in the remaining bits fill sub-ranges in code
-// order too, as pairs; the rest of the range holds the code alone. A later
-// entry holds the start of a longer code, or of none.
-TableShares BuildFastTable(CodeTables& t) {
+namespace {
+
+struct ShortCode {
+  uint16_t first;  // the first entry that starts with it
+  uint8_t length;
+  uint8_t symbol;
+};
+
+// The codes no longer than kFastBits, in code order. Levels are ordered by
+// code value, and level k's codes, left-justified, take the values from
+// level k-1's limit up to its own. Returns how many; *level becomes the
+// first level of longer codes.
+int32_t CollectShortCodes(const CodeTables& t, ShortCode* codes, int32_t* level) {
   constexpr int kJustify = kMaxLength - kFastBits;
-  struct ShortCode {
-    uint16_t first;  // the first entry that starts with it
-    uint8_t length;
-    uint8_t symbol;
-  };
-  ShortCode codes[kSymbols];
   int32_t count = 0;
-  int32_t pairs = 0;
   uint32_t prefix = 0;
-  int32_t level = 1;
-  for (; level <= t.decodeCount && t.decode[level].length <= kFastBits; ++level) {
-    const DecodeLevel& found = t.decode[level];
+  for (*level = 1; *level <= t.decodeCount && t.decode[*level].length <= kFastBits; ++*level) {
+    const DecodeLevel& found = t.decode[*level];
     const uint32_t end = found.limit >> kJustify;
     for (; prefix < end; prefix += 1u << (kFastBits - found.length)) {
       const uint8_t symbol = t.symbols[(prefix >> (kFastBits - found.length)) + found.base];
       codes[count++] = ShortCode{static_cast<uint16_t>(prefix), found.length, symbol};
     }
   }
+  return count;
+}
+
+uint32_t EntriesOf(const ShortCode& code) { return 1u << (kFastBits - code.length); }
+
+}  // namespace
+
+// Fills the fast table: the short codes, in code order, each fill the
+// range of entries that start with them. Within a code's range, the codes
+// short enough to follow it in the remaining bits fill sub-ranges in code
+// order too, as pairs; the rest of the range holds the code alone. A later
+// entry holds the start of a longer code, or of none.
+TableShares BuildFastTable(CodeTables& t) {
+  constexpr int kJustify = kMaxLength - kFastBits;
+  ShortCode codes[kSymbols];
+  int32_t level;
+  const int32_t count = CollectShortCodes(t, codes, &level);
+  int32_t pairs = 0;
   for (int32_t a = 0; a < count; ++a) {
     const ShortCode first = codes[a];
     const uint32_t rest = kFastBits - first.length;
     uint32_t* entry = t.fast + first.first;
-    uint32_t* const end = entry + (1u << rest);
+    uint32_t* const end = entry + EntriesOf(first);
     for (int32_t b = 0; b < count && codes[b].length <= rest; ++b) {
       const uint32_t pair = Entry(first.length + codes[b].length, 2, first.symbol, codes[b].symbol);
       for (uint32_t* const stop = entry + (1u << (rest - codes[b].length)); entry != stop; ++entry) *entry = pair;
@@ -150,17 +165,29 @@ TableShares BuildFastTable(CodeTables& t) {
     pairs += static_cast<int32_t>(entry - (t.fast + first.first));
     const uint32_t single = Entry(first.length, 1, first.symbol, 0);
     for (; entry != end; ++entry) *entry = single;
-    const uint16_t code = static_cast<uint16_t>(first.length << 8 | first.symbol);
-    for (uint32_t i = 0; i < 1u << rest; ++i) t.firstCode[first.first + i] = code;
   }
   int32_t walks = 0;
+  uint32_t prefix = count > 0 ? codes[count - 1].first + EntriesOf(codes[count - 1]) : 0;
   for (; prefix <= kFastMask; ++prefix) {
     while (prefix << kJustify >= t.decode[level].limit) ++level;
-    t.firstCode[prefix] = 0;
     t.fast[prefix] = level > t.decodeCount ? 0 : WalkEntry(static_cast<uint32_t>(level));
     walks += level <= t.decodeCount;
   }
+  t.firstCodes = false;
   return {pairs, walks};
+}
+
+void FillFirstCodes(CodeTables& t) {
+  ShortCode codes[kSymbols];
+  int32_t level;
+  const int32_t count = CollectShortCodes(t, codes, &level);
+  uint16_t* entry = t.firstCode;
+  for (int32_t a = 0; a < count; ++a) {
+    const uint16_t code = static_cast<uint16_t>(codes[a].length << 8 | codes[a].symbol);
+    for (uint16_t* const end = entry + EntriesOf(codes[a]); entry != end; ++entry) *entry = code;
+  }
+  for (; entry != t.firstCode + (1 << kFastBits); ++entry) *entry = 0;
+  t.firstCodes = true;
 }
 
 }  // namespace huffman

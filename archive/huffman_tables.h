@@ -58,7 +58,8 @@ constexpr uint32_t CodesIn(uint32_t entry) { return entry >> 30; }
 struct CodeTables {
   uint32_t fast[1 << kFastBits];
   // The first code in each entry's bits alone: its length << 8 | its byte
-  // value, 0 when it is longer than kFastBits or no code.
+  // value, 0 when it is longer than kFastBits or no code. Filled only for
+  // the blocks that several streams decode (FillFirstCodes).
   uint16_t firstCode[1 << kFastBits];
   // decode[0] has limit 0 and stands for "no level left"; decode[1 ..
   // decodeCount] are the levels that hold codes, consecutive levels of one
@@ -72,7 +73,8 @@ struct CodeTables {
   int32_t levelSize[kLevels];        // byte values at level k
   uint8_t symbols[kSymbols];         // the byte values in code order
   int32_t decodeCount;               // levels that hold codes
-  bool fastTable;                    // fast and firstCode are filled
+  bool fastTable;                    // fast is filled
+  bool firstCodes;                   // firstCode is filled
   int32_t longestCode;               // bits
   int32_t lengthDivisor;             // greatest common divisor of the code lengths
 };
@@ -90,7 +92,10 @@ struct TableShares {
   int32_t walks;  // entries that send the step to the walk
 };
 
-// Fills t.fast and t.firstCode from the levels that ReadCodeTables laid out.
+// Fills t.fast from the levels that ReadCodeTables laid out.
 TableShares BuildFastTable(CodeTables& t);
+// Fills t.firstCode too. It costs as much as the fast table again, so only
+// the multi-stream decoder, which large blocks repay, asks for it.
+void FillFirstCodes(CodeTables& t);
 
 }  // namespace huffman
