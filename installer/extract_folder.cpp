@@ -4,6 +4,7 @@
 
 #include "installer/shift_jis_path.h"
 #include "ui/progress_dialog.h"
+#include "ui/shared_texts.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ int MakeExtractFolder(ProgressDialog& dialog) {
   for (;;) {
     char message[sizeof kRetryFormat + kPathBufferSize];
     wsprintfA(message, kRetryFormat, folder);
-    if (MessageBoxA(dialog.window, message, "Self Unpack", MB_OKCANCEL) != IDOK) return 0;
+    if (MessageBoxA(dialog.window, message, kBoxCaption, MB_OKCANCEL) != IDOK) return 0;
     if (!GetSaveFileNameA(&saveAs)) return 0;
     lstrcpynA(folder, chosen, kPathBufferSize);
     if (CreateDirectoryA(folder, nullptr)) return 1;

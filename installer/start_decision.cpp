@@ -1,14 +1,14 @@
 #include "installer/installer_flow.h"
 #include "ui/confirm_dialog.h"
 #include "ui/progress_dialog.h"
+#include "ui/shared_texts.h"
 
 namespace {
 
-const char kNeedAdministrator[] = "管理者権限(administrator)を持ったユーザーで、ログオンして実行してください。";
 const char kAbandoned[] = "Kormit Ver 1.63 の解凍を中止します。";
 
 int Abandon() {
-  MessageBoxA(nullptr, kAbandoned, "Self Unpack", MB_OK);
+  MessageBoxA(nullptr, kAbandoned, kBoxCaption, MB_OK);
   return 0;
 }
 
@@ -31,7 +31,7 @@ int DecideStart(ProgressDialog& dialog) {
     return 1;
   }
   if (dialog.installMode && IsNtPlatform()) {
-    MessageBoxA(nullptr, kNeedAdministrator, "Self Unpack - Kormit", MB_OK);
+    MessageBoxA(nullptr, NeedAdministratorText(), "Self Unpack - Kormit", MB_OK);
     return 0;
   }
   return Abandon();

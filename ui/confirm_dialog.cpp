@@ -1,6 +1,7 @@
 #include "ui/confirm_dialog.h"
 
-static const char kCaption[] = "SelfUnpack - Kormit Ver 1.63";
+#include "ui/shared_texts.h"
+
 // The last sentence's "イントール" is how the product has always spelt it.
 static const char kExplanation[] =
     "オーディオプレーヤー Kormit をインストールします。\r\n"
@@ -23,7 +24,7 @@ static void CentreOnScreen(HWND window) {
 int ConfirmDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
-      SetWindowTextA(window, kCaption);
+      SetWindowTextA(window, kDialogCaption);
       SetWindowTextA(GetDlgItem(window, kExplanationTextId), kExplanation);
       CentreOnScreen(window);
       return 0;

@@ -5,14 +5,10 @@
 #include <cstring>
 
 #include "archive/pack_reader.h"
+#include "ui/shared_texts.h"
 
-static const char kCaption[] = "SelfUnpack - Kormit Ver 1.63";
 static const char kPleaseWait[] = "しばらくお待ちください。";
-static const char kFailureCaption[] = "Self Unpack";
 static const char kFailureText[] = "解凍できません！";
-static const char kFailureTextForInstall[] =
-    "解凍できません！\n"
-    "管理者権限(administrator)を持ったユーザーで、ログオンして実行してください。";
 
 ProgressDialog::ProgressDialog() { std::memset(destinationFolder, 0, sizeof(destinationFolder)); }
 
@@ -26,9 +22,9 @@ static void ShowFailureBox(const ProgressDialog& dialog) {
   // In install mode the box stands alone and asks for administrator rights,
   // the usual reason why the Windows folder cannot be written.
   if (dialog.installMode != 0) {
-    MessageBoxA(nullptr, kFailureTextForInstall, kFailureCaption, MB_OK);
+    MessageBoxA(nullptr, kCannotUnpackForInstall, kBoxCaption, MB_OK);
   } else {
-    MessageBoxA(dialog.window, kFailureText, kFailureCaption, MB_OK);
+    MessageBoxA(dialog.window, kFailureText, kBoxCaption, MB_OK);
   }
 }
 
@@ -37,7 +33,7 @@ int ProgressDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_INITDIALOG:
       progressBar = GetDlgItem(window, kProgressBarId);
       SendMessageA(progressBar, PBM_SETRANGE32, 0, 100);
-      SetWindowTextA(window, kCaption);
+      SetWindowTextA(window, kDialogCaption);
       // Hidden until the start decision has a folder to unpack into.
       ShowWindow(window, SW_HIDE);
       return 0;
