@@ -22,8 +22,8 @@ constexpr uint32_t kSectionTable = kOptional + 0xE0;
 constexpr uint32_t kHighBit = 0x80000000u;
 
 void PutName(std::vector<uint8_t>& out, uint32_t at, const std::u16string& name) {
-  Put16(out.data() + at, static_cast<uint16_t>(name.size()));
-  for (size_t i = 0; i < name.size(); i++) Put16(out.data() + at + 2 + 2 * i, name[i]);
+  StoreUint16(out.data() + at, static_cast<uint16_t>(name.size()));
+  for (size_t i = 0; i < name.size(); i++) StoreUint16(out.data() + at + 2 + 2 * i, name[i]);
 }
 
 // The resource section at sectionRva: root, per type a name table and a
@@ -37,26 +37,26 @@ std::vector<uint8_t> ResourceSection(uint32_t sectionRva, const std::vector<uint
   const uint32_t payloadAt = static_cast<uint32_t>(AlignUp(names + 20 + 14, 8));
   const uint32_t sharedAt = static_cast<uint32_t>(AlignUp(payloadAt + payload.size(), 8));
   std::vector<uint8_t> out(sharedAt + 8, 0);
-  Put16(out.data() + root + 12, 1);
-  Put16(out.data() + root + 14, kTypes - 1);
+  StoreUint16(out.data() + root + 12, 1);
+  StoreUint16(out.data() + root + 14, kTypes - 1);
   PutName(out, names, u"FILESPACK");
   PutName(out, names + 20, u"KORMIT");
   uint32_t leaf = 0;
   for (uint32_t t = 0; t < kTypes; t++) {
     const uint32_t nameTable = types + t * typeSize, languageTable = nameTable + 24;
-    Put32(out.data() + root + 16 + 8 * t, t == 0 ? kHighBit | names : 100 + t);
-    Put32(out.data() + root + 20 + 8 * t, kHighBit | nameTable);
-    Put16(out.data() + nameTable + (t == 0 ? 12 : 14), 1);
-    Put32(out.data() + nameTable + 16, t == 0 ? kHighBit | (names + 20) : 1);
-    Put32(out.data() + nameTable + 20, kHighBit | languageTable);
-    Put16(out.data() + languageTable + 14, kLanguages);
+    StoreUint32(out.data() + root + 16 + 8 * t, t == 0 ? kHighBit | names : 100 + t);
+    StoreUint32(out.data() + root + 20 + 8 * t, kHighBit | nameTable);
+    StoreUint16(out.data() + nameTable + (t == 0 ? 12 : 14), 1);
+    StoreUint32(out.data() + nameTable + 16, t == 0 ? kHighBit | (names + 20) : 1);
+    StoreUint32(out.data() + nameTable + 20, kHighBit | languageTable);
+    StoreUint16(out.data() + languageTable + 14, kLanguages);
     for (uint32_t l = 0; l < kLanguages; l++, leaf++) {
       const uint32_t entry = dataEntries + 16 * leaf;
-      Put32(out.data() + languageTable + 16 + 8 * l, l + 1);
-      Put32(out.data() + languageTable + 20 + 8 * l, entry);
+      StoreUint32(out.data() + languageTable + 16 + 8 * l, l + 1);
+      StoreUint32(out.data() + languageTable + 20 + 8 * l, entry);
       const bool isPayload = leaf == 0;
-      Put32(out.data() + entry, sectionRva + (isPayload ? payloadAt : sharedAt));
-      Put32(out.data() + entry + 4, isPayload ? static_cast<uint32_t>(payload.size()) : 1);
+      StoreUint32(out.data() + entry, sectionRva + (isPayload ? payloadAt : sharedAt));
+      StoreUint32(out.data() + entry + 4, isPayload ? static_cast<uint32_t>(payload.size()) : 1);
     }
   }
   std::copy(payload.begin(), payload.end(), out.begin() + payloadAt);
@@ -86,31 +86,31 @@ int main(int argc, char** argv) {
   uint8_t* b = image.data();
   b[0] = 'M';
   b[1] = 'Z';
-  Put32(b + 0x3C, kPeOffset);
+  StoreUint32(b + 0x3C, kPeOffset);
   b[kPeOffset] = 'P';
   b[kPeOffset + 1] = 'E';
-  Put16(b + kPeOffset + 4, 0x14C);
-  Put16(b + kPeOffset + 6, static_cast<uint16_t>(kSections));
-  Put16(b + kPeOffset + 20, 0xE0);
-  Put16(b + kPeOffset + 22, 0x102);
-  Put16(b + kOptional, 0x10B);
-  Put32(b + kOptional + 28, 0x400000);
-  Put32(b + kOptional + 32, 0x1000);
-  Put32(b + kOptional + 36, 0x200);
-  Put32(b + kOptional + 56, static_cast<uint32_t>(AlignUp(uint64_t{resourceRva} + section.size(), 0x1000)));
-  Put32(b + kOptional + 60, resourceRaw);
-  Put32(b + kOptional + 92, 16);
-  Put32(b + kOptional + 96 + 8 * 2, resourceRva);
-  Put32(b + kOptional + 96 + 8 * 2 + 4, static_cast<uint32_t>(section.size()));
+  StoreUint16(b + kPeOffset + 4, 0x14C);
+  StoreUint16(b + kPeOffset + 6, static_cast<uint16_t>(kSections));
+  StoreUint16(b + kPeOffset + 20, 0xE0);
+  StoreUint16(b + kPeOffset + 22, 0x102);
+  StoreUint16(b + kOptional, 0x10B);
+  StoreUint32(b + kOptional + 28, 0x400000);
+  StoreUint32(b + kOptional + 32, 0x1000);
+  StoreUint32(b + kOptional + 36, 0x200);
+  StoreUint32(b + kOptional + 56, static_cast<uint32_t>(AlignUp(uint64_t{resourceRva} + section.size(), 0x1000)));
+  StoreUint32(b + kOptional + 60, resourceRaw);
+  StoreUint32(b + kOptional + 92, 16);
+  StoreUint32(b + kOptional + 96 + 8 * 2, resourceRva);
+  StoreUint32(b + kOptional + 96 + 8 * 2 + 4, static_cast<uint32_t>(section.size()));
   for (uint32_t i = 0; i < kSections; i++) {
     uint8_t* header = b + kSectionTable + 40 * i;
     const bool last = i + 1 == kSections;
     header[0] = '.';
     header[1] = last ? 'r' : 'd';
-    Put32(header + 8, last ? static_cast<uint32_t>(section.size()) : 0x1000);
-    Put32(header + 12, 0x1000 * (i + 1));
-    Put32(header + 16, last ? resourceRawSize : 0);
-    Put32(header + 20, last ? resourceRaw : 0);
+    StoreUint32(header + 8, last ? static_cast<uint32_t>(section.size()) : 0x1000);
+    StoreUint32(header + 12, 0x1000 * (i + 1));
+    StoreUint32(header + 16, last ? resourceRawSize : 0);
+    StoreUint32(header + 20, last ? resourceRaw : 0);
   }
   std::copy(section.begin(), section.end(), image.begin() + resourceRaw);
   std::FILE* out = std::fopen(argv[2], "wb");
