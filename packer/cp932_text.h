@@ -11,7 +11,3 @@ bool Cp932ToUtf8(std::string_view cp932, std::string& utf8);
 // The system's narrow text (POSIX: UTF-8; Win32: the ANSI code page) to code
 // page 932. False when a character has no code page 932 form.
 bool NativeToCp932(std::string_view native, std::string& cp932);
-
-// Code page 932 to the system's narrow text, for printing. False when the
-// bytes are not valid code page 932 (or, on Win32, have no ANSI form).
-bool Cp932ToNative(std::string_view cp932, std::string& native);

@@ -72,6 +72,3 @@ bool CommitTemp(const std::string& tempPath, const std::string& target, bool ove
 
 // Removes a temporary file that is not to be committed.
 void RemoveTemp(const std::string& tempPath);
-
-// Removes a file; the outcome does not matter to the caller.
-void RemoveFile(const std::string& path);

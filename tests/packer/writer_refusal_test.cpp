@@ -2,6 +2,8 @@
 // target when it refuses or fails.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -159,7 +161,7 @@ TEST(WriterRefusal, FileThatChangedFailsWithoutLeavingAnything) {
       } else if (std::string(name) == "shrinks.txt") {
         WriteFileBytes(folder / name, before.substr(0, 2000));
       } else {
-        RemoveFile(folder / name);
+        std::remove((folder / name).c_str());
       }
       PackOptions options;
       options.blockSize = 1024;
@@ -169,7 +171,7 @@ TEST(WriterRefusal, FileThatChangedFailsWithoutLeavingAnything) {
       EXPECT_FALSE(WriteArchive(folder / "out.pak", sources, options, summary, error)) << name;
       EXPECT_NE(std::string::npos, error.find(folder / name)) << error;
       EXPECT_FALSE(FileExists(folder / "out.pak"));
-      RemoveFile(folder / name);
+      std::remove((folder / name).c_str());
     }
     std::vector<std::string> left;
     std::string error;

@@ -30,5 +30,3 @@ bool Cp932ToUtf8(std::string_view cp932, std::string& utf8) { return Convert(Cp9
 bool NativeToCp932(std::string_view native, std::string& cp932) {
   return Convert(Cp932Iconv::kFromUtf8, native, cp932);
 }
-
-bool Cp932ToNative(std::string_view cp932, std::string& native) { return Cp932ToUtf8(cp932, native); }

@@ -268,5 +268,3 @@ void RemoveTemp(const std::string& tempPath) {
   unlink(tempPath.c_str());
   DisarmTemp(tempPath);
 }
-
-void RemoveFile(const std::string& path) { unlink(path.c_str()); }

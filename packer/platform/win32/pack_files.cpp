@@ -253,5 +253,3 @@ void RemoveTemp(const std::string& tempPath) {
   DeleteFileA(tempPath.c_str());
   DisarmTemp(tempPath);
 }
-
-void RemoveFile(const std::string& path) { DeleteFileA(path.c_str()); }

@@ -2,7 +2,7 @@
 
 #include "packer/cp932_text.h"
 
-bool Cp932ToConsole(const std::string& cp932, std::string& out) { return Cp932ToNative(cp932, out); }
+bool Cp932ToConsole(const std::string& cp932, std::string& out) { return Cp932ToUtf8(cp932, out); }
 
 bool ToLocalTime(std::time_t time, std::tm& local) { return localtime_r(&time, &local) != nullptr; }
 
