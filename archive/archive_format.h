@@ -15,6 +15,9 @@
 // last write FILETIMEs), then its chunks: a length (4, signed) and that many
 // bytes of a coded block, until a length of 0 or less ends them. The sizes
 // of all entries add up to less than 2^31.
+//
+// The format has no checksum. An installer made by filepacker carries one
+// beside its payload, outside the archive: archive/payload_check.h.
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,44 @@
+#include "archive/payload_check.h"
+
+#include <cstring>
+
+#include "archive/archive_format.h"
+#include "archive/crc32.h"
+#include "archive/little_endian.h"
+
+using namespace payload_check;
+
+#define KORMIT_FILE_DAMAGED "ファイルが壊れています。\n"
+
+const char kPayloadDamagedText[] = KORMIT_FILE_DAMAGED "Kormit Ver 1.63 の解凍を中止します。";
+
+static_assert(sizeof KORMIT_FILE_DAMAGED - 1 == kDamagedLineLength);
+
+void MakePayloadCheck(const uint8_t* archive, uint32_t length, uint8_t record[kRecordLength]) {
+  uint32_t covered = length;
+  if (length >= static_cast<uint32_t>(archive_format::kHeaderLength)) {
+    const int64_t container = int64_t{LoadInt32(archive + archive_format::kSizeFieldOffset)} + archive_format::kSizeFieldEnd;
+    if (container > 0 && container < covered) covered = static_cast<uint32_t>(container);
+  }
+  const Crc32 crc;
+  std::memcpy(record + kTagOffset, kTag, 4);
+  StoreUint32(record + kCoveredOffset, covered);
+  StoreUint32(record + kCrcOffset, crc.Update(0, archive, covered));
+}
+
+PayloadReading ReadPayloadCheck(const uint8_t* payload, uint32_t payloadLength, const uint8_t* record,
+                                uint32_t recordLength) {
+  PayloadReading reading;
+  const uint8_t* tag = reinterpret_cast<const uint8_t*>(kTag);
+  if (recordLength != kRecordLength || LoadUint32(record + kTagOffset) != LoadUint32(tag)) return reading;
+  reading.covered = LoadUint32(record + kCoveredOffset);
+  reading.expected = LoadUint32(record + kCrcOffset);
+  if (reading.covered > payloadLength) {
+    reading.verdict = PayloadVerdict::kShortPayload;
+    return reading;
+  }
+  const Crc32 crc;
+  reading.computed = crc.Update(0, payload, reading.covered);
+  reading.verdict = reading.computed == reading.expected ? PayloadVerdict::kWhole : PayloadVerdict::kMismatch;
+  return reading;
+}
