@@ -118,7 +118,7 @@ bool WritePeSeeds(const std::filesystem::path& folder) {
   PayloadLocation where;
   std::string error;
   const Bytes payload = {'F', 'I', 'L', 'E', '_', 'P', 'A', 'C', 'K', 'E', 'R'};
-  if (!CheckPayloadStub(withRelocations, stub, error) || !AddPayload(stub, payload, installer, where, error)) {
+  if (!CheckPayloadStub(withRelocations, stub, error) || !AddPayload(stub, payload, {}, installer, where, error)) {
     std::fprintf(stderr, "make_seeds: %s\n", error.c_str());
     return false;
   }

@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   static const uint8_t kPayload[] = "FILE_PACKER 1.00/*** a payload for the fuzzer";
   std::vector<uint8_t> installer;
-  if (!AddPayload(stub, kPayload, installer, where, error)) std::abort();
+  if (!AddPayload(stub, kPayload, {}, installer, where, error)) std::abort();
   PayloadStub again;
   if (CheckPayloadStub(installer, again, error)) std::abort();
   PeImage image;

@@ -24,6 +24,11 @@ int MakeExtractFolder(ProgressDialog& dialog);
 // Makes the destination folder of the dialog's mode. 1 on success.
 int ChooseFolder(ProgressDialog& dialog);
 
+// Checks the payload against the check record beside it, before anything
+// is asked or written: 1 when it is whole, or when there is nothing to check
+// it by; 0, after telling the user that the file is damaged, when not.
+int CheckPayload();
+
 // Asks the user whether to start and in which mode, makes the folder and
 // shows the progress dialog. 1 when the extraction may start; 0 when the
 // installer is to end (the user has been told why, if there is a why). A

@@ -1,6 +1,6 @@
-// The installer's entry: the hidden progress dialog, the start decision, the
-// extraction job on its own thread, the message loop, and the wait for the
-// job. It takes no arguments and always ends with exit code 0.
+// The installer's entry: the hidden progress dialog, the payload's check,
+// the start decision, the extraction job on its own thread, the message
+// loop, and the wait for the job. It takes no arguments and always ends with exit code 0.
 #include <windows.h>
 #include <commctrl.h>
 #include <process.h>
@@ -12,7 +12,7 @@
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   InitCommonControls();  // registers the progress bar's class
   theProgressDialog.CreateModeless(nullptr, kProgressDialogTemplate);
-  if (!DecideStart(theProgressDialog)) {
+  if (!CheckPayload() || !DecideStart(theProgressDialog)) {
     theProgressDialog.Destroy();
     return 0;
   }

@@ -1,3 +1,4 @@
+#include "archive/payload_check.h"
 #include "installer/installer_flow.h"
 #include "ui/confirm_dialog.h"
 #include "ui/progress_dialog.h"
@@ -5,10 +6,8 @@
 
 namespace {
 
-const char kAbandoned[] = "Kormit Ver 1.63 の解凍を中止します。";
-
 int Abandon() {
-  MessageBoxA(nullptr, kAbandoned, kBoxCaption, MB_OK);
+  MessageBoxA(nullptr, kPayloadDamagedText + kDamagedLineLength, kBoxCaption, MB_OK);
   return 0;
 }
 

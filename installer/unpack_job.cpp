@@ -1,7 +1,9 @@
 #include "archive/pack_reader.h"
+#include "archive/payload_check.h"
 #include "installer/folder_paths.h"
 #include "installer/installer_flow.h"
 #include "ui/progress_dialog.h"
+#include "ui/shared_texts.h"
 
 namespace {
 
@@ -51,20 +53,43 @@ void RemoveUnpackedFiles(const char* folder) {
   RemoveDirectoryA(folder);
 }
 
+// A resource of the payload's type in this program and its size; null
+// when it is missing or cannot be loaded.
+const uint8_t* LoadPayloadResource(const char* name, DWORD& size) {
+  HMODULE self = GetModuleHandleA(nullptr);
+  HRSRC found = FindResourceA(self, name, "FILESPACK");
+  HGLOBAL loaded = found != nullptr ? LoadResource(self, found) : nullptr;
+  size = found != nullptr ? SizeofResource(self, found) : 0;
+  return loaded != nullptr ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
+}
+
 // The payload's bytes, or null when the resource is missing, cannot be
 // loaded, or is too short for the archive it claims to hold: the extractor
 // bounds its reads by the archive's own size field only, and a damaged one
 // must not make it read past the resource.
 const uint8_t* LoadPayload() {
-  HMODULE self = GetModuleHandleA(nullptr);
-  HRSRC found = FindResourceA(self, "KORMIT", "FILESPACK");
-  HGLOBAL loaded = found != nullptr ? LoadResource(self, found) : nullptr;
-  const uint8_t* payload = loaded != nullptr ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
-  if (payload == nullptr || !ArchiveFitsIn(payload, SizeofResource(self, found))) return nullptr;
+  DWORD size;
+  const uint8_t* payload = LoadPayloadResource("KORMIT", size);
+  if (payload == nullptr || !ArchiveFitsIn(payload, size)) return nullptr;
   return payload;
 }
 
 }  // namespace
+
+int CheckPayload() {
+  DWORD size, checkSize;
+  const uint8_t* payload = LoadPayloadResource("KORMIT", size);
+  const uint8_t* check = LoadPayloadResource("KORMITCRC", checkSize);
+  // Without a payload the job tells the user, as it always has; without a
+  // check record (an installer made before there were any) it runs as it
+  // always did.
+  if (payload == nullptr || check == nullptr ||
+      ReadPayloadCheck(payload, size, check, checkSize).verdict == PayloadVerdict::kWhole) {
+    return 1;
+  }
+  MessageBoxA(nullptr, kPayloadDamagedText, kBoxCaption, MB_OK);
+  return 0;
+}
 
 void UnpackPayload(ProgressDialog& dialog, const uint8_t* payload) {
   char folder[kPathBufferSize];

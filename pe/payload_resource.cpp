@@ -147,7 +147,13 @@ bool FindPayload(std::span<const uint8_t> file, PayloadLocation& where, std::str
     return false;
   }
   where.size = leaf->size;
-  return image.FileOffsetOf(leaf->rva, leaf->size, where.offset);
+  if (!image.FileOffsetOf(leaf->rva, leaf->size, where.offset)) return false;
+  uint32_t checkLanguage = 0;
+  const ResourceLeaf* check = FindNamedResource(tree, kPayloadType, kPayloadCheckName, checkLanguage);
+  where.checked = check != nullptr;
+  if (check == nullptr) return true;
+  where.checkSize = check->size;
+  return image.FileOffsetOf(check->rva, check->size, where.checkOffset);
 }
 
 bool CheckPayloadStub(std::span<const uint8_t> stub, PayloadStub& checked, std::string& error) {
@@ -158,8 +164,8 @@ bool CheckPayloadStub(std::span<const uint8_t> stub, PayloadStub& checked, std::
          CheckResourcesMove(checked, error);
 }
 
-bool AddPayload(const PayloadStub& stub, std::span<const uint8_t> payload, std::vector<uint8_t>& installer,
-                PayloadLocation& where, std::string& error) {
+bool AddPayload(const PayloadStub& stub, std::span<const uint8_t> payload, std::span<const uint8_t> check,
+                std::vector<uint8_t>& installer, PayloadLocation& where, std::string& error) {
   const PeImage& image = stub.image;
   const PeSection& resources = image.sections[stub.resourceSection];
   if (payload.size() >= kMaxInstaller) {
@@ -167,8 +173,8 @@ bool AddPayload(const PayloadStub& stub, std::span<const uint8_t> payload, std::
     return false;
   }
 
-  // The tree with the payload's type, name and language added; every other
-  // leaf keeps its bytes.
+  // The tree with the payload's type, its names and their language added;
+  // every other leaf keeps its bytes.
   ResourceTree tree = stub.tree;
   std::vector<std::span<const uint8_t>> data;
   for (const ResourceLeaf& leaf : tree.leaves) {
@@ -176,15 +182,20 @@ bool AddPayload(const PayloadStub& stub, std::span<const uint8_t> payload, std::
     image.FileOffsetOf(leaf.rva, leaf.size, offset);
     data.push_back(image.file.subspan(offset, leaf.size));
   }
-  ResourceDirectoryTable languages, names;
-  languages.entries.push_back({false, u"", kPayloadLanguage, -1, static_cast<int>(tree.leaves.size())});
-  tree.leaves.push_back({0, static_cast<uint32_t>(payload.size()), 0, 0});
-  data.push_back(payload);
-  tree.directories.push_back(languages);
-  names.entries.push_back({true, kPayloadName, 0, static_cast<int>(tree.directories.size() - 1), -1});
-  tree.directories.push_back(names);
+  ResourceDirectoryTable names;
+  auto addName = [&](const char16_t* name, std::span<const uint8_t> bytes) {
+    ResourceDirectoryTable languages;
+    languages.entries.push_back({false, u"", kPayloadLanguage, -1, static_cast<int>(tree.leaves.size())});
+    tree.leaves.push_back({0, static_cast<uint32_t>(bytes.size()), 0, 0});
+    data.push_back(bytes);
+    tree.directories.push_back(languages);
+    names.entries.push_back({true, name, 0, static_cast<int>(tree.directories.size() - 1), -1});
+  };
   // Windows searches named entries in order, ignoring ASCII case; they come
-  // before the ids.
+  // before the ids. "KORMIT" sorts before "KORMITCRC".
+  addName(kPayloadName, payload);
+  if (!check.empty()) addName(kPayloadCheckName, check);
+  tree.directories.push_back(names);
   std::vector<ResourceEntry>& types = tree.directories[0].entries;
   size_t position = 0;
   while (position < types.size() && types[position].named && CompareResourceNames(types[position].name, kPayloadType) < 0) {
@@ -234,7 +245,9 @@ bool AddPayload(const PayloadStub& stub, std::span<const uint8_t> payload, std::
   // Read back as anyone will read it.
   std::string readError;
   if (!FindPayload(installer, where, readError) || where.size != payload.size() ||
-      (!payload.empty() && std::memcmp(installer.data() + where.offset, payload.data(), payload.size()) != 0)) {
+      (!payload.empty() && std::memcmp(installer.data() + where.offset, payload.data(), payload.size()) != 0) ||
+      where.checked != !check.empty() || where.checkSize != check.size() ||
+      (!check.empty() && std::memcmp(installer.data() + where.checkOffset, check.data(), check.size()) != 0)) {
     error = "the installer written does not read back (" + readError + ")";
     installer.clear();
     return false;

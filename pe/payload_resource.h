@@ -14,17 +14,24 @@
 
 constexpr char16_t kPayloadType[] = u"FILESPACK";
 constexpr char16_t kPayloadName[] = u"KORMIT";
+// The payload's check record (archive/payload_check.h), beside it under the
+// same type; older installers have none.
+constexpr char16_t kPayloadCheckName[] = u"KORMITCRC";
 constexpr uint32_t kPayloadLanguage = 1041;  // Japanese, as the installer's other resources
 
 struct PayloadLocation {
   uint32_t offset = 0;  // in the file
   uint32_t size = 0;
   uint32_t language = 0;
+  bool checked = false;  // whether a check record is there
+  uint32_t checkOffset = 0;
+  uint32_t checkSize = 0;
 };
 
 // Finds the payload in an executable's bytes, in whatever language it has
-// (the first, when there are several). False, with the reason, when the
-// bytes are no PE image that the reader accepts or hold no payload.
+// (the first, when there are several), and its check record if it has one.
+// False, with the reason, when the bytes are no PE image that the reader
+// accepts or hold no payload.
 bool FindPayload(std::span<const uint8_t> file, PayloadLocation& where, std::string& error);
 
 // A stub that has been checked and can take a payload.
@@ -43,12 +50,13 @@ struct PayloadStub {
 bool CheckPayloadStub(std::span<const uint8_t> stub, PayloadStub& checked, std::string& error);
 
 // The installer: the stub with `payload` added as the resource "KORMIT" of
-// type "FILESPACK" in language 1041. The resource section is rebuilt with
+// type "FILESPACK" in language 1041, and `check`, unless empty, beside it as
+// "KORMITCRC", its data right after the payload's. The resource section is rebuilt with
 // every other resource's bytes unchanged (moved, their data entries
 // following them); a relocation section after it moves up behind it; the
 // section table, SizeOfImage, SizeOfInitializedData, the two data
 // directories and the CheckSum follow. Nothing else of the stub changes,
 // and nothing follows the last section. `where` is the payload's place,
 // read back from the result.
-bool AddPayload(const PayloadStub& stub, std::span<const uint8_t> payload, std::vector<uint8_t>& installer,
-                PayloadLocation& where, std::string& error);
+bool AddPayload(const PayloadStub& stub, std::span<const uint8_t> payload, std::span<const uint8_t> check,
+                std::vector<uint8_t>& installer, PayloadLocation& where, std::string& error);

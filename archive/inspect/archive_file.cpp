@@ -51,7 +51,10 @@ LoadOutcome LoadArchiveFile(const std::string& path, std::vector<uint8_t>& bytes
       bytes.clear();
       return LoadOutcome::kNoPayload;
     }
-    found = {true, where.offset, where.size, where.language};
+    found = {true, where.offset, where.size, where.language, where.checked, {}};
+    if (where.checked) {
+      found.checkRecord.assign(bytes.begin() + where.checkOffset, bytes.begin() + where.checkOffset + where.checkSize);
+    }
     bytes.erase(bytes.begin() + where.offset + where.size, bytes.end());
     bytes.erase(bytes.begin(), bytes.begin() + where.offset);
   }

@@ -20,6 +20,8 @@ struct ArchiveContainer {
   uint32_t payloadOffset = 0;
   uint32_t payloadSize = 0;
   uint32_t payloadLanguage = 0;
+  bool checked = false;  // the installer carries a check record (archive/payload_check.h)
+  std::vector<uint8_t> checkRecord;
 };
 
 // Files of 2 GiB or more are refused without being read: the format's
@@ -28,7 +30,7 @@ LoadOutcome LoadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, 
 
 // As LoadWholeFile; a file that begins like an executable ("MZ") is read as
 // an installer, and `bytes` receive its payload (the resource "KORMIT" of
-// type "FILESPACK").
+// type "FILESPACK"); container, when given, its check record.
 LoadOutcome LoadArchiveFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error,
                             ArchiveContainer* container = nullptr);
 

@@ -23,6 +23,7 @@ const char kRetryText[] =
 const char kAbandonedText[] = "Kormit Ver 1.63 の解凍を中止します。";
 const char kNeedAdministratorText[] = "管理者権限(administrator)を持ったユーザーで、ログオンして実行してください。";
 const char kFailureTextExtractOnly[] = "解凍できません！";
+const char kDamagedText[] = "ファイルが壊れています。\nKormit Ver 1.63 の解凍を中止します。";
 const char kFailureTextInstall[] =
     "解凍できません！\n管理者権限(administrator)を持ったユーザーで、ログオンして実行してください。";
 
@@ -442,6 +443,47 @@ TEST_F(InstallerTest, DamagedPayloadShowsTheFailureAndRemovesThePartialFolder) {
     EXPECT_FALSE(Exists(folder)) << "the partial folder stayed";
   }
   EXPECT_FALSE(Exists(record_)) << "Setup.exe ran after a failed extraction";
+}
+
+// Counts the visible top-level windows of a process other than one.
+struct WindowCount {
+  DWORD process;
+  HWND except;
+  int count;
+};
+
+BOOL CALLBACK CountVisibleWindow(HWND window, LPARAM context) {
+  WindowCount& search = *reinterpret_cast<WindowCount*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == search.process && window != search.except && IsWindowVisible(window)) search.count++;
+  return TRUE;
+}
+
+int OtherVisibleWindows(DWORD process, HWND except) {
+  WindowCount search{process, except, 0};
+  EnumWindows(CountVisibleWindow, reinterpret_cast<LPARAM>(&search));
+  return search.count;
+}
+
+// One flipped bit in a chunk: the start-up check refuses the installer with
+// one box before anything is asked, and nothing is made or run, in neither
+// mode's folder.
+TEST_F(InstallerTest, CorruptPayloadIsRefusedBeforeAnythingIsAsked) {
+  const std::vector<std::string> unpackBefore = UnpackFolders();
+  const std::string exe = CopyInstaller(KORMIT_CORRUPT_EXE, scratch_, "Kormit_corrupt.exe");
+  InstallerRun run(exe, scratch_);
+  std::string shown;
+  HWND box = run.WaitForMessageBox("Self Unpack", &shown);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(shown, kDamagedText);
+  EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr) << "the box has an owner";
+  EXPECT_EQ(OtherVisibleWindows(run.processId(), box), 0) << "a dialog stands beside the box";
+  ASSERT_TRUE(PressButton(box, IDOK));
+  EXPECT_EQ(run.WaitForExit(), 0u);
+  EXPECT_EQ(UnpackFolders(), unpackBefore);
+  EXPECT_FALSE(Exists(scratch_ + "\\Kormit_corrupt"));
+  EXPECT_FALSE(Exists(record_)) << "Setup.exe ran";
 }
 
 TEST_F(InstallerTest, ClosingTheProgressWindowWhileSetupRunsEndsCleanly) {

@@ -46,7 +46,7 @@ Bytes Installer(const Bytes& stubBytes, const Bytes& payload) {
   Bytes installer;
   PayloadLocation where;
   EXPECT_TRUE(CheckPayloadStub(stubBytes, stub, error)) << error;
-  EXPECT_TRUE(AddPayload(stub, payload, installer, where, error)) << error;
+  EXPECT_TRUE(AddPayload(stub, payload, {}, installer, where, error)) << error;
   return installer;
 }
 

@@ -1,5 +1,6 @@
 // Windows' own view of installers the writer made: its resource functions
-// find the payload and every resource of the stub with the stub's bytes,
+// find the payload, its check record beside it, and every resource of the
+// stub with the stub's bytes,
 // and CheckSumMappedFile agrees with the header. For the hand-made stub and
 // for the real installer program.
 #ifdef _WIN32
@@ -38,7 +39,8 @@ void ExpectWindowsReads(const Bytes& stubBytes, const Bytes& payload) {
   PayloadLocation where;
   std::string error;
   ASSERT_TRUE(CheckPayloadStub(stubBytes, stub, error)) << error;
-  ASSERT_TRUE(AddPayload(stub, payload, installer, where, error)) << error;
+  const Bytes check = {'K', 'C', 'R', 'C', 1, 2, 3, 4, 5, 6, 7, 8};
+  ASSERT_TRUE(AddPayload(stub, payload, check, installer, where, error)) << error;
 
   DWORD inHeader = 0, computed = 0;
   ASSERT_NE(nullptr, CheckSumMappedFile(installer.data(), static_cast<DWORD>(installer.size()), &inHeader, &computed));
@@ -52,6 +54,9 @@ void ExpectWindowsReads(const Bytes& stubBytes, const Bytes& payload) {
   HRSRC found = FindResourceA(module, "KORMIT", "FILESPACK");
   ASSERT_NE(nullptr, found);
   EXPECT_TRUE(Loaded(module, found) == payload);
+  HRSRC checkFound = FindResourceA(module, "KORMITCRC", "FILESPACK");
+  ASSERT_NE(nullptr, checkFound);
+  EXPECT_TRUE(Loaded(module, checkFound) == check);
   for (const ResourceEntry& type : stub.tree.directories[0].entries) {
     for (const ResourceEntry& name : stub.tree.directories[static_cast<size_t>(type.directory)].entries) {
       for (const ResourceEntry& language : stub.tree.directories[static_cast<size_t>(name.directory)].entries) {

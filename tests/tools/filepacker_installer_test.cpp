@@ -49,12 +49,6 @@ struct Package {
   }
 };
 
-json ParseJson(const ProcessResult& result) {
-  json parsed = json::parse(result.out, nullptr, false);
-  EXPECT_FALSE(parsed.is_discarded()) << "not JSON: " << result.out;
-  return parsed;
-}
-
 TEST(FilepackerInstaller, FolderBecomesAnInstallerThatListTestAndExtractOpen) {
   Package p;
   p.ResetTimes();

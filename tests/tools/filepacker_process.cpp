@@ -1,5 +1,7 @@
 #include "tests/tools/filepacker_process.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 
 #include "tests/common/test_files.h"
@@ -123,3 +125,9 @@ ProcessResult RunFilepacker(const std::vector<std::string>& arguments) {
 }
 
 #endif
+
+nlohmann::json ParseJson(const ProcessResult& result) {
+  nlohmann::json parsed = nlohmann::json::parse(result.out, nullptr, false);
+  EXPECT_FALSE(parsed.is_discarded()) << "not JSON: " << result.out;
+  return parsed;
+}

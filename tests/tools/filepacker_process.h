@@ -1,6 +1,7 @@
 // Runs the built filepacker as a process and collects what it printed.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -11,3 +12,6 @@ struct ProcessResult {
 };
 
 ProcessResult RunFilepacker(const std::vector<std::string>& arguments);
+
+// What the command printed on stdout, as JSON; a test failure when it is not.
+nlohmann::json ParseJson(const ProcessResult& result);

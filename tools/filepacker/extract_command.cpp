@@ -44,11 +44,16 @@ int RunExtract(const std::string& archive, const std::string& folder, bool json)
   }
   std::vector<uint8_t> bytes;
   int status = kExitSuccess;
-  if (!LoadArchive(archive, bytes, status)) return status;
+  ArchiveContainer container;
+  if (!LoadArchive(archive, bytes, status, &container)) return status;
 
   ArchiveWalk walk;
   walk.fileLength = static_cast<int64_t>(bytes.size());
-  if (CheckArchiveFits(bytes, walk.fault)) {
+  // As the installer does at start-up, before a file is written.
+  const IntegrityCheck check = CheckIntegrity(bytes, container);
+  if (check.integrity == Integrity::kDamaged) {
+    walk.fault = DamageFault(check);
+  } else if (CheckArchiveFits(bytes, walk.fault)) {
     const std::string target = WithoutTrailingSeparator(folder);
     DiskFiles files;
     ExtractionWatch watch(walk, "the destination folder", static_cast<int>(target.size()) + 1, files.failure());

@@ -38,3 +38,19 @@ nlohmann::json FaultJson(const ArchiveFault& fault) {
           {"cause", fault.cause},
           {"message", Utf8Text(fault.outcome)}};
 }
+
+nlohmann::json CheckJson(const IntegrityCheck& check) {
+  if (check.integrity == Integrity::kArchive) return nullptr;
+  nlohmann::json json = {{"carried", check.integrity != Integrity::kUnchecked}, {"holds", nullptr}};
+  if (check.integrity == Integrity::kUnchecked) return json;
+  const PayloadReading& reading = check.reading;
+  json["holds"] = check.integrity == Integrity::kWhole;
+  if (reading.verdict != PayloadVerdict::kBadRecord) {
+    auto hex = [](uint32_t crc) { return CrcText(crc).substr(7); };
+    json["covered"] = reading.covered;
+    json["expected"] = hex(reading.expected);
+    json["computed"] = reading.verdict == PayloadVerdict::kShortPayload ? nlohmann::json(nullptr)
+                                                                         : nlohmann::json(hex(reading.computed));
+  }
+  return json;
+}

@@ -10,6 +10,7 @@
 
 #include "archive/inspect/archive_file.h"
 #include "archive/inspect/extraction_watch.h"
+#include "archive/inspect/payload_integrity.h"
 
 // Loads the archive file, or an installer's payload; on failure prints the
 // error and sets status to the exit status to return. container, when
@@ -25,3 +26,8 @@ void PrintFault(const std::string& archive, const ArchiveFault& fault);
 // The same fields: name, entry, chunk, offset (null where none applies),
 // cause and message (the outcome text), in UTF-8.
 nlohmann::json FaultJson(const ArchiveFault& fault);
+
+// The payload check as JSON: null for a bare archive, else whether the
+// installer carries one ("carried"), whether it holds ("holds", null when
+// none is carried), and the CRCs in hexadecimal with the bytes they cover.
+nlohmann::json CheckJson(const IntegrityCheck& check);

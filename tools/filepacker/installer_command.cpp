@@ -14,6 +14,7 @@
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/embedded_stub.h"
 #include "archive/inspect/archive_walk.h"
+#include "archive/payload_check.h"
 #include "tools/filepacker/fault_report.h"
 #include "tools/filepacker/text_format.h"
 
@@ -61,10 +62,16 @@ int PackPayload(const InstallerRequest& request, Payload& payload, std::string& 
 // same test as `filepacker test`: an installer must not carry what would
 // fail to unpack.
 int TakePayload(const InstallerRequest& request, Payload& payload, std::string& error) {
-  LoadOutcome outcome = LoadArchiveFile(request.archive, payload.archive, error);
+  ArchiveContainer container;
+  LoadOutcome outcome = LoadArchiveFile(request.archive, payload.archive, error, &container);
   if (outcome != LoadOutcome::kLoaded) return outcome == LoadOutcome::kUnreadable ? kExitUsage : kExitFailed;
+  const IntegrityCheck check = CheckIntegrity(payload.archive, container);
   ArchiveWalk walk;
-  WalkArchive(payload.archive, WalkMode::kTest, walk);
+  if (check.integrity == Integrity::kDamaged) {
+    walk.fault = DamageFault(check);
+  } else {
+    WalkArchive(payload.archive, WalkMode::kTest, walk);
+  }
   if (!walk.ok) {
     PrintFault(request.archive, walk.fault);
     error = request.archive + ": `filepacker test` refuses it, so the installer could not install it";
@@ -120,9 +127,12 @@ int RunInstaller(const InstallerRequest& request) {
   Payload payload;
   int status = request.archive.empty() ? PackPayload(request, payload, error) : TakePayload(request, payload, error);
   if (status != kExitSuccess) return Fail(request, status, error);
+  // The installer checks its payload against this before it asks anything.
+  uint8_t check[payload_check::kRecordLength];
+  MakePayloadCheck(payload.archive.data(), static_cast<uint32_t>(payload.archive.size()), check);
   std::vector<uint8_t> installer;
   PayloadLocation where;
-  if (!AddPayload(checked, payload.archive, installer, where, error)) {
+  if (!AddPayload(checked, payload.archive, check, installer, where, error)) {
     return Fail(request, kExitFailed, request.output + ": " + error);
   }
   if (!WriteInstaller(request, installer, error)) return Fail(request, kExitFailed, error);

@@ -52,7 +52,8 @@ void PrintTable(const ArchiveWalk& walk, const Totals& totals) {
   }
 }
 
-nlohmann::json ListJson(const ArchiveWalk& walk, const ArchiveContainer& container, const Totals& totals) {
+nlohmann::json ListJson(const ArchiveWalk& walk, const ArchiveContainer& container, const IntegrityCheck& check,
+                        const Totals& totals) {
   nlohmann::json entries = nlohmann::json::array();
   for (const WalkedEntry& entry : walk.entries) {
     nlohmann::json chunks = nlohmann::json::array();
@@ -84,6 +85,7 @@ nlohmann::json ListJson(const ArchiveWalk& walk, const ArchiveContainer& contain
                        {"bytes", container.payloadSize},
                        {"language", container.payloadLanguage}};
   }
+  json["check"] = CheckJson(check);
   json["block_size"] = walk.blockSize;
   json["archive_bytes"] = walk.fileLength;
   json["entries"] = entries;
@@ -100,18 +102,23 @@ int RunList(const std::string& path, bool json) {
   int status = kExitSuccess;
   ArchiveContainer container;
   if (!LoadArchive(path, bytes, status, &container)) return status;
+  const IntegrityCheck check = CheckIntegrity(bytes, container);
   ArchiveWalk walk;
   WalkArchive(bytes, WalkMode::kList, walk);
   const Totals totals = AddUp(walk);
   if (json) {
-    std::printf("%s\n", ListJson(walk, container, totals).dump(2).c_str());
+    std::printf("%s\n", ListJson(walk, container, check, totals).dump(2).c_str());
   } else if (walk.ok || !walk.entries.empty()) {
     PrintTable(walk, totals);
   }
-  if (!walk.ok) {
-    PrintFault(path, walk.fault);
-    return kExitFailed;
+  // A damaged payload is still listed, for what it shows of the damage;
+  // the installer would refuse it before asking anything.
+  if (!json && check.integrity != Integrity::kArchive && check.integrity != Integrity::kDamaged) {
+    std::printf("%s\n", IntegrityText(check).c_str());
   }
+  if (check.integrity == Integrity::kDamaged) PrintFault(path, DamageFault(check));
+  if (!walk.ok) PrintFault(path, walk.fault);
+  if (!walk.ok || check.integrity == Integrity::kDamaged) return kExitFailed;
   if (totals.refused > 0) {
     PrintError(path + ": " + std::to_string(totals.refused) +
                " entry names would be refused by the installer (marked \"!\")");

@@ -1,0 +1,37 @@
+// Whether an installer's payload is whole, as the installer judges it at
+// start-up before it asks anything: by the check record beside the payload.
+// Bare archives have no room for one.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "archive/inspect/archive_file.h"
+#include "archive/inspect/extraction_watch.h"
+#include "archive/payload_check.h"
+
+enum class Integrity {
+  kArchive,    // a bare archive: nothing to check but its decoding
+  kUnchecked,  // an installer without a check record: it runs unchecked
+  kWhole,
+  kDamaged,  // the installer refuses it before asking anything
+};
+
+struct IntegrityCheck {
+  Integrity integrity = Integrity::kArchive;
+  PayloadReading reading;  // for an installer with a record
+  uint32_t payloadBytes = 0;
+};
+
+IntegrityCheck CheckIntegrity(std::span<const uint8_t> payload, const ArchiveContainer& container);
+
+// "CRC-32 1a2b3c4d" in the lower-case hexadecimal that tools print.
+std::string CrcText(uint32_t crc);
+
+// One line for people: what was checked and what it gave.
+std::string IntegrityText(const IntegrityCheck& check);
+
+// For a damaged payload: the fault that test and extract report, with the
+// installer's own text as its outcome.
+ArchiveFault DamageFault(const IntegrityCheck& check);
