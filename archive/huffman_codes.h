@@ -28,13 +28,13 @@ struct CodeWindow {
   int32_t count;        // valid bits, 56 to 63 after a refill
 
   // Needs 8 readable bytes at next.
-  void Refill() { RefillWith(LoadBigEndian(next)); }
-  void RefillWith(uint64_t loaded) {
+  [[gnu::always_inline]] void Refill() { RefillWith(LoadBigEndian(next)); }
+  [[gnu::always_inline]] void RefillWith(uint64_t loaded) {
     bits |= loaded >> count;
     next += (63 - count) >> 3;
     count |= 56;
   }
-  void Consume(uint32_t n) {
+  [[gnu::always_inline]] void Consume(uint32_t n) {
     bits <<= n & 63;
     count -= static_cast<int32_t>(n & 63);
   }

@@ -1,6 +1,104 @@
 #include "archive/huffman_one_stream.h"
 
+#include <bit>
+#include <cstring>
+
 namespace huffman {
+
+namespace {
+
+inline uint32_t LoadBigEndian32(const uint8_t* p) {
+  uint32_t value;
+  std::memcpy(&value, p, sizeof value);
+  if constexpr (std::endian::native == std::endian::little) value = __builtin_bswap32(value);
+  return value;
+}
+
+// The narrow window: `count` valid bits from the top of `bits`, and below
+// them zeros or the stream's own next bits; `next` the byte after the last
+// one whose bits it may hold.
+struct NarrowWindow {
+  const uint8_t* next;
+  uint32_t bits;
+  int32_t count;
+
+  // At a bit of the stream: its byte's four bytes, counted as three.
+  [[gnu::always_inline]] void Seek(const uint8_t* base, uint32_t position) {
+    const uint8_t* at = base + (position >> 3);
+    bits = LoadBigEndian32(at) << (position & 7);
+    count = 24 - static_cast<int32_t>(position & 7);
+    next = at + 3;
+  }
+  [[gnu::always_inline]] uint32_t Position(const uint8_t* base) const {
+    return static_cast<uint32_t>(next - base) * 8 - static_cast<uint32_t>(count);
+  }
+  [[gnu::always_inline]] void Refill() {
+    bits |= LoadBigEndian32(next) >> count;
+    next += (31 - count) >> 3;
+    count |= 24;
+  }
+};
+
+// WalkLevels on the 31 bits from a bit of the stream, read as two 32-bit
+// words.
+[[gnu::noinline]] int32_t WalkLevelsAt(const uint8_t* base, uint32_t position, const CodeTables& t,
+                     uint32_t startLevel) {
+  if (startLevel == 0) return -1;
+  const uint8_t* at = base + (position >> 3);
+  const uint32_t shift = position & 7;
+  // The top 31 bits; the second word brings the bits the shift took.
+  const uint32_t top = ((LoadBigEndian32(at) << shift) | (at[4] >> (8 - shift))) >> 1;
+  const DecodeLevel* level = t.decode + startLevel;
+  while (top >= level->limit) ++level;
+  if (level == t.decode + t.decodeCount + 1) return -1;
+  // level->shift is 64 less the length; the code is the top `length` bits.
+  const uint8_t symbol = t.symbols[(top >> (level->shift - 33)) + level->base];
+  return level->length << 8 | symbol;
+}
+
+}  // namespace
+
+void FastSteps32(StreamCursor& s, const StreamBytes& bytes, const CodeTables& t, const uint8_t* outStop) {
+  if (s.failed) return;
+  const uint8_t* const base = bytes.Start();
+  // Blocks stay below 4 MB, so their bit positions fit 32 bits. The window
+  // reads at most 4 bytes past the byte of its next bit, so a batch that
+  // starts with `next` below the last whole byte before fetchEnd starts
+  // below fetchEnd.
+  if (s.fetchEnd < 8 || outStop - s.out <= kOutputClear) return;
+  const uint8_t* const fetchLimit = base + s.fetchEnd / 8;
+  const uint8_t* const outLimit = outStop - kOutputClear;
+  NarrowWindow w;
+  w.Seek(base, static_cast<uint32_t>(bytes.Position(s.window)));
+  uint8_t* out = s.out;
+  while (w.next < fetchLimit && out < outLimit) {
+    w.Refill();
+    for (int step = 0; step < 2; ++step) {
+      const uint32_t entry = t.fast[w.bits >> (32 - kFastBits)];
+      if (CodesIn(entry) == 0) {
+        const uint32_t at = w.Position(base);
+        const int32_t code = WalkLevelsAt(base, at, t, StartLevel(entry));
+        if (code < 0) {
+          s.window = bytes.WindowAt(at);
+          s.out = out;
+          s.failed = true;
+          return;
+        }
+        *out++ = static_cast<uint8_t>(code);
+        w.Seek(base, at + static_cast<uint32_t>(code >> 8));
+        break;
+      }
+      StoreUint32(out, entry);
+      out += CodesIn(entry);
+      // Two codes of 12 bits at most: the count is below 32.
+      const uint32_t consumed = Consumed(entry) & 31;
+      w.bits <<= consumed;
+      w.count -= static_cast<int32_t>(consumed);
+    }
+  }
+  s.window = bytes.WindowAt(w.Position(base));
+  s.out = out;
+}
 
 Decoded FinishExactly(CodeWindow window, const StreamBytes& bytes, const CodeTables& t, int32_t codes, uint8_t* out,
                       int32_t i, int32_t d) {

@@ -70,6 +70,13 @@ void FastSteps(StreamCursor& s, const StreamBytes& bytes, const CodeTables& t, i
   s.out = out;
 }
 
+// FastSteps<1> on a machine of 32-bit registers, where a 64-bit window
+// takes two of them and every shift spans both. The window here is one
+// register, refilled to 24 bits or more, which two table steps (12 bits at
+// most each) use up; the rare code longer than the table reaches is walked
+// from a wide load at its bit, after which the window starts afresh there.
+void FastSteps32(StreamCursor& s, const StreamBytes& bytes, const CodeTables& t, const uint8_t* outStop);
+
 // What a decode left: the bytes of output written from the start, and
 // whether decoding succeeded (a failure can still have written all d).
 struct Decoded {

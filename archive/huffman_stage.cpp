@@ -16,7 +16,8 @@
 //   at the speed of that chain. On 64-bit machines a large block is
 //   therefore decoded as up to four streams at once (huffman_streams.cpp);
 //   elsewhere, and for smaller blocks, one stream decodes alone
-//   (huffman_one_stream.h).
+//   (huffman_one_stream.h): on 32-bit machines, where the installer runs,
+//   through a window of one 32-bit register rather than two.
 // - Near the end of the stream and of the output, and wherever a code turns
 //   out malformed, decoding goes on one code at a time with the checks at
 //   the very points where the format's decoder made them (bits that run out
@@ -72,7 +73,11 @@ Decoded DecodeSymbols(const StreamBytes& bytes, int64_t headerBits, CodeTables& 
     }
   }
   StreamCursor alone{window, out, (bytes.End() - bytes.Start() - kEndMargin) * int64_t{8}};
-  FastSteps<1>(alone, bytes, t, AloneSteps(t.longestCode), out + d);
+  if constexpr (sizeof(void*) < 8) {
+    FastSteps32(alone, bytes, t, out + d);
+  } else {
+    FastSteps<1>(alone, bytes, t, AloneSteps(t.longestCode), out + d);
+  }
   return FinishExactly(alone.window, bytes, t, codes, out, static_cast<int32_t>(alone.out - out), d);
 }
 

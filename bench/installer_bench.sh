@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # bench/installer_bench.sh SOURCE_DIR BUILD_DIR FILEPACKER [ROUNDS]
 # The installer: the program's size without a payload, from a win32 build
-# of its own in BUILD_DIR (target: at most 25,088 bytes, 24 KiB and the one
-# file-alignment step that the payload check took); and the time that
+# of its own in BUILD_DIR (target: at most 28,160 bytes: 24 KiB, the one
+# file-alignment step that the payload check took, and 3 KiB for the 32-bit
+# decoder's own fast path); and the time that
 # `filepacker installer` takes to make the installer of the sample package
 # and of the benchmark package (bench_package.sh; median of ROUNDS), with
 # the installer's size beside the stub's and the archive's.
@@ -15,8 +16,8 @@ rounds=${4:-5}
 cmake --preset win32 -S "$source_dir" -B "$build_dir" -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build_dir" --target kormit_installer kormit_installer_bare >/dev/null
 bare=$(stat -c %s "$build_dir/installer/Kormit_bare.exe")
-verdict=$([ "$bare" -le 25088 ] && echo "within" || echo "OVER")
-printf 'installer program without payload: %d bytes (%s the 25088-byte target)\n' "$bare" "$verdict"
+verdict=$([ "$bare" -le 28160 ] && echo "within" || echo "OVER")
+printf 'installer program without payload: %d bytes (%s the 28160-byte target)\n' "$bare" "$verdict"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
