@@ -73,7 +73,7 @@ Decoded DecodeSymbols(const StreamBytes& bytes, int64_t headerBits, CodeTables& 
     }
   }
   StreamCursor alone{window, out, (bytes.End() - bytes.Start() - kEndMargin) * int64_t{8}};
-  if constexpr (sizeof(void*) < 8) {
+  if constexpr (!kWideRegisters) {
     FastSteps32(alone, bytes, t, out + d);
   } else {
     FastSteps<1>(alone, bytes, t, AloneSteps(t.longestCode), out + d);

@@ -18,7 +18,7 @@ constexpr int kMeetCodes = 2 * kMeetSteps;
 // the registers of a 64-bit machine: with the eight of 32-bit x86 they
 // would only spill, and there one stream decodes alone, in less code.
 constexpr int kPairLimit = 2;
-constexpr int kMaxPairs = sizeof(void*) >= 8 ? kPairLimit : 0;
+constexpr int kMaxPairs = kWideRegisters ? kPairLimit : 0;
 constexpr int32_t kPairBytes = 8192;
 
 // The room that each pair of streams needs for d bytes of output: its

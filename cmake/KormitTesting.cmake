@@ -63,14 +63,16 @@ else()
 endif()
 
 # kormit_add_test(NAME [SOURCES files...] [GLOB patterns...] [LIBS libs...]
-#                 [DESKTOP])
+#                 [DESKTOP] [PREFIX prefix])
 # Builds a GoogleTest program from the sources (patterns relative to the
 # calling folder) and registers its tests with ctest. A program without
-# sources is an error: no test goes missing without a word. DESKTOP marks
+# sources is an error: no test goes missing without a word. PREFIX goes
+# before each test's name, for a program that runs the same cases as
+# another one in another build of the code. DESKTOP marks
 # tests that open windows on the shared Wine desktop: they run one at a time,
 # so that they never see each other's windows.
 function(kormit_add_test name)
-  cmake_parse_arguments(T "DESKTOP" "" "SOURCES;GLOB;LIBS" ${ARGN})
+  cmake_parse_arguments(T "DESKTOP" "PREFIX" "SOURCES;GLOB;LIBS" ${ARGN})
   set(sources ${T_SOURCES})
   foreach(pattern IN LISTS T_GLOB)
     file(GLOB matched CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/${pattern}")
@@ -97,6 +99,7 @@ function(kormit_add_test name)
     return()
   endif()
   gtest_discover_tests(${name}
+    TEST_PREFIX "${T_PREFIX}"
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
     PROPERTIES ${properties} SKIP_RETURN_CODE 77)
