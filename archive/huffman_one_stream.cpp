@@ -58,6 +58,7 @@ struct NarrowWindow {
 
 }  // namespace
 
+template <int kBits>
 void FastSteps32(StreamCursor& s, const StreamBytes& bytes, const CodeTables& t, const uint8_t* outStop) {
   if (s.failed) return;
   const uint8_t* const base = bytes.Start();
@@ -74,7 +75,7 @@ void FastSteps32(StreamCursor& s, const StreamBytes& bytes, const CodeTables& t,
   while (w.next < fetchLimit && out < outLimit) {
     w.Refill();
     for (int step = 0; step < 2; ++step) {
-      const uint32_t entry = t.fast[w.bits >> (32 - kFastBits)];
+      const uint32_t entry = t.fast[w.bits >> (32 - kBits)];
       if (CodesIn(entry) == 0) {
         const uint32_t at = w.Position(base);
         const int32_t code = WalkLevelsAt(base, at, t, StartLevel(entry));
@@ -90,7 +91,7 @@ void FastSteps32(StreamCursor& s, const StreamBytes& bytes, const CodeTables& t,
       }
       StoreUint32(out, entry);
       out += CodesIn(entry);
-      // Two codes of 12 bits at most: the count is below 32.
+      // Two codes of kBits at most: the count is below 32.
       const uint32_t consumed = Consumed(entry) & 31;
       w.bits <<= consumed;
       w.count -= static_cast<int32_t>(consumed);
@@ -99,6 +100,9 @@ void FastSteps32(StreamCursor& s, const StreamBytes& bytes, const CodeTables& t,
   s.window = bytes.WindowAt(w.Position(base));
   s.out = out;
 }
+
+template void FastSteps32<kFastBits>(StreamCursor&, const StreamBytes&, const CodeTables&, const uint8_t*);
+template void FastSteps32<kSmallFastBits>(StreamCursor&, const StreamBytes&, const CodeTables&, const uint8_t*);
 
 Decoded FinishExactly(CodeWindow window, const StreamBytes& bytes, const CodeTables& t, int32_t codes, uint8_t* out,
                       int32_t i, int32_t d) {

@@ -5,10 +5,11 @@
 // 64-bit windows, in ways that all give the code that the canonical code
 // defines:
 //
-// - A fast table indexed by the window's first kFastBits bits holds, for
-//   every code that short, its byte value and length, and when a second
-//   short code fits in the same bits, that one too: one load and one shift
-//   per one or two codes. Longer codes, and values that are no code, send
+// - A fast table indexed by the window's first kFastBits bits (fewer for a
+//   small block, whose table would otherwise cost more than its codes)
+//   holds, for every code that short, its byte value and length, and when a
+//   second short code fits in the same bits, that one too: one load and one
+//   shift per one or two codes. Longer codes, and values that are no code, send
 //   the decoder to the level walk: the code value extended level by level
 //   and compared with each level's end, starting at the first level longer
 //   than kFastBits that can hold it (at most 20 levels: one per length).
@@ -61,11 +62,10 @@ Decoded DecodeSymbols(const StreamBytes& bytes, int64_t headerBits, CodeTables& 
   // A few codes cost less walked from the first level than the table costs.
   t.fastTable = d >= kTableBytes;
   if (!t.fastTable) return FinishExactly(window, bytes, t, codes, out, 0, d);
-  const TableShares shares = BuildFastTable(t);
-
   if constexpr (kMaxPairs > 0) {
     const int pairs = PairsWorth(d, bytes.End() - bytes.Start(), room);
     if (pairs > 0) {
+      const TableShares shares = BuildFastTable(t, kFastBits);
       FillFirstCodes(t);
       const Handover handover = DecodeStreams(window, pairs, shares, bytes, headerBits, t, out, d);
       if (handover.position == d) return {d, true};
@@ -73,8 +73,16 @@ Decoded DecodeSymbols(const StreamBytes& bytes, int64_t headerBits, CodeTables& 
     }
   }
   StreamCursor alone{window, out, (bytes.End() - bytes.Start() - kEndMargin) * int64_t{8}};
+  const bool small = d < kSmallBlock;
+  BuildFastTable(t, small ? kSmallFastBits : kFastBits);
   if constexpr (!kWideRegisters) {
-    FastSteps32(alone, bytes, t, out + d);
+    if (small) {
+      FastSteps32<kSmallFastBits>(alone, bytes, t, out + d);
+    } else {
+      FastSteps32<kFastBits>(alone, bytes, t, out + d);
+    }
+  } else if (small) {
+    FastSteps<1, kSmallFastBits>(alone, bytes, t, AloneSteps(t.longestCode, kSmallFastBits), out + d);
   } else {
     FastSteps<1>(alone, bytes, t, AloneSteps(t.longestCode), out + d);
   }

@@ -119,26 +119,26 @@ struct ShortCode {
   uint8_t symbol;
 };
 
-// The codes no longer than kFastBits, in code order. Levels are ordered by
+// The codes no longer than `bits`, in code order. Levels are ordered by
 // code value, and level k's codes, left-justified, take the values from
 // level k-1's limit up to its own. Returns how many; *level becomes the
 // first level of longer codes.
-int32_t CollectShortCodes(const CodeTables& t, ShortCode* codes, int32_t* level) {
-  constexpr int kJustify = kMaxLength - kFastBits;
+int32_t CollectShortCodes(const CodeTables& t, int32_t bits, ShortCode* codes, int32_t* level) {
+  const int32_t justify = kMaxLength - bits;
   int32_t count = 0;
   uint32_t prefix = 0;
-  for (*level = 1; *level <= t.decodeCount && t.decode[*level].length <= kFastBits; ++*level) {
+  for (*level = 1; *level <= t.decodeCount && t.decode[*level].length <= bits; ++*level) {
     const DecodeLevel& found = t.decode[*level];
-    const uint32_t end = found.limit >> kJustify;
-    for (; prefix < end; prefix += 1u << (kFastBits - found.length)) {
-      const uint8_t symbol = t.symbols[(prefix >> (kFastBits - found.length)) + found.base];
+    const uint32_t end = found.limit >> justify;
+    for (; prefix < end; prefix += 1u << (bits - found.length)) {
+      const uint8_t symbol = t.symbols[(prefix >> (bits - found.length)) + found.base];
       codes[count++] = ShortCode{static_cast<uint16_t>(prefix), found.length, symbol};
     }
   }
   return count;
 }
 
-uint32_t EntriesOf(const ShortCode& code) { return 1u << (kFastBits - code.length); }
+uint32_t EntriesOf(const ShortCode& code, int32_t bits) { return 1u << (bits - code.length); }
 
 }  // namespace
 
@@ -147,17 +147,17 @@ uint32_t EntriesOf(const ShortCode& code) { return 1u << (kFastBits - code.lengt
 // short enough to follow it in the remaining bits fill sub-ranges in code
 // order too, as pairs; the rest of the range holds the code alone. A later
 // entry holds the start of a longer code, or of none.
-TableShares BuildFastTable(CodeTables& t) {
-  constexpr int kJustify = kMaxLength - kFastBits;
+TableShares BuildFastTable(CodeTables& t, int32_t bits) {
+  const int32_t justify = kMaxLength - bits;
   ShortCode codes[kSymbols];
   int32_t level;
-  const int32_t count = CollectShortCodes(t, codes, &level);
+  const int32_t count = CollectShortCodes(t, bits, codes, &level);
   int32_t pairs = 0;
   for (int32_t a = 0; a < count; ++a) {
     const ShortCode first = codes[a];
-    const uint32_t rest = kFastBits - first.length;
+    const uint32_t rest = static_cast<uint32_t>(bits) - first.length;
     uint32_t* entry = t.fast + first.first;
-    uint32_t* const end = entry + EntriesOf(first);
+    uint32_t* const end = entry + EntriesOf(first, bits);
     for (int32_t b = 0; b < count && codes[b].length <= rest; ++b) {
       const uint32_t pair = Entry(first.length + codes[b].length, 2, first.symbol, codes[b].symbol);
       for (uint32_t* const stop = entry + (1u << (rest - codes[b].length)); entry != stop; ++entry) *entry = pair;
@@ -167,24 +167,25 @@ TableShares BuildFastTable(CodeTables& t) {
     for (; entry != end; ++entry) *entry = single;
   }
   int32_t walks = 0;
-  uint32_t prefix = count > 0 ? codes[count - 1].first + EntriesOf(codes[count - 1]) : 0;
-  for (; prefix <= kFastMask; ++prefix) {
-    while (prefix << kJustify >= t.decode[level].limit) ++level;
+  uint32_t prefix = count > 0 ? codes[count - 1].first + EntriesOf(codes[count - 1], bits) : 0;
+  for (; prefix < 1u << bits; ++prefix) {
+    while (prefix << justify >= t.decode[level].limit) ++level;
     t.fast[prefix] = level > t.decodeCount ? 0 : WalkEntry(static_cast<uint32_t>(level));
     walks += level <= t.decodeCount;
   }
   t.firstCodes = false;
+  t.fastBits = bits;
   return {pairs, walks};
 }
 
 void FillFirstCodes(CodeTables& t) {
   ShortCode codes[kSymbols];
   int32_t level;
-  const int32_t count = CollectShortCodes(t, codes, &level);
+  const int32_t count = CollectShortCodes(t, kFastBits, codes, &level);
   uint16_t* entry = t.firstCode;
   for (int32_t a = 0; a < count; ++a) {
     const uint16_t code = static_cast<uint16_t>(codes[a].length << 8 | codes[a].symbol);
-    for (uint16_t* const end = entry + EntriesOf(codes[a]); entry != end; ++entry) *entry = code;
+    for (uint16_t* const end = entry + EntriesOf(codes[a], kFastBits); entry != end; ++entry) *entry = code;
   }
   for (; entry != t.firstCode + (1 << kFastBits); ++entry) *entry = 0;
   t.firstCodes = true;
