@@ -8,11 +8,7 @@
 
 using namespace payload_check;
 
-#define KORMIT_FILE_DAMAGED "ファイルが壊れています。\n"
-
-const char kPayloadDamagedText[] = KORMIT_FILE_DAMAGED "Kormit Ver 1.63 の解凍を中止します。";
-
-static_assert(sizeof KORMIT_FILE_DAMAGED - 1 == kDamagedLineLength);
+const char kPayloadDamagedText[] = KORMIT_FILE_DAMAGED_LINE "Kormit Ver 1.63 の解凍を中止します。";
 
 void MakePayloadCheck(const uint8_t* archive, uint32_t length, uint8_t record[kRecordLength]) {
   uint32_t covered = length;

@@ -53,10 +53,11 @@ struct PayloadReading {
 // What the installer says when the check fails, and filepacker with it:
 // the file is damaged, and the extraction is abandoned. Its second line is
 // the installer's plain stop message, which it shows on its own elsewhere.
+#define KORMIT_FILE_DAMAGED_LINE "ファイルが壊れています。\n"
 extern const char kPayloadDamagedText[];
-// The bytes of its first line with the line break (code page 932), after
-// which the stop message stands alone.
-inline constexpr int kDamagedLineLength = 25;
+// The bytes of its first line with the line break, after which the stop
+// message stands alone.
+inline constexpr int kDamagedLineLength = sizeof KORMIT_FILE_DAMAGED_LINE - 1;
 
 // Checks the payload against its record.
 PayloadReading ReadPayloadCheck(const uint8_t* payload, uint32_t payloadLength, const uint8_t* record,
