@@ -1,10 +1,10 @@
 // many_sections_image PAYLOAD OUT
 // Writes the largest resource lookup a PE image can ask for: 65,535
-// sections, the resources in the last, and 786,000 resource leaves (twelve
-// types of 65,500 languages each), the first of type "FILESPACK", name
-// "KORMIT" holding the bytes of PAYLOAD. Each leaf's data lies in the last
-// section, so that a reader that scans the sections for each leaf scans
-// them all.
+// sections, the resources in the last, and 786,001 resource leaves: the
+// first of type "FILESPACK", name "KORMIT", in one language (as an
+// installer must have it), holding the bytes of PAYLOAD, then twelve types
+// of 65,500 languages each. Each leaf's data lies in the last section, so
+// that a reader that scans the sections for each leaf scans them all.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -14,7 +14,7 @@
 namespace {
 
 constexpr uint32_t kSections = 65535;
-constexpr uint32_t kTypes = 12;
+constexpr uint32_t kTypes = 13;  // "FILESPACK", then ids 101 to 112
 constexpr uint32_t kLanguages = 65500;
 constexpr uint32_t kPeOffset = 0x40;
 constexpr uint32_t kOptional = kPeOffset + 24;
@@ -26,14 +26,19 @@ void PutName(std::vector<uint8_t>& out, uint32_t at, const std::u16string& name)
   for (size_t i = 0; i < name.size(); i++) StoreUint16(out.data() + at + 2 + 2 * i, name[i]);
 }
 
+uint32_t LanguagesOf(uint32_t type) { return type == 0 ? 1 : kLanguages; }
+
 // The resource section at sectionRva: root, per type a name table and a
 // language table, the data entries, two names, then the payload and the
 // one byte every other leaf shares.
 std::vector<uint8_t> ResourceSection(uint32_t sectionRva, const std::vector<uint8_t>& payload) {
   const uint32_t root = 0, types = 16 + 8 * kTypes;
-  const uint32_t typeSize = 24 + 16 + 8 * kLanguages;
-  const uint32_t dataEntries = types + kTypes * typeSize;
-  const uint32_t names = dataEntries + 16 * kTypes * kLanguages;
+  uint32_t dataEntries = types, leaves = 0;
+  for (uint32_t t = 0; t < kTypes; t++) {
+    dataEntries += 24 + 16 + 8 * LanguagesOf(t);
+    leaves += LanguagesOf(t);
+  }
+  const uint32_t names = dataEntries + 16 * leaves;
   const uint32_t payloadAt = static_cast<uint32_t>(AlignUp(names + 20 + 14, 8));
   const uint32_t sharedAt = static_cast<uint32_t>(AlignUp(payloadAt + payload.size(), 8));
   std::vector<uint8_t> out(sharedAt + 8, 0);
@@ -41,16 +46,16 @@ std::vector<uint8_t> ResourceSection(uint32_t sectionRva, const std::vector<uint
   StoreUint16(out.data() + root + 14, kTypes - 1);
   PutName(out, names, u"FILESPACK");
   PutName(out, names + 20, u"KORMIT");
-  uint32_t leaf = 0;
+  uint32_t leaf = 0, nameTable = types;
   for (uint32_t t = 0; t < kTypes; t++) {
-    const uint32_t nameTable = types + t * typeSize, languageTable = nameTable + 24;
+    const uint32_t languageTable = nameTable + 24;
     StoreUint32(out.data() + root + 16 + 8 * t, t == 0 ? kHighBit | names : 100 + t);
     StoreUint32(out.data() + root + 20 + 8 * t, kHighBit | nameTable);
     StoreUint16(out.data() + nameTable + (t == 0 ? 12 : 14), 1);
     StoreUint32(out.data() + nameTable + 16, t == 0 ? kHighBit | (names + 20) : 1);
     StoreUint32(out.data() + nameTable + 20, kHighBit | languageTable);
-    StoreUint16(out.data() + languageTable + 14, kLanguages);
-    for (uint32_t l = 0; l < kLanguages; l++, leaf++) {
+    StoreUint16(out.data() + languageTable + 14, static_cast<uint16_t>(LanguagesOf(t)));
+    for (uint32_t l = 0; l < LanguagesOf(t); l++, leaf++) {
       const uint32_t entry = dataEntries + 16 * leaf;
       StoreUint32(out.data() + languageTable + 16 + 8 * l, l + 1);
       StoreUint32(out.data() + languageTable + 20 + 8 * l, entry);
@@ -58,6 +63,7 @@ std::vector<uint8_t> ResourceSection(uint32_t sectionRva, const std::vector<uint
       StoreUint32(out.data() + entry, sectionRva + (isPayload ? payloadAt : sharedAt));
       StoreUint32(out.data() + entry + 4, isPayload ? static_cast<uint32_t>(payload.size()) : 1);
     }
+    nameTable = languageTable + 16 + 8 * LanguagesOf(t);
   }
   std::copy(payload.begin(), payload.end(), out.begin() + payloadAt);
   return out;

@@ -2,8 +2,10 @@
 
 #include <cstring>
 
+#include "archive/escaped_bytes.h"
 #include "pe/pe_bytes.h"
 #include "pe/pe_checksum.h"
+#include "pe/resource_lookup.h"
 
 namespace {
 
@@ -97,8 +99,9 @@ bool CheckResourcesMove(const PayloadStub& stub, std::string& error) {
     }
   }
   for (const ResourceEntry& type : stub.tree.directories[0].entries) {
-    if (type.named && SameResourceName(type.name, kPayloadType)) {
-      error = "it carries a payload already (it has resources of type \"FILESPACK\"): use the program without one";
+    if (type.named && SameResourceNameIgnoringCase(type.name, kPayloadType)) {
+      error = "it carries a payload already (it has resources of type \"" + EscapedUtf16(type.name) +
+              "\"): use the program without one";
       return false;
     }
   }
@@ -141,25 +144,33 @@ bool FindPayload(std::span<const uint8_t> file, PayloadLocation& where, std::str
     return false;
   }
   if (!ReadResourceTree(image, tree, error)) return false;
-  const ResourceLeaf* leaf = FindNamedResource(tree, kPayloadType, kPayloadName, where.language);
-  if (leaf == nullptr) {
-    error = "an executable without the resource \"KORMIT\" of type \"FILESPACK\" (an installer without its payload?)";
-    return false;
+  FoundResource payload, check;
+  switch (LookUpResource(tree, kPayloadType, kPayloadName, payload, error)) {
+    case ResourceLookup::kRefused:
+      return false;
+    case ResourceLookup::kAbsent:
+      error = "an executable without the resource \"KORMIT\" of type \"FILESPACK\" (an installer without its payload?)";
+      return false;
+    case ResourceLookup::kFound:
+      break;
   }
-  where.size = leaf->size;
-  if (!image.FileOffsetOf(leaf->rva, leaf->size, where.offset)) return false;
-  uint32_t checkLanguage = 0;
-  const ResourceLeaf* check = FindNamedResource(tree, kPayloadType, kPayloadCheckName, checkLanguage);
-  where.checked = check != nullptr;
-  if (check == nullptr) return true;
-  where.checkSize = check->size;
-  return image.FileOffsetOf(check->rva, check->size, where.checkOffset);
+  where.language = payload.language;
+  where.size = payload.leaf->size;
+  if (!image.FileOffsetOf(payload.leaf->rva, payload.leaf->size, where.offset)) return false;
+  const ResourceLookup checkLookup = LookUpResource(tree, kPayloadType, kPayloadCheckName, check, error);
+  if (checkLookup == ResourceLookup::kRefused) return false;
+  where.checked = checkLookup == ResourceLookup::kFound;
+  if (!where.checked) return true;
+  where.checkSize = check.leaf->size;
+  return image.FileOffsetOf(check.leaf->rva, check.leaf->size, where.checkOffset);
 }
 
 bool CheckPayloadStub(std::span<const uint8_t> stub, PayloadStub& checked, std::string& error) {
   checked = PayloadStub{};
   if (!ReadPeImage(stub, checked.image, error) || !CheckHeaders(checked.image, error)) return false;
   if (!ReadResourceTree(checked.image, checked.tree, error)) return false;
+  // The payload's type goes among these, where the installer looks it up.
+  if (!CheckNamedEntries(checked.tree.directories[0], "its resource tree", "types", error)) return false;
   return FindSections(checked.image, checked, error) && CheckFileLayout(checked.image, checked, error) &&
          CheckResourcesMove(checked, error);
 }
@@ -191,8 +202,8 @@ bool AddPayload(const PayloadStub& stub, std::span<const uint8_t> payload, std::
     tree.directories.push_back(languages);
     names.entries.push_back({true, name, 0, static_cast<int>(tree.directories.size() - 1), -1});
   };
-  // Windows searches named entries in order, ignoring ASCII case; they come
-  // before the ids. "KORMIT" sorts before "KORMITCRC".
+  // In the loader's order (resource_lookup.h), before the ids: "KORMIT"
+  // sorts before "KORMITCRC".
   addName(kPayloadName, payload);
   if (!check.empty()) addName(kPayloadCheckName, check);
   tree.directories.push_back(names);

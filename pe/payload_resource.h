@@ -28,10 +28,11 @@ struct PayloadLocation {
   uint32_t checkSize = 0;
 };
 
-// Finds the payload in an executable's bytes, in whatever language it has
-// (the first, when there are several), and its check record if it has one.
-// False, with the reason, when the bytes are no PE image that the reader
-// accepts or hold no payload.
+// Finds the payload in an executable's bytes, in whatever language it has,
+// and its check record if it has one, as the installer finds them
+// (resource_lookup.h). False, with the reason, when the bytes are no PE
+// image that the reader accepts, hold no payload, or hold a resource tree
+// in which Windows could find another payload or check record than this.
 bool FindPayload(std::span<const uint8_t> file, PayloadLocation& where, std::string& error);
 
 // A stub that has been checked and can take a payload.
@@ -44,9 +45,10 @@ struct PayloadStub {
 
 // Checks that `stub` can take the payload: a PE32 image for i386, with
 // sane alignments, no certificate, nothing after its last section, no
-// payload yet, and its resources alone in the last section of the image,
-// or followed only by its base relocations (which hold no address inside
-// the resources). The error says what stands in the way.
+// payload yet, named resource types as the loader's search needs them
+// (CheckNamedEntries), and its resources alone in the last section of the
+// image, or followed only by its base relocations (which hold no address
+// inside the resources). The error says what stands in the way.
 bool CheckPayloadStub(std::span<const uint8_t> stub, PayloadStub& checked, std::string& error);
 
 // The installer: the stub with `payload` added as the resource "KORMIT" of

@@ -133,15 +133,6 @@ class TreeReader {
   std::set<uint32_t> seenLeaves_;
 };
 
-char16_t UpperAscii(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
-
-const ResourceEntry* FindNamed(const ResourceDirectoryTable& table, std::u16string_view name) {
-  for (const ResourceEntry& entry : table.entries) {
-    if (entry.named && SameResourceName(entry.name, name)) return &entry;
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 bool ReadResourceTree(const PeImage& image, ResourceTree& tree, std::string& error) {
@@ -165,30 +156,6 @@ bool ReadResourceTree(const PeImage& image, ResourceTree& tree, std::string& err
   TreeReader reader(image, section.rawOffset + inSection, section.FileBackedSize() - inSection, tree, error);
   int root;
   return reader.ReadTable(0, 1, root);
-}
-
-int CompareResourceNames(std::u16string_view a, std::u16string_view b) {
-  for (size_t i = 0; i < a.size() && i < b.size(); i++) {
-    const char16_t x = UpperAscii(a[i]), y = UpperAscii(b[i]);
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
-bool SameResourceName(std::u16string_view a, std::u16string_view b) { return CompareResourceNames(a, b) == 0; }
-
-const ResourceLeaf* FindNamedResource(const ResourceTree& tree, std::u16string_view type, std::u16string_view name,
-                                      uint32_t& language) {
-  if (tree.directories.empty()) return nullptr;
-  const ResourceEntry* typeEntry = FindNamed(tree.directories[0], type);
-  if (typeEntry == nullptr) return nullptr;
-  const ResourceEntry* nameEntry = FindNamed(tree.directories[static_cast<size_t>(typeEntry->directory)], name);
-  if (nameEntry == nullptr) return nullptr;
-  const ResourceDirectoryTable& languages = tree.directories[static_cast<size_t>(nameEntry->directory)];
-  if (languages.entries.empty()) return nullptr;
-  const ResourceEntry& first = languages.entries[0];
-  language = first.named ? 0 : first.id;
-  return &tree.leaves[static_cast<size_t>(first.leaf)];
 }
 
 std::vector<uint8_t> WriteResourceSection(const ResourceTree& tree, const std::vector<std::span<const uint8_t>>& data,

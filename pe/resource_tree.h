@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "pe/pe_image.h"
@@ -47,15 +46,6 @@ struct ResourceTree {
 // data outside the file, and trees whose structures add up to more than
 // twice the section's bytes (which only overlapping ones can).
 bool ReadResourceTree(const PeImage& image, ResourceTree& tree, std::string& error);
-
-// Names as Windows looks them up: ASCII letters in either case are equal.
-bool SameResourceName(std::u16string_view a, std::u16string_view b);
-int CompareResourceNames(std::u16string_view a, std::u16string_view b);
-
-// The leaf of the named type and name, in its first language; null when the
-// tree has none. `language` receives that language's id.
-const ResourceLeaf* FindNamedResource(const ResourceTree& tree, std::u16string_view type, std::u16string_view name,
-                                      uint32_t& language);
 
 // The resource section that holds `tree`, to be placed at sectionRva: the
 // tables level by level, the data entries, the names, then each leaf's

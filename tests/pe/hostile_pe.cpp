@@ -1,5 +1,6 @@
 #include "tests/pe/hostile_pe.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -7,14 +8,16 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using P = SyntheticPe;
 
-SyntheticResource Payload(const std::string& data) { return {u"FILESPACK", 0, u"KORMIT", 0, 1041, data}; }
+SyntheticResource Packed(const std::u16string& name, const std::string& data, uint32_t language = 1041) {
+  return {.type = u"FILESPACK", .name = name, .language = language, .data = data};
+}
 
 // A second resource tree (payload "decoy") where the loader reads the
 // resource section, and the image's own one 256 bytes on, where its raw
 // offset says: a reader that takes the offset literally sees another
 // payload than the one that runs.
 void HideTreeBehindDecoy(Bytes& b, const P& pe) {
-  const SyntheticPe decoy = BuildSyntheticPe({Payload("decoy")}, false);
+  const SyntheticPe decoy = BuildSyntheticPe({Packed(u"KORMIT", "decoy")}, false);
   const uint32_t decoySize = Get32At(decoy.bytes, P::SectionHeader(1) + 8);
   Bytes front(decoy.bytes.begin() + P::kResourceRaw, decoy.bytes.begin() + P::kResourceRaw + decoySize);
   front.resize(0x100, 0);
@@ -35,11 +38,85 @@ void MoveResourcesOffAlignment(Bytes& b, const P& pe) {
   }
 }
 
+SyntheticResource Again(SyntheticResource resource, bool type) {
+  (type ? resource.newType : resource.newName) = true;
+  return resource;
+}
+
+std::u16string Small(std::u16string name) {
+  for (char16_t& c : name) c = c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+  return name;
+}
+
+std::string Quoted(const std::u16string& ascii) { return "\"" + std::string(ascii.begin(), ascii.end()) + "\""; }
+
+struct LookupShape {
+  const char* why;
+  std::vector<SyntheticResource> resources;
+  std::string refusal;
+};
+
+// The trees around `n`, the name looked up, which holds "A" where the tree
+// is accepted.
+std::vector<LookupShape> LookupShapes(const std::u16string& n) {
+  const std::string q = Quoted(n), small = Quoted(Small(n)), of = q + " of type \"FILESPACK\" has the language entr";
+  SyntheticResource namedLanguage = Packed(n, "A");
+  namedLanguage.languageName = u"JA";
+  const SyntheticResource smallType = {.type = u"abc", .name = u"X", .data = "x"};
+  return {
+      {"A at 1033, B at 1041", {Packed(n, "A", 1033), Packed(n, "B")}, of + "ies 1033 and 1041, where"},
+      {"three FILESPACK types", {Packed(n, "A"), Again(Packed(n, "B"), true), Again(Packed(n, "C"), true)},
+       "the types \"FILESPACK\", \"FILESPACK\" and \"FILESPACK\", which differ at most in case"},
+      {"three entries of the name", {Packed(n, "A"), Again(Packed(n, "B"), false), Again(Packed(n, "C"), false)},
+       "the names " + q + ", " + q + " and " + q + ", which differ at most in case"},
+      {"the name in small letters beside it", {Packed(n, "A"), Packed(Small(n), "B")},
+       "the names " + q + " and " + small + ", which differ"},
+      {"languages 0 and 1041", {Packed(n, "A", 0), Packed(n, "B")}, of + "ies 0 and 1041, where"},
+      {"a named language entry first", {namedLanguage, Packed(n, "B")}, of + "ies \"JA\" and 1041, where"},
+      {"three entries of one language", {Packed(n, "A"), Packed(n, "B"), Packed(n, "C")},
+       of + "ies 1041, 1041 and 1041, where"},
+      {"names out of order", {Packed(u"ZZZ", "z"), Packed(n, "A")}, "the names \"ZZZ\" before " + q},
+      {"types out of order", {{.type = u"ZZZ", .name = u"X", .data = "z"}, Packed(n, "A")},
+       "the types \"ZZZ\" before \"FILESPACK\""},
+      {"a type in small letters before it", {smallType, Packed(n, "A")}, "the types \"abc\" before \"FILESPACK\""},
+      {"only the name in small letters", {Packed(Small(n), "A")}, small + " among its names but not " + q},
+      {"a NUL in a name after it",
+       {Packed(n, "A"), Packed(n + std::u16string(1, u'\0') + u"X", "B"), Packed(u"ZZZ", "z")},
+       q.substr(0, q.size() - 1) + "\\x00X\" among its names, with a NUL character"},
+      {"a lone named language entry", {namedLanguage}, of + "y \"JA\", where"},
+      {"one language, 1033, among other names, ids and a type in small letters",
+       {{.type = u"ACE", .name = u"X", .data = "x"}, Packed(u"KORMI", "y"), Packed(n, "A", 1033), Packed(n + u"Z", "z"),
+        {.type = u"FILESPACK", .nameId = 5, .data = "5"}, smallType, {.typeId = 5, .nameId = 101, .data = "d"}},
+       ""},
+  };
+}
+
 }  // namespace
+
+std::vector<HostileLookup> HostileLookups() {
+  std::vector<HostileLookup> all;
+  for (const LookupShape& shape : LookupShapes(u"KORMIT")) {
+    all.push_back({std::string(shape.why) + ", the payload", shape.resources, shape.refusal,
+                   shape.refusal.empty() ? "A" : "", ""});
+  }
+  for (LookupShape& shape : LookupShapes(u"KORMITCRC")) {
+    // The payload goes where the loader's order puts it among its type's names.
+    std::vector<SyntheticResource>& r = shape.resources;
+    r.insert(std::find_if(r.begin(), r.end(),
+                          [](const SyntheticResource& x) {
+                            return x.type == u"FILESPACK" && (x.name.empty() || x.name >= u"KORMIT");
+                          }),
+             Packed(u"KORMIT", kHostilePayload));
+    const bool accepted = shape.refusal.empty();
+    all.push_back({std::string(shape.why) + ", the check record", r, shape.refusal, accepted ? kHostilePayload : "",
+                   accepted ? "A" : ""});
+  }
+  return all;
+}
 
 SyntheticPe HostileBase() {
   std::vector<SyntheticResource> resources = DefaultResources();
-  resources.insert(resources.begin() + 1, Payload(kHostilePayload));
+  resources.insert(resources.begin() + 1, Packed(u"KORMIT", kHostilePayload));
   return BuildSyntheticPe(resources);
 }
 

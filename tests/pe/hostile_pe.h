@@ -1,6 +1,9 @@
-// The hostile-image table: an image that carries a payload, and one small
-// change to it per case with the error the reader must give. The reader's
-// own test and the test against pefile both go through it.
+// The hostile-image tables. One: an image that carries a payload, and one
+// small change to it per case with the error the reader must give; the
+// reader's own test and the test against pefile both go through it. Two:
+// resource trees in which the payload, or its check record, may not be the
+// one Windows' FindResourceA finds; the reader's test and the one against
+// Windows itself go through it.
 #pragma once
 
 #include <cstdint>
@@ -23,3 +26,17 @@ constexpr char kHostilePayload[] = "the payload's bytes";
 SyntheticPe HostileBase();
 
 std::vector<HostilePe> HostilePeCases();
+
+struct HostileLookup {
+  std::string why;
+  std::vector<SyntheticResource> resources;
+  std::string refusal;  // a part of the reader's error; empty where the tree is accepted
+  // Where it is accepted: the payload's bytes, and the check record's
+  // (empty: none).
+  std::string payload;
+  std::string check;
+};
+
+// Each tree twice: around "KORMIT", and around "KORMITCRC" beside a plain
+// payload.
+std::vector<HostileLookup> HostileLookups();

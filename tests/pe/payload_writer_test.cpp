@@ -50,6 +50,13 @@ Bytes Installer(const Bytes& stubBytes, const Bytes& payload) {
   return installer;
 }
 
+// A stub whose named types are `types`, each with one resource.
+Bytes StubWithTypes(const std::vector<std::u16string>& types) {
+  std::vector<SyntheticResource> resources;
+  for (const std::u16string& type : types) resources.push_back({.type = type, .nameId = 1, .data = "x"});
+  return BuildSyntheticPe(resources).bytes;
+}
+
 Bytes Pattern(size_t size) {
   Bytes bytes(size);
   for (size_t i = 0; i < size; i++) bytes[i] = static_cast<uint8_t>(i * 7 + 3);
@@ -71,7 +78,7 @@ TEST(PayloadWriter, AddsThePayloadAndKeepsEveryOtherByte) {
   expected["FILESPACK/KORMIT/#1041"] = std::string(payload.begin(), payload.end()) + "|cp0";
   EXPECT_EQ(expected, Resources(out));
 
-  // Named types in order, ignoring case, before the ids.
+  // Named types in order, before the ids.
   PeImage image;
   ResourceTree tree;
   ASSERT_TRUE(ReadPeImage(out, image, error) && ReadResourceTree(image, tree, error));
@@ -107,6 +114,17 @@ TEST(PayloadWriter, AddsThePayloadAndKeepsEveryOtherByte) {
       EXPECT_EQ(pe.bytes[i], out[i]) << "at offset " << i;
     }
   }
+}
+
+// Where the loader's halving finds it: by UTF-16 units, so before a type
+// in small letters.
+TEST(PayloadWriter, PutsThePayloadTypeInTheLoadersOrder) {
+  const Bytes out = Installer(StubWithTypes({u"ABC", u"bin"}), Pattern(10));
+  PeImage image;
+  ResourceTree tree;
+  std::string error;
+  ASSERT_TRUE(ReadPeImage(out, image, error) && ReadResourceTree(image, tree, error)) << error;
+  EXPECT_TRUE(tree.directories[0].entries[1].name == u"FILESPACK");
 }
 
 TEST(PayloadWriter, ResourcesThatAreLastStayLast) {
@@ -165,6 +183,12 @@ TEST(PayloadWriter, RefusesStubsThatCannotTakeAPayload) {
        },
        "outside the resource section"},
       {"a payload already", [&](Bytes& b, const P&) { b = installer; }, "carries a payload already"},
+      {"a payload type in small letters", [](Bytes& b, const P&) { b = StubWithTypes({u"filespack"}); },
+       "carries a payload already (it has resources of type \"filespack\")"},
+      {"types out of the loader's order", [](Bytes& b, const P&) { b = StubWithTypes({u"ZZZ", u"ABC"}); },
+       "its resource tree has the types \"ZZZ\" before \"ABC\""},
+      {"types that differ in case", [](Bytes& b, const P&) { b = StubWithTypes({u"ABC", u"abc"}); },
+       "the types \"ABC\" and \"abc\", which differ at most in case"},
   };
   const SyntheticPe pe = BuildSyntheticPe();
   for (const Refusal& c : cases) {

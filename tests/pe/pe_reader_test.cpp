@@ -53,17 +53,28 @@ TEST(PeReader, SaysWhatAnExecutableWithoutPayloadLacks) {
   EXPECT_NE(std::string::npos, error.find("without resources")) << error;
 }
 
-// Found by name in any case and in any language, as Windows finds it.
-TEST(PeReader, FindsThePayloadIgnoringCaseInItsFirstLanguage) {
-  std::vector<SyntheticResource> resources = DefaultResources();
-  resources.insert(resources.begin() + 1, {{u"FilesPack", 0, u"kormit", 0, 1033, "first"},
-                                           {u"FilesPack", 0, u"kormit", 0, 1041, "second"}});
-  const SyntheticPe pe = BuildSyntheticPe(resources);
-  PayloadLocation where;
-  std::string error;
-  ASSERT_TRUE(FindPayload(pe.bytes, where, error)) << error;
-  EXPECT_EQ(1033u, where.language);
-  EXPECT_EQ("first", std::string(pe.bytes.begin() + where.offset, pe.bytes.begin() + where.offset + where.size));
+std::string Text(const Bytes& file, uint32_t offset, uint32_t size) {
+  return std::string(file.begin() + offset, file.begin() + offset + size);
+}
+
+// Trees in which Windows could find another payload or check record than a
+// reader that scans, folds case or takes the first language: refused,
+// naming the entries; the others read as the loader finds them.
+TEST(PeReader, RefusesTreesWhereWindowsCouldFindAnotherPayload) {
+  for (const HostileLookup& c : HostileLookups()) {
+    const Bytes file = BuildSyntheticPe(c.resources).bytes;
+    PayloadLocation where;
+    std::string error;
+    const bool found = FindPayload(file, where, error);
+    if (!c.refusal.empty()) {
+      EXPECT_FALSE(found) << c.why;
+      EXPECT_NE(std::string::npos, error.find(c.refusal)) << c.why << ": " << error;
+      continue;
+    }
+    ASSERT_TRUE(found) << c.why << ": " << error;
+    EXPECT_EQ(c.payload, Text(file, where.offset, where.size)) << c.why;
+    EXPECT_EQ(c.check, where.checked ? Text(file, where.checkOffset, where.checkSize) : "") << c.why;
+  }
 }
 
 struct CheckSumCase {

@@ -2,18 +2,20 @@
 // find the payload, its check record beside it, and every resource of the
 // stub with the stub's bytes,
 // and CheckSumMappedFile agrees with the header. For the hand-made stub and
-// for the real installer program.
+// for the real installer program. And the hostile resource trees: Windows
+// loads what the reader vouches for.
 #ifdef _WIN32
 #include <windows.h>
 #include <imagehlp.h>
 #include <gtest/gtest.h>
 
+#include <optional>
 
 #include "pe/payload_resource.h"
 #include "pe/pe_checksum.h"
 #include "tests/common/temp_folder.h"
 #include "tests/common/test_files.h"
-#include "tests/pe/synthetic_pe.h"
+#include "tests/pe/hostile_pe.h"
 
 namespace {
 
@@ -82,6 +84,45 @@ Bytes Pattern(size_t size) {
 
 TEST(PeWindows, ReadsWhatTheWriterAddedToTheHandMadeStub) {
   ExpectWindowsReads(BuildSyntheticPe().bytes, Pattern(5000));
+}
+
+// What FindResourceA loads of type "FILESPACK" with the thread's locale set
+// to `locale`, whose language Windows tries first; nothing if it finds none.
+std::optional<Bytes> LoadedIn(HMODULE module, const char* name, LCID locale) {
+  SetThreadLocale(locale);
+  HRSRC found = FindResourceA(module, name, "FILESPACK");
+  return found == nullptr ? std::nullopt : std::optional<Bytes>(Loaded(module, found));
+}
+
+// The hostile trees (tests/pe/hostile_pe.h): where the reader vouches for a
+// payload and a check record (or none), Windows loads those bytes (or none)
+// in English as in Japanese.
+TEST(PeWindows, LoadsWhatTheReaderVouchesFor) {
+  const LCID before = GetThreadLocale();
+  TempFolder folder;
+  int count = 0;
+  for (const HostileLookup& c : HostileLookups()) {
+    const Bytes image = BuildSyntheticPe(c.resources).bytes;
+    PayloadLocation w;
+    std::string error;
+    if (!FindPayload(image, w, error)) continue;
+    const std::string path = folder / (std::to_string(count++) + ".exe");
+    ASSERT_TRUE(WriteFileBytes(path, std::string(image.begin(), image.end())));
+    HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, module) << c.why;
+    auto at = [&](uint32_t offset, uint32_t size) {
+      return std::optional<Bytes>(Bytes(image.begin() + offset, image.begin() + offset + size));
+    };
+    const std::pair<const char*, std::optional<Bytes>> vouched[] = {
+        {"KORMIT", at(w.offset, w.size)}, {"KORMITCRC", w.checked ? at(w.checkOffset, w.checkSize) : std::nullopt}};
+    for (const auto& [name, bytes] : vouched) {
+      EXPECT_TRUE(bytes == LoadedIn(module, name, MAKELCID(1033, SORT_DEFAULT)) &&
+                  bytes == LoadedIn(module, name, MAKELCID(1041, SORT_DEFAULT)))
+          << c.why << ": " << name;
+    }
+    FreeLibrary(module);
+  }
+  SetThreadLocale(before);
 }
 
 #ifdef KORMIT_BARE_EXE

@@ -23,7 +23,7 @@ std::vector<Group> GroupBy(const std::vector<SyntheticResource>& all, const std:
   std::vector<Group> groups;
   for (size_t i : members) {
     const SyntheticResource& r = all[i];
-    if (!groups.empty()) {
+    if (!groups.empty() && !(byType ? r.newType : r.newName)) {
       const SyntheticResource& g = all[groups.back().first];
       if (byType ? SameKey(r.type, r.typeId, g.type, g.typeId) : SameKey(r.name, r.nameId, g.name, g.nameId)) {
         groups.back().members.push_back(i);
@@ -111,7 +111,7 @@ class SectionWriter {
     std::vector<Entry> entries;
     uint32_t end;
     if (level == 3) {
-      for (size_t i : members) entries.push_back({u"", all_[i].language, 0, static_cast<int>(i)});
+      for (size_t i : members) entries.push_back({all_[i].languageName, all_[i].language, 0, static_cast<int>(i)});
       end = at + 16 + 8 * static_cast<uint32_t>(entries.size());
     } else {
       std::vector<Group> groups = GroupBy(all_, members, level == 1);
@@ -146,11 +146,11 @@ uint32_t Get32At(const std::vector<uint8_t>& bytes, uint32_t offset) {
 
 std::vector<SyntheticResource> DefaultResources() {
   return {
-      {u"ABC", 0, u"FIRST", 0, 1041, "named type, named resource"},
-      {u"ZZZ", 0, u"", 7, 1033, "odd"},
-      {u"", 5, u"", 101, 1041, std::string(182, 'd')},
-      {u"", 5, u"", 126, 1041, std::string(194, 'e')},
-      {u"", 16, u"", 1, 1041, "version block"},
+      {.type = u"ABC", .name = u"FIRST", .data = "named type, named resource"},
+      {.type = u"ZZZ", .nameId = 7, .language = 1033, .data = "odd"},
+      {.typeId = 5, .nameId = 101, .data = std::string(182, 'd')},
+      {.typeId = 5, .nameId = 126, .data = std::string(194, 'e')},
+      {.typeId = 16, .nameId = 1, .data = "version block"},
   };
 }
 

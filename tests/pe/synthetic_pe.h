@@ -9,12 +9,17 @@
 #include <vector>
 
 struct SyntheticResource {
-  std::u16string type;  // empty: typeId
+  std::u16string type{};  // empty: typeId
   uint32_t typeId = 0;
-  std::u16string name;  // empty: nameId
+  std::u16string name{};  // empty: nameId
   uint32_t nameId = 0;
   uint32_t language = 1041;
-  std::string data;
+  std::string data{};
+  std::u16string languageName{};  // a named language entry instead of the id
+  // A type (name) entry of its own even right after one of the same key:
+  // how the hostile trees repeat an entry.
+  bool newType = false;
+  bool newName = false;
 };
 
 struct SyntheticPe {
