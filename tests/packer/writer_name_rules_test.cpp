@@ -43,7 +43,9 @@ std::u32string SystemUpperCase(const std::string& name) {
     wchar_t wide[4];
     const int count = MultiByteToWideChar(932, 0, piece.data(), length, wide, 4);
     EXPECT_EQ(1, count) << EscapedBytes(piece);
-    if (ours != 0) EXPECT_EQ(ours, wide[0]) << EscapedBytes(piece);
+    if (ours != 0) {
+      EXPECT_EQ(ours, wide[0]) << EscapedBytes(piece);
+    }
     CharUpperBuffW(wide, 1);
     upper += static_cast<char32_t>(wide[0]);
 #else
@@ -189,7 +191,9 @@ TEST(NameRules, TheFileSystemTakesFoldedNamesForOneFile) {
       DeleteFileA(second.c_str());
     }
   }
-  EXPECT_EQ(2167, pairs);
+  // 491 by case or as a second copy; 1676 unassigned codes and the 60 with
+  // the second byte 7F, which Windows reads as "・".
+  EXPECT_EQ(491 + 1676 + 60, pairs);
 }
 #endif
 
