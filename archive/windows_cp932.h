@@ -21,5 +21,5 @@ bool IsAssignedCp932Code(uint16_t code);
 // The Unicode character that Windows reads at the start of `left` (>= 1)
 // bytes where code page 932 assigns none, and in *length how many bytes it
 // takes (2 for a lead byte and any second byte but NUL, else 1); 0 when the
-// bytes start an assigned character or a one-byte character of JIS X 0201.
+// bytes start an assigned two-byte character or any other one-byte code.
 uint16_t Cp932CharacterOnlyWindowsReads(const uint8_t* bytes, int left, int* length);
