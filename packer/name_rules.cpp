@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "archive/windows_cp932.h"
+
 namespace {
 
 // Two-byte codes that Windows takes for another: the lower-case letters
@@ -144,6 +146,10 @@ std::string InstallNameRefusal(const std::string& name) {
     return "its name takes " + std::to_string(name.size()) + " bytes in code page 932; behind the install folder (" +
            kLongestInstallFolder + "\\) a name holds 1 to " + std::to_string(kMaxInstallNameLength);
   }
+  return InstallNameFormRefusal(name);
+}
+
+std::string InstallNameFormRefusal(const std::string& name) {
   if (char c = ForbiddenNameCharacter(name, true)) {
     if (c == '\\' || c == '/') {
       return std::string("its name holds \"") + c + "\", a separator; the installer creates no subfolders";
@@ -174,17 +180,22 @@ const char* EntryNameFaultText(EntryNameFault fault) {
 }
 
 std::string WindowsNameKey(const std::string& name) {
-  std::string key = name;
-  for (size_t i = 0; i < key.size(); i++) {
-    const uint8_t byte = static_cast<uint8_t>(key[i]);
-    if (IsCp932LeadByte(byte) && i + 1 < key.size()) {
-      const uint16_t folded = FoldTwoByte(static_cast<uint16_t>(byte << 8 | static_cast<uint8_t>(key[i + 1])));
-      key[i] = static_cast<char>(folded >> 8);
-      key[i + 1] = static_cast<char>(folded & 0xFF);
-      i++;
-    } else if (byte >= 'a' && byte <= 'z') {
-      key[i] = static_cast<char>(byte - 'a' + 'A');
+  std::string key;
+  key.reserve(name.size());
+  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(name.data());
+  for (size_t i = 0; i < name.size();) {
+    int length = 1;
+    uint16_t code = bytes[i];
+    if (Cp932CharacterOnlyWindowsReads(bytes + i, static_cast<int>(name.size() - i), &length) == kUnicodeMiddleDot) {
+      code = kCp932MiddleDot;  // every code Windows reads as "・" is one
+    } else if (length == 2) {
+      code = FoldTwoByte(static_cast<uint16_t>(bytes[i] << 8 | bytes[i + 1]));
+    } else if (code >= 'a' && code <= 'z') {
+      code = static_cast<uint16_t>(code - 'a' + 'A');
     }
+    if (code > 0xFF) key += static_cast<char>(code >> 8);
+    key += static_cast<char>(code & 0xFF);
+    i += static_cast<size_t>(length);
   }
   return key;
 }

@@ -27,18 +27,22 @@ char ForbiddenNameCharacter(const std::string& name, bool separatorsToo);
 
 // Why the installer could not create a file of this code page 932 name in
 // its install folder, in words that begin "its name ..."; empty when it
-// could. Checks the length (1 to kMaxInstallNameLength bytes), separators
-// (the installer creates no subfolders), characters Windows names cannot
-// hold, and CheckEntryName. Names met before are not considered.
+// could. Checks the length (1 to kMaxInstallNameLength bytes), then as
+// InstallNameFormRefusal. Names met before are not considered.
 std::string InstallNameRefusal(const std::string& name);
+// The same but for the length, for a folder that the caller knows: checks
+// separators (the installer creates no subfolders), characters Windows
+// names cannot hold, and CheckEntryName.
+std::string InstallNameFormRefusal(const std::string& name);
 
 // The extractor's reason, in words.
 const char* EntryNameFaultText(EntryNameFault fault);
 
 // A key equal for two names exactly when Windows takes them for one file:
 // letters without case (ASCII, and the full-width Latin, Greek, Cyrillic
-// and Roman numeral letters of code page 932), and the characters that code
-// page 932 holds twice (NEC and IBM extensions) as one.
+// and Roman numeral letters of code page 932), the characters that code
+// page 932 holds twice (NEC and IBM extensions) as one, and every code that
+// Windows reads as "・" (archive/windows_cp932.h) as that character.
 std::string WindowsNameKey(const std::string& name);
 
 // The short (8.3) names that Windows may give a file of this name on a

@@ -1,10 +1,12 @@
 // filepacker run as a process: round trips through pack, list, test and
-// extract, the exit statuses, the JSON shapes, and where test places a fault.
+// extract, the exit statuses, the JSON shapes, where test places a fault, and
+// names that test, list and extract must judge alike.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <nlohmann/json.hpp>
 
+#include "tests/archive/extract_archive_builder.h"
 #include "tests/common/test_files.h"
 #include "tests/tools/filepacker_process.h"
 
@@ -251,6 +253,56 @@ TEST(FilepackerCli, RefusedNamesAreFlagged) {
   ProcessResult test = RunFilepacker({"test", archivePath});
   EXPECT_EQ(1, test.exitCode);
   EXPECT_NE(std::string::npos, test.err.find("C\\MX.txt (entry 1, offset 36): its name holds \"\\\"")) << test.err;
+}
+
+constexpr char kSameFile[] = "Windows takes it for the same file as entry 1, created before it";
+
+// Names the writer would never store, in archives made by hand: test, list
+// and extract judge each the same, in the same words, on every system, and
+// extract stops where the installer would.
+TEST(FilepackerCli, TestListAndExtractStopWhereTheInstallerWould) {
+  const struct {
+    std::vector<std::string> names;
+    int refusedEntry;  // 0: every name is installed
+    const char* cause;
+  } cases[] = {
+      {{"a.txt", "A.TXT"}, 2, kSameFile},
+      {{"LongFileName.txt", "LONGFI~1.TXT"}, 2,
+       "its name is a short (8.3) name that Windows may give entry 1, created before it"},
+      {{"a\x85\x40.txt", "a\x81\x45.txt"}, 2, kSameFile},  // unassigned: read as "・"
+      {{"\xEB\x40", "\x87\x9F"}, 2, kSameFile},
+      {{"a?.txt"}, 1, "its name holds \"?\", which a Windows file name cannot hold"},
+      {{"\x80.txt", "a\xA0", "\xFD\xFE\xFF", "x\x81\xAD"}, 0, ""},  // each a character of its own
+  };
+  TempFolder folder;
+  const std::string archive = folder / "names.pak";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.names.back());
+    archive_test::ArchiveBuilder builder;
+    for (const std::string& name : c.names) builder.File(name, "x");
+    const archive_test::Bytes bytes = builder.Build();
+    ASSERT_TRUE(WriteFileBytes(archive, std::string(bytes.begin(), bytes.end())));
+    const std::string dest = folder / ("dest" + std::to_string(&c - cases));
+    ASSERT_TRUE(MakeFolder(dest));
+    const ProcessResult test = RunFilepacker({"test", "--json", archive});
+    const ProcessResult list = RunFilepacker({"list", "--json", archive});
+    const ProcessResult extract = RunFilepacker({"extract", "--json", archive, dest});
+    EXPECT_EQ(c.refusedEntry == 0 ? 0 : 1, test.exitCode) << test.err;
+    EXPECT_EQ(test.exitCode, extract.exitCode) << extract.err;
+    EXPECT_EQ(0, list.exitCode) << list.err;
+    EXPECT_EQ(test.err, extract.err);
+    json tested = ParseJson(test), listed = ParseJson(list), extracted = ParseJson(extract);
+    EXPECT_EQ(tested["fault"], extracted["fault"]);
+    const size_t kept = c.refusedEntry == 0 ? c.names.size() : static_cast<size_t>(c.refusedEntry - 1);
+    EXPECT_EQ(kept, FolderEntries(dest).size());
+    if (c.refusedEntry == 0) {
+      EXPECT_EQ(0, listed["totals"]["refused"]);
+    } else {
+      EXPECT_EQ(c.refusedEntry, tested["fault"]["entry"]);
+      EXPECT_EQ(c.cause, tested["fault"]["cause"]);
+      EXPECT_EQ(c.cause, listed["entries"][c.refusedEntry - 1]["refusal"]);
+    }
+  }
 }
 
 struct ExitCase {

@@ -7,14 +7,48 @@
 
 #include "archive/entry_name.h"
 #include "archive/platform/posix/cp932_iconv.h"
+#include "archive/windows_cp932.h"
 
 namespace {
 
-// Converts one element (no separators) and appends it at *out.
+// Appends the UTF-8 form of a character of the Basic Multilingual Plane.
+bool AppendUtf8(uint16_t character, char** out, size_t* room) {
+  const size_t length = character < 0x800 ? 2 : 3;  // never below 0x80 here
+  if (*room < length) {
+    errno = ENAMETOOLONG;
+    return false;
+  }
+  char* at = *out;
+  if (length == 2) {
+    *at++ = static_cast<char>(0xC0 | character >> 6);
+  } else {
+    *at++ = static_cast<char>(0xE0 | character >> 12);
+    *at++ = static_cast<char>(0x80 | (character >> 6 & 0x3F));
+  }
+  *at++ = static_cast<char>(0x80 | (character & 0x3F));
+  *room -= length;
+  *out = at;
+  return true;
+}
+
+// Converts one element (no separators) and appends it at *out. Where iconv
+// finds no character, Windows still reads one (archive/windows_cp932.h),
+// and the file must get the name that it gets on Windows.
 bool ConvertElement(Cp932Iconv& converter, const char* element, size_t length, char** out, size_t* room) {
-  if (converter.Convert(&element, &length, out, room)) return true;
-  if (errno == E2BIG) errno = ENAMETOOLONG;
-  return false;
+  while (!converter.Convert(&element, &length, out, room)) {
+    if (errno == E2BIG) {
+      errno = ENAMETOOLONG;
+      return false;
+    }
+    int taken = 0;
+    const uint16_t character = Cp932CharacterOnlyWindowsReads(reinterpret_cast<const uint8_t*>(element),
+                                                              static_cast<int>(length), &taken);
+    if (character == 0) return false;  // errno is EILSEQ
+    if (!AppendUtf8(character, out, room)) return false;
+    element += taken;
+    length -= static_cast<size_t>(taken);
+  }
+  return true;
 }
 
 }  // namespace

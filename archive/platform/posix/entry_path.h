@@ -6,7 +6,8 @@
 
 // Writes the name converted to UTF-8, its separators as "/", NUL-terminated,
 // to out. A "\" that is the second byte of a two-byte character is part of
-// that character, not a separator. False, with errno EILSEQ, when the name
-// is not valid code page 932, or ENAMETOOLONG when the result does not fit
-// capacity bytes.
+// that character, not a separator. The bytes are read as Windows reads them
+// (archive/windows_cp932.h), so that a file gets the name it gets there.
+// False, with errno ENAMETOOLONG, when the result does not fit capacity
+// bytes, or EILSEQ when the system's iconv has no code page 932.
 bool MakeUtf8Name(const char* name, char* out, size_t capacity);

@@ -17,7 +17,7 @@ std::string CreationFailureText(int error) {
     case EROFS: return "the file system is read-only";
     case EISDIR: return "a folder of that name exists";
     case ENAMETOOLONG: return "the name is too long for the file system";
-    case EILSEQ: return "the name is not valid code page 932";
+    case EILSEQ: return "the system cannot convert code page 932 names (its iconv has no CP932)";
     case EFBIG: return "the file is too large for the file system";
     case EIO: return "an input/output error";
     default: return SystemErrorText(error);
