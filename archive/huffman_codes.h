@@ -13,10 +13,18 @@
 
 namespace huffman {
 
+// The next stream bytes, most significant first, as the bits are read.
 inline uint64_t LoadBigEndian(const uint8_t* p) {
   uint64_t value;
   std::memcpy(&value, p, sizeof value);
   if constexpr (std::endian::native == std::endian::little) value = __builtin_bswap64(value);
+  return value;
+}
+
+inline uint32_t LoadBigEndian32(const uint8_t* p) {
+  uint32_t value;
+  std::memcpy(&value, p, sizeof value);
+  if constexpr (std::endian::native == std::endian::little) value = __builtin_bswap32(value);
   return value;
 }
 

@@ -7,13 +7,6 @@ namespace huffman {
 
 namespace {
 
-inline uint32_t LoadBigEndian32(const uint8_t* p) {
-  uint32_t value;
-  std::memcpy(&value, p, sizeof value);
-  if constexpr (std::endian::native == std::endian::little) value = __builtin_bswap32(value);
-  return value;
-}
-
 // The narrow window: `count` valid bits from the top of `bits`, and below
 // them zeros or the stream's own next bits; `next` the byte after the last
 // one whose bits it may hold.
