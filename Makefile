@@ -2,7 +2,7 @@
 SHELL := /bin/bash
 BUILD := build
 
-.PHONY: all deps native asan win32 test test-native test-asan test-win32 bench screenshots demo fuzz clean \
+.PHONY: all deps native asan win32 web test test-native test-asan test-win32 bench screenshots demo fuzz clean \
         install uninstall package
 PREFIX ?= /usr/local
 
@@ -15,6 +15,14 @@ deps:
 native asan win32: deps
 	cmake --preset $@ >/dev/null
 	cmake --build --preset $@
+
+# The engine as a WebAssembly module with filepacker.mjs beside it, in
+# $(BUILD)/web/.
+web: deps
+	cmake -S tools/web -B $(BUILD)/web -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/toolchain-wasm32-wasi.cmake \
+	  -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+	cmake --build $(BUILD)/web
+	@ls -l $(BUILD)/web/filepacker.wasm $(BUILD)/web/filepacker.mjs
 
 test-native: native
 	ctest --preset native

@@ -41,13 +41,22 @@ LoadOutcome LoadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, 
 
 LoadOutcome LoadArchiveFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error,
                             ArchiveContainer* container) {
+  const LoadOutcome outcome = LoadWholeFile(path, bytes, error);
+  if (outcome != LoadOutcome::kLoaded) {
+    if (container != nullptr) *container = ArchiveContainer();
+    return outcome;
+  }
+  return TakeArchive(path, bytes, error, container);
+}
+
+LoadOutcome TakeArchive(const std::string& name, std::vector<uint8_t>& bytes, std::string& error,
+                        ArchiveContainer* container) {
   ArchiveContainer found;
-  LoadOutcome outcome = LoadWholeFile(path, bytes, error);
-  if (outcome == LoadOutcome::kLoaded && bytes.size() >= 2 && bytes[0] == 'M' && bytes[1] == 'Z') {
+  if (bytes.size() >= 2 && bytes[0] == 'M' && bytes[1] == 'Z') {
     PayloadLocation where;
     std::string why;
     if (!FindPayload(bytes, where, why)) {
-      error = path + ": not an installer that can be read: " + why;
+      error = name + ": not an installer that can be read: " + why;
       bytes.clear();
       return LoadOutcome::kNoPayload;
     }
@@ -59,5 +68,5 @@ LoadOutcome LoadArchiveFile(const std::string& path, std::vector<uint8_t>& bytes
     bytes.erase(bytes.begin(), bytes.begin() + where.offset);
   }
   if (container != nullptr) *container = found;
-  return outcome;
+  return LoadOutcome::kLoaded;
 }

@@ -34,6 +34,12 @@ LoadOutcome LoadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, 
 LoadOutcome LoadArchiveFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error,
                             ArchiveContainer* container = nullptr);
 
+// The same for bytes already in memory (named `name` in errors): an
+// executable's are replaced by its payload; anything else is taken as an
+// archive. Never kUnreadable or kTooLarge.
+LoadOutcome TakeArchive(const std::string& name, std::vector<uint8_t>& bytes, std::string& error,
+                        ArchiveContainer* container = nullptr);
+
 // The length of an open file, which is left at its start; -1 on error
 // (platform/<system>/file_length.cpp).
 int64_t FileLength(std::FILE* file);

@@ -1,40 +1,13 @@
 #include <cstdio>
 
-#include "archive/inspect/archive_walk.h"
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/fault_report.h"
+#include "tools/filepacker/inspection_report.h"
 #include "tools/filepacker/text_format.h"
 
 namespace {
 
-struct Totals {
-  int64_t size = 0;
-  int64_t packed = 0;
-  int64_t chunks = 0;
-  int refused = 0;
-};
-
-Totals AddUp(const ArchiveWalk& walk) {
-  Totals totals;
-  for (const WalkedEntry& entry : walk.entries) {
-    totals.size += entry.size;
-    totals.packed += entry.packed;
-    totals.chunks += static_cast<int64_t>(entry.chunks.size());
-    if (!entry.refusal.empty()) totals.refused++;
-  }
-  return totals;
-}
-
-// How the packer cut the entry: "fixed" when every piece but the last
-// decodes to exactly the block size, else "adaptive".
-const char* Cut(const WalkedEntry& entry, int32_t blockSize) {
-  for (size_t i = 0; i + 1 < entry.chunks.size(); i++) {
-    if (entry.chunks[i].decoded != blockSize) return "adaptive";
-  }
-  return "fixed";
-}
-
-void PrintTable(const ArchiveWalk& walk, const Totals& totals) {
+void PrintTable(const ArchiveWalk& walk, const ListTotals& totals) {
   std::printf("%11s %11s %6s %-4s %-19s %6s  %s\n", "Size", "Packed", "Ratio", "Attr", "Modified", "Chunks",
               "Name");
   for (const WalkedEntry& entry : walk.entries) {
@@ -52,49 +25,6 @@ void PrintTable(const ArchiveWalk& walk, const Totals& totals) {
   }
 }
 
-nlohmann::json ListJson(const ArchiveWalk& walk, const ArchiveContainer& container, const IntegrityCheck& check,
-                        const Totals& totals) {
-  nlohmann::json entries = nlohmann::json::array();
-  for (const WalkedEntry& entry : walk.entries) {
-    nlohmann::json chunks = nlohmann::json::array();
-    for (const WalkedChunk& chunk : entry.chunks) {
-      chunks.push_back({{"offset", chunk.offset}, {"coded", chunk.coded}, {"decoded", chunk.decoded}});
-    }
-    nlohmann::json item;
-    item["name"] = Utf8Text(entry.name);
-    item["offset"] = entry.offset;
-    item["size"] = entry.size;
-    item["packed"] = entry.packed;
-    item["chunks"] = chunks;
-    item["cut"] = Cut(entry, walk.blockSize);
-    item["attributes"] = entry.info.attributes;
-    item["attribute_letters"] = AttributeLetters(entry.info.attributes);
-    item["creation_time"] = LocalTimeText(entry.info.creationTime);
-    item["last_access_time"] = LocalTimeText(entry.info.lastAccessTime);
-    item["last_write_time"] = LocalTimeText(entry.info.lastWriteTime);
-    item["filetimes"] = {entry.info.creationTime, entry.info.lastAccessTime, entry.info.lastWriteTime};
-    item["refused"] = !entry.refusal.empty();
-    if (!entry.refusal.empty()) item["refusal"] = entry.refusal;
-    entries.push_back(item);
-  }
-  nlohmann::json json;
-  json["ok"] = walk.ok;
-  json["container"] = container.installer ? "installer" : "archive";
-  if (container.installer) {
-    json["payload"] = {{"offset", container.payloadOffset},
-                       {"bytes", container.payloadSize},
-                       {"language", container.payloadLanguage}};
-  }
-  json["check"] = CheckJson(check);
-  json["block_size"] = walk.blockSize;
-  json["archive_bytes"] = walk.fileLength;
-  json["entries"] = entries;
-  json["totals"] = {{"files", walk.entries.size()}, {"size", totals.size},     {"packed", totals.packed},
-                    {"chunks", totals.chunks},      {"refused", totals.refused}};
-  json["fault"] = walk.ok ? nlohmann::json(nullptr) : FaultJson(walk.fault);
-  return json;
-}
-
 }  // namespace
 
 int RunList(const std::string& path, bool json) {
@@ -102,12 +32,12 @@ int RunList(const std::string& path, bool json) {
   int status = kExitSuccess;
   ArchiveContainer container;
   if (!LoadArchive(path, bytes, status, &container)) return status;
-  const IntegrityCheck check = CheckIntegrity(bytes, container);
-  ArchiveWalk walk;
-  WalkArchive(bytes, WalkMode::kList, walk);
-  const Totals totals = AddUp(walk);
+  const ArchiveListing listing = ListArchive(bytes, container);
+  const IntegrityCheck& check = listing.check;
+  const ArchiveWalk& walk = listing.walk;
+  const ListTotals& totals = listing.totals;
   if (json) {
-    std::printf("%s\n", ListJson(walk, container, check, totals).dump(2).c_str());
+    std::printf("%s\n", ListJson(listing, container).dump(2).c_str());
   } else if (walk.ok || !walk.entries.empty()) {
     PrintTable(walk, totals);
   }

@@ -1,38 +1,23 @@
 #include <cstdio>
 
-#include "archive/inspect/archive_walk.h"
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/fault_report.h"
+#include "tools/filepacker/inspection_report.h"
 
 int RunTest(const std::string& path, bool json) {
   std::vector<uint8_t> bytes;
   int status = kExitSuccess;
   ArchiveContainer container;
   if (!LoadArchive(path, bytes, status, &container)) return status;
-  // As the installer does at start-up: a damaged payload is refused before
-  // any of it is read.
-  const IntegrityCheck check = CheckIntegrity(bytes, container);
-  ArchiveWalk walk;
-  if (check.integrity == Integrity::kDamaged) {
-    walk.fault = DamageFault(check);
-  } else {
-    WalkArchive(bytes, WalkMode::kTest, walk);
-  }
-
-  int64_t size = 0, chunks = 0;
-  for (const WalkedEntry& entry : walk.entries) {
-    size += entry.size;
-    chunks += static_cast<int64_t>(entry.chunks.size());
-  }
+  IntegrityCheck check;
+  const ArchiveWalk walk = TestArchive(bytes, container, check);
   if (json) {
-    const nlohmann::json out = {{"ok", walk.ok},       {"entries", walk.entries.size()},
-                                {"bytes", size},       {"chunks", chunks},
-                                {"check", CheckJson(check)},
-                                {"fault", walk.ok ? nlohmann::json(nullptr) : FaultJson(walk.fault)}};
-    std::printf("%s\n", out.dump(2).c_str());
+    std::printf("%s\n", TestJson(walk, check).dump(2).c_str());
   } else if (walk.ok) {
-    std::printf("OK: %zu entries, %lld bytes in %lld chunks\n%s\n", walk.entries.size(), static_cast<long long>(size),
-                static_cast<long long>(chunks), IntegrityText(check).c_str());
+    const ListTotals totals = AddUpEntries(walk);
+    std::printf("OK: %zu entries, %lld bytes in %lld chunks\n%s\n", walk.entries.size(),
+                static_cast<long long>(totals.size), static_cast<long long>(totals.chunks),
+                IntegrityText(check).c_str());
   }
   if (!walk.ok) PrintFault(path, walk.fault);
   return walk.ok ? kExitSuccess : kExitFailed;

@@ -1,0 +1,131 @@
+#include "tools/filepacker/inspection_report.h"
+
+#include "archive/inspect/archive_walk.h"
+#include "tools/filepacker/extraction.h"
+#include "tools/filepacker/fault_report.h"
+#include "tools/filepacker/text_format.h"
+
+ListTotals AddUpEntries(const ArchiveWalk& walk) {
+  ListTotals totals;
+  for (const WalkedEntry& entry : walk.entries) {
+    totals.size += entry.size;
+    totals.packed += entry.packed;
+    totals.chunks += static_cast<int64_t>(entry.chunks.size());
+    if (!entry.refusal.empty()) totals.refused++;
+  }
+  return totals;
+}
+
+namespace {
+
+// How the packer cut the entry: "fixed" when every piece but the last
+// decodes to exactly the block size, else "adaptive".
+const char* Cut(const WalkedEntry& entry, int32_t blockSize) {
+  for (size_t i = 0; i + 1 < entry.chunks.size(); i++) {
+    if (entry.chunks[i].decoded != blockSize) return "adaptive";
+  }
+  return "fixed";
+}
+
+}  // namespace
+
+ArchiveListing ListArchive(const std::vector<uint8_t>& bytes, const ArchiveContainer& container) {
+  ArchiveListing listing;
+  listing.check = CheckIntegrity(bytes, container);
+  WalkArchive(bytes, WalkMode::kList, listing.walk);
+  listing.totals = AddUpEntries(listing.walk);
+  return listing;
+}
+
+nlohmann::json ListJson(const ArchiveListing& listing, const ArchiveContainer& container) {
+  const ArchiveWalk& walk = listing.walk;
+  const ListTotals& totals = listing.totals;
+  const IntegrityCheck& check = listing.check;
+  nlohmann::json entries = nlohmann::json::array();
+  for (const WalkedEntry& entry : walk.entries) {
+    nlohmann::json chunks = nlohmann::json::array();
+    for (const WalkedChunk& chunk : entry.chunks) {
+      chunks.push_back({{"offset", chunk.offset}, {"coded", chunk.coded}, {"decoded", chunk.decoded}});
+    }
+    nlohmann::json item;
+    item["name"] = Utf8Text(entry.name);
+    item["offset"] = entry.offset;
+    item["size"] = entry.size;
+    item["packed"] = entry.packed;
+    item["chunks"] = chunks;
+    item["cut"] = Cut(entry, walk.blockSize);
+    item["attributes"] = entry.info.attributes;
+    item["attribute_letters"] = AttributeLetters(entry.info.attributes);
+    item["creation_time"] = LocalTimeText(entry.info.creationTime);
+    item["last_access_time"] = LocalTimeText(entry.info.lastAccessTime);
+    item["last_write_time"] = LocalTimeText(entry.info.lastWriteTime);
+    item["filetimes"] = {entry.info.creationTime, entry.info.lastAccessTime, entry.info.lastWriteTime};
+    item["refused"] = !entry.refusal.empty();
+    if (!entry.refusal.empty()) item["refusal"] = entry.refusal;
+    entries.push_back(item);
+  }
+  nlohmann::json json;
+  json["ok"] = walk.ok;
+  json["container"] = container.installer ? "installer" : "archive";
+  if (container.installer) {
+    json["payload"] = {{"offset", container.payloadOffset},
+                       {"bytes", container.payloadSize},
+                       {"language", container.payloadLanguage}};
+  }
+  json["check"] = CheckJson(check);
+  json["block_size"] = walk.blockSize;
+  json["archive_bytes"] = walk.fileLength;
+  json["entries"] = entries;
+  json["totals"] = {{"files", walk.entries.size()}, {"size", totals.size},     {"packed", totals.packed},
+                    {"chunks", totals.chunks},      {"refused", totals.refused}};
+  json["fault"] = walk.ok ? nlohmann::json(nullptr) : FaultJson(walk.fault);
+  return json;
+}
+
+ArchiveWalk TestArchive(const std::vector<uint8_t>& bytes, const ArchiveContainer& container, IntegrityCheck& check) {
+  check = CheckIntegrity(bytes, container);
+  ArchiveWalk walk;
+  if (check.integrity == Integrity::kDamaged) {
+    walk.fault = DamageFault(check);
+  } else {
+    WalkArchive(bytes, WalkMode::kTest, walk);
+  }
+  return walk;
+}
+
+nlohmann::json TestJson(const ArchiveWalk& walk, const IntegrityCheck& check) {
+  const ListTotals totals = AddUpEntries(walk);
+  return {{"ok", walk.ok},       {"entries", walk.entries.size()},
+          {"bytes", totals.size},       {"chunks", totals.chunks},
+          {"check", CheckJson(check)},
+          {"fault", walk.ok ? nlohmann::json(nullptr) : FaultJson(walk.fault)}};
+}
+
+ArchiveWalk ExtractArchive(const std::vector<uint8_t>& bytes, const ArchiveContainer& container,
+                           const std::string& target, FileSink& files, const std::string& sinkFailure) {
+  ArchiveWalk walk;
+  walk.fileLength = static_cast<int64_t>(bytes.size());
+  // As the installer does at start-up, before a file is written.
+  const IntegrityCheck check = CheckIntegrity(bytes, container);
+  if (check.integrity == Integrity::kDamaged) {
+    walk.fault = DamageFault(check);
+  } else if (CheckArchiveFits(bytes, walk.fault)) {
+    ExtractionWatch watch(walk, "the destination folder", static_cast<int>(target.size()) + 1, sinkFailure);
+    PackReader reader;
+    reader.fileSink = &files;
+    watch.Attach(reader);
+    UnpackReport report;
+    const int result = RunExtraction(reader, bytes.data(), target.c_str(), &report);
+    watch.Finish(result, report);
+  }
+  return walk;
+}
+
+nlohmann::json ExtractJson(const ArchiveWalk& walk) {
+  return {{"ok", walk.ok},
+          {"files", walk.report.fileCount},
+          {"bytes", walk.report.byteTotal},
+          {"coder_error", walk.report.coderError != 0},
+          {"message", Utf8Text(walk.report.message)},
+          {"fault", walk.ok ? nlohmann::json(nullptr) : FaultJson(walk.fault)}};
+}

@@ -1,0 +1,48 @@
+// What list, test and extract make of an archive already in memory, and the
+// objects their --json prints: the commands print them, and the
+// WebAssembly engine (tools/web/) hands the same objects to JavaScript.
+#pragma once
+
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "archive/inspect/archive_file.h"
+#include "archive/inspect/extraction_watch.h"
+#include "archive/inspect/payload_integrity.h"
+
+struct ListTotals {
+  int64_t size = 0;
+  int64_t packed = 0;
+  int64_t chunks = 0;
+  int refused = 0;
+};
+
+// The entries' sizes, packed sizes and chunks added up, and how many names
+// the install folder would refuse.
+ListTotals AddUpEntries(const ArchiveWalk& walk);
+
+struct ArchiveListing {
+  IntegrityCheck check;
+  ArchiveWalk walk;
+  ListTotals totals;
+};
+
+// The walk of `list`: every entry, even past a damaged payload (for what it
+// shows of the damage).
+ArchiveListing ListArchive(const std::vector<uint8_t>& bytes, const ArchiveContainer& container);
+nlohmann::json ListJson(const ArchiveListing& listing, const ArchiveContainer& container);
+
+// The walk of `test`: a damaged payload is refused before any of it is read,
+// as the installer does at start-up.
+ArchiveWalk TestArchive(const std::vector<uint8_t>& bytes, const ArchiveContainer& container, IntegrityCheck& check);
+nlohmann::json TestJson(const ArchiveWalk& walk, const IntegrityCheck& check);
+
+// The extraction of `extract` into files (target: the folder, without a
+// trailing separator, that names are created behind): refused before a file
+// is made when the payload is damaged or its size field claims more than it
+// holds. sinkFailure is where files leaves why a create or write failed.
+ArchiveWalk ExtractArchive(const std::vector<uint8_t>& bytes, const ArchiveContainer& container,
+                           const std::string& target, FileSink& files, const std::string& sinkFailure);
+nlohmann::json ExtractJson(const ArchiveWalk& walk);
