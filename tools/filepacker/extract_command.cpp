@@ -28,7 +28,7 @@ void PrintOutcome(bool json, const ArchiveWalk& walk, const std::string& archive
                                 {"coder_error", walk.report.coderError != 0},
                                 {"message", Utf8Text(walk.report.message)},
                                 {"fault", walk.ok ? nlohmann::json(nullptr) : FaultJson(walk.fault)}};
-    std::printf("%s\n", out.dump().c_str());
+    PrintJson(out);
   } else if (walk.ok) {
     std::printf("%s\n", ConsoleText(walk.report.message).c_str());
   }
@@ -38,14 +38,11 @@ void PrintOutcome(bool json, const ArchiveWalk& walk, const std::string& archive
 }  // namespace
 
 int RunExtract(const std::string& archive, const std::string& folder, bool json) {
-  if (!IsFolder(folder)) {
-    PrintError(folder + ": not an existing folder");
-    return kExitUsage;
-  }
+  if (!IsFolder(folder)) return ReportFailure(json, kExitUsage, folder + ": not an existing folder");
   std::vector<uint8_t> bytes;
   int status = kExitSuccess;
   ArchiveContainer container;
-  if (!LoadArchive(archive, bytes, status, &container)) return status;
+  if (!LoadArchive(archive, json, bytes, status, &container)) return status;
 
   ArchiveWalk walk;
   walk.fileLength = static_cast<int64_t>(bytes.size());

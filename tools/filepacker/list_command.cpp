@@ -52,31 +52,34 @@ void PrintTable(const ArchiveWalk& walk, const Totals& totals) {
   }
 }
 
-nlohmann::json ListJson(const ArchiveWalk& walk, const ArchiveContainer& container, const IntegrityCheck& check,
-                        const Totals& totals) {
-  nlohmann::json entries = nlohmann::json::array();
-  for (const WalkedEntry& entry : walk.entries) {
-    nlohmann::json chunks = nlohmann::json::array();
-    for (const WalkedChunk& chunk : entry.chunks) {
-      chunks.push_back({{"offset", chunk.offset}, {"coded", chunk.coded}, {"decoded", chunk.decoded}});
-    }
-    nlohmann::json item;
-    item["name"] = Utf8Text(entry.name);
-    item["offset"] = entry.offset;
-    item["size"] = entry.size;
-    item["packed"] = entry.packed;
-    item["chunks"] = chunks;
-    item["cut"] = Cut(entry, walk.blockSize);
-    item["attributes"] = entry.info.attributes;
-    item["attribute_letters"] = AttributeLetters(entry.info.attributes);
-    item["creation_time"] = LocalTimeText(entry.info.creationTime);
-    item["last_access_time"] = LocalTimeText(entry.info.lastAccessTime);
-    item["last_write_time"] = LocalTimeText(entry.info.lastWriteTime);
-    item["filetimes"] = {entry.info.creationTime, entry.info.lastAccessTime, entry.info.lastWriteTime};
-    item["refused"] = !entry.refusal.empty();
-    if (!entry.refusal.empty()) item["refusal"] = entry.refusal;
-    entries.push_back(item);
+nlohmann::json EntryJson(const WalkedEntry& entry, int32_t blockSize) {
+  nlohmann::json chunks = nlohmann::json::array();
+  for (const WalkedChunk& chunk : entry.chunks) {
+    chunks.push_back({{"offset", chunk.offset}, {"coded", chunk.coded}, {"decoded", chunk.decoded}});
   }
+  nlohmann::json item;
+  item["name"] = Utf8Text(entry.name);
+  item["offset"] = entry.offset;
+  item["size"] = entry.size;
+  item["packed"] = entry.packed;
+  item["chunks"] = chunks;
+  item["cut"] = Cut(entry, blockSize);
+  item["attributes"] = entry.info.attributes;
+  item["attribute_letters"] = AttributeLetters(entry.info.attributes);
+  item["creation_time"] = LocalTimeText(entry.info.creationTime);
+  item["last_access_time"] = LocalTimeText(entry.info.lastAccessTime);
+  item["last_write_time"] = LocalTimeText(entry.info.lastWriteTime);
+  item["filetimes"] = {entry.info.creationTime, entry.info.lastAccessTime, entry.info.lastWriteTime};
+  item["refused"] = !entry.refusal.empty();
+  if (!entry.refusal.empty()) item["refusal"] = entry.refusal;
+  return item;
+}
+
+// The entries are printed one at a time into the indented object: held as
+// JSON all at once, a million of them took more than ten times the memory
+// of the walk itself.
+void PrintListJson(const ArchiveWalk& walk, const ArchiveContainer& container, const IntegrityCheck& check,
+                   const Totals& totals) {
   nlohmann::json json;
   json["ok"] = walk.ok;
   json["container"] = container.installer ? "installer" : "archive";
@@ -88,11 +91,22 @@ nlohmann::json ListJson(const ArchiveWalk& walk, const ArchiveContainer& contain
   json["check"] = CheckJson(check);
   json["block_size"] = walk.blockSize;
   json["archive_bytes"] = walk.fileLength;
-  json["entries"] = entries;
   json["totals"] = {{"files", walk.entries.size()}, {"size", totals.size},     {"packed", totals.packed},
                     {"chunks", totals.chunks},      {"refused", totals.refused}};
   json["fault"] = walk.ok ? nlohmann::json(nullptr) : FaultJson(walk.fault);
-  return json;
+  std::string head = JsonDump(json, 2);
+  head.resize(head.size() - 2);  // the closing "\n}"
+  std::printf("%s,\n  \"entries\": [", head.c_str());
+  const char* separator = "\n    ";
+  for (const WalkedEntry& entry : walk.entries) {
+    std::string item = JsonDump(EntryJson(entry, walk.blockSize), 2);
+    for (size_t at = item.find('\n'); at != std::string::npos; at = item.find('\n', at + 5)) {
+      item.replace(at, 1, "\n    ");
+    }
+    std::printf("%s%s", separator, item.c_str());
+    separator = ",\n    ";
+  }
+  std::printf("%s]\n}\n", walk.entries.empty() ? "" : "\n  ");
 }
 
 }  // namespace
@@ -101,13 +115,13 @@ int RunList(const std::string& path, bool json) {
   std::vector<uint8_t> bytes;
   int status = kExitSuccess;
   ArchiveContainer container;
-  if (!LoadArchive(path, bytes, status, &container)) return status;
+  if (!LoadArchive(path, json, bytes, status, &container)) return status;
   const IntegrityCheck check = CheckIntegrity(bytes, container);
   ArchiveWalk walk;
   WalkArchive(bytes, WalkMode::kList, walk);
   const Totals totals = AddUp(walk);
   if (json) {
-    std::printf("%s\n", ListJson(walk, container, check, totals).dump(2).c_str());
+    PrintListJson(walk, container, check, totals);
   } else if (walk.ok || !walk.entries.empty()) {
     PrintTable(walk, totals);
   }

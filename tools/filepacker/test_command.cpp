@@ -8,7 +8,7 @@ int RunTest(const std::string& path, bool json) {
   std::vector<uint8_t> bytes;
   int status = kExitSuccess;
   ArchiveContainer container;
-  if (!LoadArchive(path, bytes, status, &container)) return status;
+  if (!LoadArchive(path, json, bytes, status, &container)) return status;
   // As the installer does at start-up: a damaged payload is refused before
   // any of it is read.
   const IntegrityCheck check = CheckIntegrity(bytes, container);
@@ -29,7 +29,7 @@ int RunTest(const std::string& path, bool json) {
                                 {"bytes", size},       {"chunks", chunks},
                                 {"check", CheckJson(check)},
                                 {"fault", walk.ok ? nlohmann::json(nullptr) : FaultJson(walk.fault)}};
-    std::printf("%s\n", out.dump(2).c_str());
+    PrintJson(out, 2);
   } else if (walk.ok) {
     std::printf("OK: %zu entries, %lld bytes in %lld chunks\n%s\n", walk.entries.size(), static_cast<long long>(size),
                 static_cast<long long>(chunks), IntegrityText(check).c_str());
