@@ -12,6 +12,7 @@
 #include "packer/block_pipeline.h"
 #include "packer/worker_threads.h"
 #include "packer/name_rules.h"
+#include "packer/system_error.h"
 #include "packer/temp_file.h"
 
 namespace {
@@ -40,7 +41,7 @@ struct ArchiveOutput {
       const uint8_t* from = static_cast<const uint8_t*>(bytes);
       memory->insert(memory->end(), from, from + count);
     } else if (count > 0 && std::fwrite(bytes, 1, count, file) != count) {
-      error = target + ": write error";
+      error = WriteError(target);
       return false;
     }
     length += static_cast<int64_t>(count);
@@ -57,7 +58,7 @@ struct ArchiveOutput {
     }
     if (std::fseek(file, kSizeFieldOffset, SEEK_SET) != 0 || std::fwrite(size, 1, 4, file) != 4 ||
         std::fflush(file) != 0) {
-      error = target + ": write error";
+      error = WriteError(target);
       return false;
     }
     return true;
@@ -178,7 +179,7 @@ bool CutAdaptively(std::FILE* in, const PackSource& source, int32_t blockSize, s
 }
 
 // One entry: its head, a chunk per piece, the terminating length. The file
-// must still have the size that was recorded for it.
+// must be the one described, unchanged from its opening to its last byte.
 bool PackEntry(ArchiveOutput& out, size_t index, PackState& state, std::string& error) {
   const PackSource& source = state.sources[index];
   AppendEntryHead(state.pending, source);
@@ -208,10 +209,9 @@ bool PackEntry(ArchiveOutput& out, size_t index, PackState& state, std::string& 
     state.pendingFiles = 0;
     state.pipeline.Submit();
   }
-  if (ok && std::fgetc(in) != EOF) {
-    error = source.path + ": the file grew while it was packed";
-    ok = false;
-  }
+  // A rewrite while the file was read (a change of size too) moved its
+  // identity: its bytes may be half old, half new.
+  ok = ok && PackFileUnchanged(in, source, error);
   std::fclose(in);
   if (ok && pieces.empty()) {
     AppendInt32(state.pending, 0);

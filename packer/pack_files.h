@@ -11,6 +11,20 @@
 #include <string>
 #include <vector>
 
+// Which file, and which state of it: a file replaced (renamed over) shows in
+// its device and number, one rewritten in place in its change and write
+// times, even when its size stays. Times are FILETIMEs; a change time of 0
+// where the system keeps none (Windows before Vista).
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t number = 0;
+  int64_t size = 0;
+  uint64_t changeTime = 0;
+  uint64_t writeTime = 0;
+  bool operator==(const FileIdentity&) const = default;
+  bool SameFile(const FileIdentity& other) const { return device == other.device && number == other.number; }
+};
+
 // One file to be packed.
 struct PackSource {
   std::string path;        // where to read it
@@ -21,6 +35,7 @@ struct PackSource {
   uint64_t lastAccessTime = 0;
   uint64_t lastWriteTime = 0;
   bool followLink = false;  // path is a symbolic link to the file (--dereference)
+  FileIdentity identity;    // as it was described
 };
 
 // What a symbolic link among the files to pack is: refused (it names a file
@@ -40,11 +55,26 @@ bool DescribePackFile(const std::string& path, PackSource& source, std::string& 
                       Links links = Links::kRefuse);
 
 // Opens the file that `source` describes for reading, once, to be read from
-// the descriptor so opened: it must still be a regular file of the size
-// described, and no symbolic link unless source.followLink. Neither a FIFO
-// nor a device swapped in meanwhile can make it wait. False, with a message
-// naming the file, otherwise.
+// the descriptor so opened: it must still be the regular file described
+// (source.identity), and no symbolic link unless source.followLink. Neither
+// a FIFO nor a device swapped in meanwhile can make it wait. False, with a
+// message naming the file, otherwise.
 bool OpenPackFile(const PackSource& source, std::FILE*& file, std::string& error);
+
+// After the file opened by OpenPackFile has been read: false, with a message
+// naming it, when it was rewritten meanwhile (its identity moved).
+bool PackFileUnchanged(std::FILE* file, const PackSource& source, std::string& error);
+
+// Opens the file at path to be read whole (an archive, an installer, the
+// installer program), with its length: only a regular file, and without
+// waiting. A FIFO's opening waits for a writer and a device's reading may
+// never end, so either is refused before anything is read, as is a folder.
+// False, with a message naming the file, otherwise.
+bool OpenInputFile(const std::string& path, std::FILE*& file, int64_t& length, std::string& error);
+
+// The identity of the file at path (a link's target); false when there is
+// none.
+bool IdentifyFile(const std::string& path, FileIdentity& identity);
 
 // True when path names an existing folder.
 bool IsFolder(const std::string& path);
@@ -59,9 +89,12 @@ bool PathExists(const std::string& path);
 bool ListFolder(const std::string& folder, std::vector<std::string>& paths, std::string& error);
 
 // Creates a new, empty temporary file in the folder of `target`, opened for
-// binary writing. Until CommitTemp or RemoveTemp, an interruption (SIGINT,
-// SIGTERM or SIGHUP; on Windows Ctrl+C, Ctrl+Break or the console's
-// closing) removes it before the process ends as the signal says.
+// binary writing, under a name that fits wherever `target` fits. Until
+// CommitTemp or RemoveTemp, an interruption (POSIX: any signal sent to end
+// the process, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1 and the
+// like; on Windows Ctrl+C, Ctrl+Break or the console's closing) removes it
+// before the process ends as the signal says, and a file size limit fails
+// the write instead of ending the process.
 bool CreateTempBeside(const std::string& target, std::string& tempPath, std::FILE*& file,
                       std::string& error);
 

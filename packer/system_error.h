@@ -13,3 +13,7 @@ std::string SystemErrorText(int error);
 // "<path>: <the words for the last system error>", the error taken before
 // anything else may change it.
 std::string PathError(const std::string& path);
+
+// "<path>: write error: <the words for the last system error>": a full disk,
+// a quota or a file size limit is named, not only that writing failed.
+std::string WriteError(const std::string& path);

@@ -1,6 +1,7 @@
 #include "packer/temp_file.h"
 
 #include "packer/pack_files.h"
+#include "packer/system_error.h"
 
 TempFileBeside::~TempFileBeside() {
   if (file_ != nullptr) std::fclose(file_);
@@ -16,7 +17,7 @@ bool TempFileBeside::Commit(bool overwrite, std::string& error) {
   const bool closed = std::fclose(file_) == 0;
   file_ = nullptr;
   if (!closed) {
-    error = target_ + ": write error";
+    error = WriteError(target_);
     return false;
   }
   if (!CommitTemp(path_, target_, overwrite, error)) return false;

@@ -5,26 +5,15 @@
 #include <limits>
 
 #include "packer/pack_files.h"
-#include "packer/system_error.h"
 #include "pe/payload_resource.h"
 
 LoadOutcome LoadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
   bytes.clear();
-  if (IsFolder(path)) {
-    error = path + ": is a folder, not a file";
-    return LoadOutcome::kUnreadable;
-  }
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
-    error = PathError(path);
-    return LoadOutcome::kUnreadable;
-  }
-  int64_t length = FileLength(file);
+  std::FILE* file = nullptr;
+  int64_t length = 0;
+  if (!OpenInputFile(path, file, length, error)) return LoadOutcome::kUnreadable;
   LoadOutcome outcome = LoadOutcome::kLoaded;
-  if (length < 0) {
-    error = path + ": cannot be read (is it a folder?)";
-    outcome = LoadOutcome::kUnreadable;
-  } else if (length > std::numeric_limits<int32_t>::max()) {
+  if (length > std::numeric_limits<int32_t>::max()) {
     error = path + ": " + std::to_string(length) + " bytes; an archive or installer holds less than 2 GiB";
     outcome = LoadOutcome::kTooLarge;
   } else {

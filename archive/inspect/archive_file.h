@@ -25,7 +25,8 @@ struct ArchiveContainer {
 };
 
 // Files of 2 GiB or more are refused without being read: the format's
-// offsets are signed 32-bit. The error names the file.
+// offsets are signed 32-bit; so is anything but a regular file
+// (OpenInputFile). The error names the file.
 LoadOutcome LoadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error);
 
 // As LoadWholeFile; a file that begins like an executable ("MZ") is read as
@@ -39,7 +40,3 @@ LoadOutcome LoadArchiveFile(const std::string& path, std::vector<uint8_t>& bytes
 // archive. Never kUnreadable or kTooLarge.
 LoadOutcome TakeArchive(const std::string& name, std::vector<uint8_t>& bytes, std::string& error,
                         ArchiveContainer* container = nullptr);
-
-// The length of an open file, which is left at its start; -1 on error
-// (platform/<system>/file_length.cpp).
-int64_t FileLength(std::FILE* file);

@@ -34,6 +34,7 @@ PackSource Source(const std::string& path, const std::string& name, int64_t size
   source.creationTime = firstTime;
   source.lastAccessTime = firstTime + 1;
   source.lastWriteTime = firstTime + 0x0102030405060708ull;
+  IdentifyFile(path, source.identity);  // the file as it is: packing checks it is still that one
   return source;
 }
 

@@ -141,42 +141,70 @@ TEST(WriterRefusal, ExistingArchiveIsReplacedOnlyWhenAsked) {
   EXPECT_EQ(2u, left.size()) << "a temporary file was left behind";
 }
 
-// A file that changes between being described and being packed fails the
-// archive; neither the target nor the temporary file remains. The adaptive
-// cut reads each file twice, while other threads encode.
+// Changes to a file of 3000 bytes that was written long ago: the same size
+// changed in place or swapped in by a rename shows only in its identity.
+// Windows lets no file be removed or renamed over while it is read.
+struct FileChange {
+  const char* name;
+  bool whileOpen;
+  void (*change)(const std::string& path);
+};
+
+const FileChange kFileChanges[] = {
+    {"grows.txt", true, [](const std::string& path) { WriteFileBytes(path, RandomBytes(3010, 7)); }},
+    {"shrinks.txt", true, [](const std::string& path) { WriteFileBytes(path, RandomBytes(2000, 7)); }},
+    {"gone.txt", false, [](const std::string& path) { std::remove(path.c_str()); }},
+    {"rewritten.txt", true, [](const std::string& path) { WriteFileBytes(path, RandomBytes(3000, 7)); }},
+    {"renamed over.txt", false,
+     [](const std::string& path) {
+       WriteFileBytes(path + ".new", RandomBytes(3000, 7));
+       std::remove(path.c_str());
+       std::rename((path + ".new").c_str(), path.c_str());
+     }},
+};
+
+// A file that changes between being described and being packed, or while
+// it is read (after its first chunk), fails the archive; neither the target
+// nor the temporary file remains. The adaptive cut reads each file twice,
+// while other threads encode.
 TEST(WriterRefusal, FileThatChangedFailsWithoutLeavingAnything) {
   for (const bool adaptive : {false, true}) {
-    SCOPED_TRACE(adaptive ? "adaptive cut" : "fixed cut");
-    TempFolder folder;
-    const std::string before = RandomBytes(3000, 5);
-    WriteFileBytes(folder / "first.bin", RandomBytes(5000, 6));
-    for (const char* name : {"grows.txt", "gone.txt", "shrinks.txt"}) {
-      WriteFileBytes(folder / name, before);
-      std::vector<PackSource> sources(2);
-      std::string error;
-      ASSERT_TRUE(DescribePackFile(folder / "first.bin", sources[0], error)) << error;
-      ASSERT_TRUE(DescribePackFile(folder / name, sources[1], error)) << error;
-      if (std::string(name) == "grows.txt") {
-        WriteFileBytes(folder / name, before + " and more");
-      } else if (std::string(name) == "shrinks.txt") {
-        WriteFileBytes(folder / name, before.substr(0, 2000));
-      } else {
-        std::remove((folder / name).c_str());
+    for (const bool whileRead : {false, true}) {
+      SCOPED_TRACE(std::string(adaptive ? "adaptive cut" : "fixed cut") + (whileRead ? ", while read" : ""));
+      TempFolder folder;
+      WriteFileBytes(folder / "first.bin", RandomBytes(5000, 6));
+      for (const FileChange& change : kFileChanges) {
+        if (whileRead && !change.whileOpen) continue;
+        const std::string path = folder / change.name;
+        WriteFileBytes(path, RandomBytes(3000, 5));
+        SetFileTimes(path, {FileTimeOfUnixSeconds(1218324716), FileTimeOfUnixSeconds(1218324716)});
+        std::vector<PackSource> sources(whileRead ? 1 : 2);  // first.bin before it, but while read
+        std::string error;
+        ASSERT_TRUE(DescribePackFile(folder / "first.bin", sources.front(), error)) << error;
+        ASSERT_TRUE(DescribePackFile(path, sources.back(), error)) << error;
+        PackOptions options;
+        options.blockSize = 1024;
+        options.adaptive = adaptive;
+        options.jobs = whileRead ? 1 : 4;  // one: the first chunk is written before the second is read
+        std::pair<const FileChange*, std::string> pending{whileRead ? &change : nullptr, path};
+        options.progressContext = &pending;
+        options.progress = [](void* context, int32_t, int64_t) {
+          auto& [change, path] = *static_cast<std::pair<const FileChange*, std::string>*>(context);
+          if (change != nullptr) change->change(path);
+          change = nullptr;
+        };
+        if (!whileRead) change.change(path);
+        PackSummary summary;
+        EXPECT_FALSE(WriteArchive(folder / "out.pak", sources, options, summary, error)) << change.name;
+        EXPECT_NE(std::string::npos, error.find(path)) << error;
+        EXPECT_FALSE(FileExists(folder / "out.pak"));
+        std::remove(path.c_str());
       }
-      PackOptions options;
-      options.blockSize = 1024;
-      options.adaptive = adaptive;
-      options.jobs = 4;
-      PackSummary summary;
-      EXPECT_FALSE(WriteArchive(folder / "out.pak", sources, options, summary, error)) << name;
-      EXPECT_NE(std::string::npos, error.find(folder / name)) << error;
-      EXPECT_FALSE(FileExists(folder / "out.pak"));
-      std::remove((folder / name).c_str());
+      std::vector<std::string> left;
+      std::string error;
+      ASSERT_TRUE(ListFolder(folder.path(), left, error));
+      EXPECT_EQ(1u, left.size());
     }
-    std::vector<std::string> left;
-    std::string error;
-    ASSERT_TRUE(ListFolder(folder.path(), left, error));
-    EXPECT_EQ(1u, left.size());
   }
 }
 

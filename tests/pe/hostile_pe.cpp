@@ -142,6 +142,12 @@ std::vector<HostilePe> HostilePeCases() {
          b.resize(P::kResourceRaw + 0x100);
        },
        "section 2 (\"\\x1B]0;x\\x07\\x9B\\x5C\") runs past the end"},
+      {"a section name with a double quote",
+       [=](Bytes& b, const P&) {
+         std::memcpy(b.data() + rsrc, "a\") (b", 6);
+         b.resize(P::kResourceRaw + 0x100);
+       },
+       "section 2 (\"a\\x22) (b\") runs past the end"},
       {"raw size beyond 4 GiB", [=](Bytes& b, const P&) { Put32At(b, rsrc + 16, 0xFFFFFF00); }, "runs past the end"},
       {"sections overlap in memory", [=](Bytes& b, const P&) { Put32At(b, rsrc + 12, 0x1008); },
        "overlaps section 1 (\".text\") in memory"},

@@ -8,7 +8,12 @@
 
 #include "tests/archive/extract_archive_builder.h"
 #include "tests/common/test_files.h"
+#include "tests/pe/synthetic_pe.h"
 #include "tests/tools/filepacker_process.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -321,7 +326,10 @@ TEST(FilepackerCli, ExitStatuses) {
   MakeFolder(package.folder / "nested");
   MakeFolder(JoinPath(package.folder / "nested", "inner"));
   MakeFolder(package.folder / "dest");
-  const ExitCase cases[] = {
+  const std::vector<uint8_t> stub = BuildSyntheticPe().bytes;
+  WriteFileBytes(package.folder / "stub.exe", std::string(stub.begin(), stub.end()));
+  const char* const isInput = "one of those it is made from";
+  std::vector<ExitCase> cases = {
       {"help", {"--help"}, 0, ""},
       {"version", {"--version"}, 0, ""},
       {"no command", {}, 2, "filepacker: "},
@@ -343,7 +351,37 @@ TEST(FilepackerCli, ExitStatuses) {
        "size field claims 279 bytes but the file holds 32"},
       {"extract into a missing folder", {"extract", "@/out.pak", "@/absent"}, 2, "absent"},
       {"extract without a folder", {"extract", "@/out.pak"}, 2, "filepacker: "},
+      // Only a regular file is read (hostile-inputs tries a FIFO).
+      {"list of a device", {"list", KORMIT_NULL_DEVICE}, 2, "not a regular file"},
+      {"installer of a device", {"installer", "--stub", KORMIT_NULL_DEVICE, "-o", "@/o.exe", "@/src"}, 2,
+       "not a regular file"},
+      // -f replaces an output, but never one that it is made from.
+      {"pack over a file it packs", {"pack", "-f", "-o", "@/src/b.bin", "@/src"}, 2, isInput},
+      {"installer over its archive", {"installer", "-f", "--stub", "@/stub.exe", "--archive", "@/out.pak", "-o",
+                                      "@/out.pak"}, 2, isInput},
+      {"installer over its program", {"installer", "-f", "--stub", "@/stub.exe", "-o", "@/stub.exe", "@/src"}, 2,
+       isInput},
+      // With --json, one object on stdout whatever the failure and the bytes of the names in it.
+      {"list --json of a name not UTF-8", {"list", "--json", "@/x\xFF.pak"}, 2, ".pak"},
+      {"test --json of a name not UTF-8", {"test", "--json", "@/x\xFF.pak"}, 2, ".pak"},
+      {"extract --json of a name not UTF-8", {"extract", "--json", "@/x\xFF.pak", "@/dest"}, 2, ".pak"},
+      {"installer --json of a name not UTF-8",
+       {"installer", "--json", "--archive", "@/x\xFF.pak", "-o", "@/o.exe"}, 2, ".pak"},
+      {"list --json of no installer", {"list", "--json", "@/stub.exe"}, 1, "not an installer"},
   };
+#ifndef _WIN32
+  // Names with control bytes, which Windows names cannot hold, are shown as
+  // names read from archives are.
+  const std::string hostile = "\x1B]0;owned\x07\xC2\x9B";
+  MakeFolder(package.folder / "linked");
+  ASSERT_EQ(0, symlink(JoinPath(dir, hostile).c_str(), JoinPath(package.folder / "linked", "link").c_str()));
+  WriteFileBytes(package.folder / "x\xFF", "no code page 932 name");
+  const char* const shown = "\\x1B]0;owned\\x07\\xC2\\x9B";
+  cases.push_back({"a link to a hostile name", {"pack", "-o", "@/z.pak", "@/linked"}, 2, shown});
+  cases.push_back({"a hostile output in the summary", {"pack", "-o", "@/" + hostile, "@/src"}, 0, ""});
+  cases.push_back({"installer --json of a file named not UTF-8",
+                   {"installer", "--json", "--stub", "@/stub.exe", "-o", "@/o.exe", "@/x\xFF"}, 2, "x\\xFF"});
+#endif
   for (const ExitCase& c : cases) {
     std::vector<std::string> arguments;
     for (std::string argument : c.arguments) {
@@ -352,6 +390,11 @@ TEST(FilepackerCli, ExitStatuses) {
     }
     ProcessResult result = RunFilepacker(arguments);
     EXPECT_EQ(c.exitCode, result.exitCode) << c.why << "\n" << result.out << result.err;
+    EXPECT_EQ(std::string::npos, (result.out + result.err).find_first_of("\x1B\x07")) << c.why;
+    if (c.exitCode != 0 && arguments.size() > 1 && arguments[1] == "--json") {
+      const json parsed = ParseJson(result);
+      EXPECT_TRUE(parsed.is_object() && !parsed.value("ok", true) && parsed.contains("error")) << c.why;
+    }
     if (c.errMentions[0] != '\0') {
       EXPECT_EQ(0u, result.err.find("filepacker: ")) << c.why << ": " << result.err;
       EXPECT_NE(std::string::npos, result.err.find(c.errMentions)) << c.why << ": " << result.err;
@@ -359,6 +402,10 @@ TEST(FilepackerCli, ExitStatuses) {
   }
   EXPECT_FALSE(FileExists(package.folder / "x.pak"));
   EXPECT_FALSE(FileExists(package.folder / "y.pak"));
+  EXPECT_FALSE(FileExists(package.folder / "o.exe"));
+  EXPECT_EQ(package.binary, ReadFileBytes(JoinPath(package.source, "b.bin")));
+  EXPECT_EQ("FILE_PACKER", ReadFileBytes(package.folder / "out.pak").substr(0, 11));
+  EXPECT_EQ(std::string(stub.begin(), stub.end()), ReadFileBytes(package.folder / "stub.exe"));
   EXPECT_NE(std::string::npos, RunFilepacker({"--version"}).out.find("1.63"));
   EXPECT_NE(std::string::npos, RunFilepacker({"--help"}).out.find("extract"));
 }

@@ -57,5 +57,11 @@ bool WriteRequestedArchive(const PackRequest& request, const std::vector<PackSou
 // meanwhile.
 bool OutputIsFree(const std::string& output, bool force, std::string& error);
 
+// False, with the refusal in error, when `output` is one of the files it is
+// made from (one of `sources`, or the file at one of `others`): -f would
+// replace what it reads.
+bool OutputIsNoInput(const std::string& output, const std::vector<PackSource>& sources,
+                     const std::vector<std::string>& others, std::string& error);
+
 // "filepacker: " and the message, on stderr.
 void PrintError(const std::string& message);

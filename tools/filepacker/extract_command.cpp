@@ -22,19 +22,16 @@ std::string WithoutTrailingSeparator(std::string folder) {
 }  // namespace
 
 int RunExtract(const std::string& archive, const std::string& folder, bool json) {
-  if (!IsFolder(folder)) {
-    PrintError(folder + ": not an existing folder");
-    return kExitUsage;
-  }
+  if (!IsFolder(folder)) return ReportFailure(json, kExitUsage, folder + ": not an existing folder");
   std::vector<uint8_t> bytes;
   int status = kExitSuccess;
   ArchiveContainer container;
-  if (!LoadArchive(archive, bytes, status, &container)) return status;
+  if (!LoadArchive(archive, json, bytes, status, &container)) return status;
 
   DiskFiles files;
   const ArchiveWalk walk = ExtractArchive(bytes, container, WithoutTrailingSeparator(folder), files, files.failure());
   if (json) {
-    std::printf("%s\n", ExtractJson(walk).dump().c_str());
+    PrintJson(ExtractJson(walk));
   } else if (walk.ok) {
     std::printf("%s\n", ConsoleText(walk.report.message).c_str());
   }

@@ -6,14 +6,28 @@
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/text_format.h"
 
-void PrintError(const std::string& message) { std::fprintf(stderr, "filepacker: %s\n", message.c_str()); }
+void PrintError(const std::string& message) {
+  std::fprintf(stderr, "filepacker: %s\n", TerminalText(message).c_str());
+}
 
-bool LoadArchive(const std::string& path, std::vector<uint8_t>& bytes, int& status, ArchiveContainer* container) {
+std::string JsonDump(const nlohmann::json& value, int indent) {
+  return value.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+void PrintJson(const nlohmann::json& value, int indent) { std::printf("%s\n", JsonDump(value, indent).c_str()); }
+
+int ReportFailure(bool json, int status, const std::string& message) {
+  if (json) PrintJson({{"ok", false}, {"error", NativeJsonText(message)}});
+  PrintError(message);
+  return status;
+}
+
+bool LoadArchive(const std::string& path, bool json, std::vector<uint8_t>& bytes, int& status,
+                 ArchiveContainer* container) {
   std::string error;
   const LoadOutcome outcome = LoadArchiveFile(path, bytes, error, container);
   if (outcome == LoadOutcome::kLoaded) return true;
-  PrintError(error);
-  status = outcome == LoadOutcome::kUnreadable ? kExitUsage : kExitFailed;
+  status = ReportFailure(json, outcome == LoadOutcome::kUnreadable ? kExitUsage : kExitFailed, error);
   return false;
 }
 
@@ -35,7 +49,7 @@ nlohmann::json FaultJson(const ArchiveFault& fault) {
           {"entry", orNull(fault.entry > 0, fault.entry)},
           {"chunk", orNull(fault.chunk > 0, fault.chunk)},
           {"offset", orNull(fault.offset >= 0, fault.offset)},
-          {"cause", fault.cause},
+          {"cause", NativeJsonText(fault.cause)},
           {"message", Utf8Text(fault.outcome)}};
 }
 

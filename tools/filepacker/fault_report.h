@@ -12,10 +12,23 @@
 #include "archive/inspect/extraction_watch.h"
 #include "archive/inspect/payload_integrity.h"
 
-// Loads the archive file, or an installer's payload; on failure prints the
-// error and sets status to the exit status to return. container, when
-// given, says which of the two was read.
-bool LoadArchive(const std::string& path, std::vector<uint8_t>& bytes, int& status,
+// A JSON value as text, on one line or indented. Text that is not UTF-8
+// becomes U+FFFD instead of stopping the program: every text meant for JSON
+// is converted before (Utf8Text, NativeJsonText), and this only keeps one
+// that was missed from ending the program without output.
+std::string JsonDump(const nlohmann::json& value, int indent = -1);
+
+// JsonDump on stdout, and a newline.
+void PrintJson(const nlohmann::json& value, int indent = -1);
+
+// A command's failure before it has a result: with json, {"ok": false,
+// "error": message} on stdout; always the message on stderr. Returns status.
+int ReportFailure(bool json, int status, const std::string& message);
+
+// Loads the archive file, or an installer's payload; on failure reports the
+// error (ReportFailure) and sets status to the exit status to return.
+// container, when given, says which of the two was read.
+bool LoadArchive(const std::string& path, bool json, std::vector<uint8_t>& bytes, int& status,
                  ArchiveContainer* container = nullptr);
 
 // "filepacker: <name> (entry N, chunk K, offset O): <cause> [<outcome>]" on

@@ -37,33 +37,32 @@ ArchiveListing ListArchive(const std::vector<uint8_t>& bytes, const ArchiveConta
   return listing;
 }
 
-nlohmann::json ListJson(const ArchiveListing& listing, const ArchiveContainer& container) {
+nlohmann::json ListEntryJson(const WalkedEntry& entry, int32_t blockSize) {
+  nlohmann::json chunks = nlohmann::json::array();
+  for (const WalkedChunk& chunk : entry.chunks) {
+    chunks.push_back({{"offset", chunk.offset}, {"coded", chunk.coded}, {"decoded", chunk.decoded}});
+  }
+  nlohmann::json item;
+  item["name"] = Utf8Text(entry.name);
+  item["offset"] = entry.offset;
+  item["size"] = entry.size;
+  item["packed"] = entry.packed;
+  item["chunks"] = chunks;
+  item["cut"] = Cut(entry, blockSize);
+  item["attributes"] = entry.info.attributes;
+  item["attribute_letters"] = AttributeLetters(entry.info.attributes);
+  item["creation_time"] = LocalTimeText(entry.info.creationTime);
+  item["last_access_time"] = LocalTimeText(entry.info.lastAccessTime);
+  item["last_write_time"] = LocalTimeText(entry.info.lastWriteTime);
+  item["filetimes"] = {entry.info.creationTime, entry.info.lastAccessTime, entry.info.lastWriteTime};
+  item["refused"] = !entry.refusal.empty();
+  if (!entry.refusal.empty()) item["refusal"] = entry.refusal;
+  return item;
+}
+
+nlohmann::json ListHeadJson(const ArchiveListing& listing, const ArchiveContainer& container) {
   const ArchiveWalk& walk = listing.walk;
   const ListTotals& totals = listing.totals;
-  const IntegrityCheck& check = listing.check;
-  nlohmann::json entries = nlohmann::json::array();
-  for (const WalkedEntry& entry : walk.entries) {
-    nlohmann::json chunks = nlohmann::json::array();
-    for (const WalkedChunk& chunk : entry.chunks) {
-      chunks.push_back({{"offset", chunk.offset}, {"coded", chunk.coded}, {"decoded", chunk.decoded}});
-    }
-    nlohmann::json item;
-    item["name"] = Utf8Text(entry.name);
-    item["offset"] = entry.offset;
-    item["size"] = entry.size;
-    item["packed"] = entry.packed;
-    item["chunks"] = chunks;
-    item["cut"] = Cut(entry, walk.blockSize);
-    item["attributes"] = entry.info.attributes;
-    item["attribute_letters"] = AttributeLetters(entry.info.attributes);
-    item["creation_time"] = LocalTimeText(entry.info.creationTime);
-    item["last_access_time"] = LocalTimeText(entry.info.lastAccessTime);
-    item["last_write_time"] = LocalTimeText(entry.info.lastWriteTime);
-    item["filetimes"] = {entry.info.creationTime, entry.info.lastAccessTime, entry.info.lastWriteTime};
-    item["refused"] = !entry.refusal.empty();
-    if (!entry.refusal.empty()) item["refusal"] = entry.refusal;
-    entries.push_back(item);
-  }
   nlohmann::json json;
   json["ok"] = walk.ok;
   json["container"] = container.installer ? "installer" : "archive";
@@ -72,13 +71,19 @@ nlohmann::json ListJson(const ArchiveListing& listing, const ArchiveContainer& c
                        {"bytes", container.payloadSize},
                        {"language", container.payloadLanguage}};
   }
-  json["check"] = CheckJson(check);
+  json["check"] = CheckJson(listing.check);
   json["block_size"] = walk.blockSize;
   json["archive_bytes"] = walk.fileLength;
-  json["entries"] = entries;
   json["totals"] = {{"files", walk.entries.size()}, {"size", totals.size},     {"packed", totals.packed},
                     {"chunks", totals.chunks},      {"refused", totals.refused}};
   json["fault"] = walk.ok ? nlohmann::json(nullptr) : FaultJson(walk.fault);
+  return json;
+}
+
+nlohmann::json ListJson(const ArchiveListing& listing, const ArchiveContainer& container) {
+  nlohmann::json json = ListHeadJson(listing, container);
+  nlohmann::json& entries = json["entries"] = nlohmann::json::array();
+  for (const WalkedEntry& entry : listing.walk.entries) entries.push_back(ListEntryJson(entry, listing.walk.blockSize));
   return json;
 }
 

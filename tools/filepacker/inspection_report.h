@@ -33,6 +33,10 @@ struct ArchiveListing {
 // shows of the damage).
 ArchiveListing ListArchive(const std::vector<uint8_t>& bytes, const ArchiveContainer& container);
 nlohmann::json ListJson(const ArchiveListing& listing, const ArchiveContainer& container);
+// Its parts, for a printer that writes the entries one at a time: all but
+// "entries", and one entry.
+nlohmann::json ListHeadJson(const ArchiveListing& listing, const ArchiveContainer& container);
+nlohmann::json ListEntryJson(const WalkedEntry& entry, int32_t blockSize);
 
 // The walk of `test`: a damaged payload is refused before any of it is read,
 // as the installer does at start-up.

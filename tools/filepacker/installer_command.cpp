@@ -8,6 +8,7 @@
 
 #include "packer/name_rules.h"
 #include "packer/pack_files.h"
+#include "packer/system_error.h"
 #include "packer/temp_file.h"
 #include "pe/payload_resource.h"
 #include "archive/inspect/archive_file.h"
@@ -38,15 +39,14 @@ bool CheckSetup(const InstallerRequest& request, bool holdsSetup, std::string& e
 }
 
 int Fail(const InstallerRequest& request, int status, const std::string& message) {
-  if (request.json) std::printf("%s\n", nlohmann::json({{"ok", false}, {"error", message}}).dump().c_str());
-  PrintError(message);
-  return status;
+  return ReportFailure(request.json, status, message);
 }
 
 // Packs the request's files through the same steps as `pack`, into memory.
 int PackPayload(const InstallerRequest& request, Payload& payload, std::string& error) {
   std::vector<PackSource> sources;
   if (!CollectRequestedSources(request.pack, sources, error)) return kExitUsage;
+  if (!OutputIsNoInput(request.output, sources, {}, error)) return kExitUsage;
   if (!CheckSetup(request, HoldsSetupExe(sources), error)) return kExitUsage;
 
   PackRequest pack = request.pack;
@@ -90,7 +90,7 @@ bool WriteInstaller(const InstallerRequest& request, const std::vector<uint8_t>&
   TempFileBeside temp;
   if (!temp.Create(request.output, error)) return false;
   if (std::fwrite(installer.data(), 1, installer.size(), temp.file()) != installer.size()) {
-    error = request.output + ": write error";
+    error = WriteError(request.output);
     return false;
   }
   return temp.Commit(request.pack.force, error);
@@ -103,7 +103,10 @@ int RunInstaller(const InstallerRequest& request) {
     return Fail(request, kExitUsage, "give the files and folders to pack, or --archive ARCHIVE");
   }
   std::string error;
-  if (!OutputIsFree(request.output, request.pack.force, error)) return Fail(request, kExitUsage, error);
+  if (!OutputIsFree(request.output, request.pack.force, error) ||
+      !OutputIsNoInput(request.output, {}, {request.archive, request.stub}, error)) {
+    return Fail(request, kExitUsage, error);
+  }
   std::vector<uint8_t> stubFile;
   std::span<const uint8_t> stub = EmbeddedStub();
   std::string stubName = "the installer program built into filepacker";
@@ -145,10 +148,10 @@ int RunInstaller(const InstallerRequest& request) {
                           {"stub_bytes", stub.size()},
                           {"installer_bytes", installer.size()},
                           {"payload_offset", where.offset}};
-    std::printf("%s\n", out.dump().c_str());
+    PrintJson(out);
   } else {
     std::printf("%s: %lld files, %lld bytes in, %zu archive bytes (ratio %s), %zu installer bytes\n",
-                request.output.c_str(), static_cast<long long>(payload.files),
+                TerminalText(request.output).c_str(), static_cast<long long>(payload.files),
                 static_cast<long long>(payload.bytesIn), payload.archive.size(),
                 RatioText(static_cast<int64_t>(payload.archive.size()), payload.bytesIn).c_str(), installer.size());
   }

@@ -9,6 +9,7 @@
 #include "packer/archive_writer.h"
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/embedded_stub.h"
+#include "tools/filepacker/fault_report.h"
 
 namespace {
 
@@ -35,6 +36,17 @@ std::string VersionText() {
   return std::string("filepacker " FILEPACKER_VERSION "\n") +
          (stubBytes == 0 ? "installer program: not carried (`filepacker installer` needs --stub)"
                          : "installer program: carried (" + std::to_string(stubBytes) + " bytes)");
+}
+
+// What running out of memory means to each command, and what helps.
+std::string OutOfMemoryText(const CLI::App* command) {
+  const std::string name = command->get_name();
+  const std::string packing = " was stopped and no temporary file is left (packing holds about two blocks per "
+                              "thread: fewer threads, -j, or a smaller block size, -b, need less)";
+  if (name == "pack") return "out of memory; packing" + packing;
+  if (name == "installer") return "out of memory; making the installer, which is held whole in memory," + packing;
+  return "out of memory; " + name + " was stopped (it holds the whole archive, up to 2 GiB, and a record of "
+         "each entry in memory: free some memory and run it again)";
 }
 
 }  // namespace
@@ -94,12 +106,14 @@ int main(int argc, char** argv) {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) return app.exit(error);
-    PrintError(std::string(error.what()) + "\nRun with --help for more information.");
+    PrintError(error.what());
+    std::fputs("Run with --help for more information.\n", stderr);
     return kExitUsage;
   }
 
   // Running out of memory unwinds to here; on the way every temporary file
   // is removed.
+  CLI::App* command = app.get_subcommands().front();
   try {
     if (packCommand->parsed()) return RunPack(pack);
     if (installerCommand->parsed()) return RunInstaller(installer);
@@ -107,8 +121,6 @@ int main(int argc, char** argv) {
     if (testCommand->parsed()) return RunTest(archive, json);
     return RunExtract(archive, folder, json);
   } catch (const std::bad_alloc&) {
-    PrintError("out of memory; the command was stopped and its temporary file removed (packing holds about two "
-               "blocks per thread: fewer threads, -j, or a smaller block size, -b, need less)");
-    return kExitFailed;
+    return ReportFailure(command == installerCommand ? installer.json : json, kExitFailed, OutOfMemoryText(command));
   }
 }

@@ -51,6 +51,23 @@ bool OutputIsFree(const std::string& output, bool force, std::string& error) {
   return false;
 }
 
+bool OutputIsNoInput(const std::string& output, const std::vector<PackSource>& sources,
+                     const std::vector<std::string>& others, std::string& error) {
+  FileIdentity written, read;
+  if (!IdentifyFile(output, written)) return true;
+  std::string input;
+  for (const PackSource& source : sources) {
+    if (source.identity.SameFile(written)) input = source.path;
+  }
+  for (const std::string& other : others) {
+    if (IdentifyFile(other, read) && read.SameFile(written)) input = other;
+  }
+  if (input.empty()) return true;
+  error = output + ": is the file " + input + ", one of those it is made from, which -f would replace; name "
+          "another output";
+  return false;
+}
+
 int RunPack(const PackRequest& request) {
   std::vector<PackSource> sources;
   std::string error;
@@ -59,7 +76,7 @@ int RunPack(const PackRequest& request) {
     PrintError(error);
     return kExitUsage;
   }
-  if (!OutputIsFree(request.archive, request.force, error)) {
+  if (!OutputIsFree(request.archive, request.force, error) || !OutputIsNoInput(request.archive, sources, {}, error)) {
     PrintError(error);
     return kExitUsage;
   }
@@ -69,8 +86,9 @@ int RunPack(const PackRequest& request) {
     return kExitFailed;
   }
   std::printf("%s: %d files, %lld bytes in, %lld bytes out, ratio %s; %lld chunks, %s cut, %d thread%s\n",
-              request.archive.c_str(), static_cast<int>(summary.fileCount), static_cast<long long>(summary.bytesIn),
-              static_cast<long long>(summary.bytesOut), RatioText(summary.bytesOut, summary.bytesIn).c_str(),
+              TerminalText(request.archive).c_str(), static_cast<int>(summary.fileCount),
+              static_cast<long long>(summary.bytesIn), static_cast<long long>(summary.bytesOut),
+              RatioText(summary.bytesOut, summary.bytesIn).c_str(),
               static_cast<long long>(summary.chunkCount), request.adaptive ? "adaptive" : "fixed", summary.threads,
               summary.threads == 1 ? "" : "s");
   return kExitSuccess;

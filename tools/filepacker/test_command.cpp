@@ -8,11 +8,11 @@ int RunTest(const std::string& path, bool json) {
   std::vector<uint8_t> bytes;
   int status = kExitSuccess;
   ArchiveContainer container;
-  if (!LoadArchive(path, bytes, status, &container)) return status;
+  if (!LoadArchive(path, json, bytes, status, &container)) return status;
   IntegrityCheck check;
   const ArchiveWalk walk = TestArchive(bytes, container, check);
   if (json) {
-    std::printf("%s\n", TestJson(walk, check).dump(2).c_str());
+    PrintJson(TestJson(walk, check), 2);
   } else if (walk.ok) {
     const ListTotals totals = AddUpEntries(walk);
     std::printf("OK: %zu entries, %lld bytes in %lld chunks\n%s\n", walk.entries.size(),

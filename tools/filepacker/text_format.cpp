@@ -17,6 +17,14 @@ bool HasControlBytes(const std::string& bytes) {
   return false;
 }
 
+// U+0080..U+009F, which some terminals obey as controls: C2 80..C2 9F.
+bool HasC1Controls(const std::string& utf8) {
+  for (size_t i = 0; i + 1 < utf8.size(); i++) {
+    if (utf8[i] == '\xC2' && static_cast<unsigned char>(utf8[i + 1]) < 0xA0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string ConsoleText(const std::string& cp932) {
@@ -30,6 +38,25 @@ std::string Utf8Text(const std::string& cp932) {
   std::string out;
   if (!Cp932ToUtf8(cp932, out)) return EscapedBytes(cp932);
   return out;
+}
+
+std::string TerminalText(const std::string& native) {
+  std::string utf8;
+  const bool plain = NativeToUtf8(native, utf8) && !HasC1Controls(utf8);
+  std::string out;
+  for (unsigned char c : native) {
+    if (c < 0x20 || c == 0x7F || (!plain && c >= 0x80)) {
+      AppendEscapedByte(out, c);
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+std::string NativeJsonText(const std::string& native) {
+  std::string utf8;
+  return NativeToUtf8(native, utf8) ? utf8 : TerminalText(native);
 }
 
 std::string AttributeLetters(uint32_t attributes) {

@@ -41,7 +41,11 @@ std::string FolderOf(const std::string& path) {
 constexpr int kTempSlots = 4;
 char tempSlotPath[kTempSlots][PATH_MAX];
 volatile sig_atomic_t tempSlotArmed[kTempSlots];
-constexpr int kInterruptions[] = {SIGINT, SIGTERM, SIGHUP};
+// Every signal whose default is to end the process, but those that report
+// the program's own fault (SIGSEGV, SIGABRT and the like): a signal sent by
+// a user, a terminal, a timer or a closed pipe.
+constexpr int kInterruptions[] = {SIGINT,  SIGTERM,   SIGHUP,  SIGQUIT, SIGPIPE, SIGUSR1,
+                                  SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU};
 
 void RemoveTempsAndEnd(int signal) {
   for (int i = 0; i < kTempSlots; i++) {
@@ -55,10 +59,13 @@ void RemoveTempsAndEnd(int signal) {
 }
 
 // Installed once; a signal that the process ignores (nohup) stays ignored.
+// A file size limit (ulimit -f) fails the write with EFBIG instead of
+// ending the process: the error names it and the temporary file goes.
 void CatchInterruptions() {
   static bool installed = false;
   if (installed) return;
   installed = true;
+  signal(SIGXFSZ, SIG_IGN);
   for (int signal : kInterruptions) {
     struct sigaction old = {};
     if (sigaction(signal, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
@@ -84,6 +91,39 @@ void DisarmTemp(const std::string& path) {
   for (int i = 0; i < kTempSlots; i++) {
     if (tempSlotArmed[i] && path == tempSlotPath[i]) tempSlotArmed[i] = 0;
   }
+}
+
+FileIdentity IdentityOf(const struct stat& status) {
+  return {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino), status.st_size,
+          TimespecToFileTime(status.st_ctim), TimespecToFileTime(status.st_mtim)};
+}
+
+// Opens for reading without waiting (opening a FIFO waits for a writer;
+// O_NONBLOCK changes nothing for a regular file), with the status of what
+// was opened. -1, errno set, on failure.
+int OpenWithoutWaiting(const std::string& path, int flags, struct stat& status) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | flags);
+  if (fd >= 0 && fstat(fd, &status) != 0) {
+    const int error = errno;
+    close(fd);
+    errno = error;
+    return -1;
+  }
+  return fd;
+}
+
+// The descriptor as a stream; closed on failure, with the error naming path.
+bool StreamOf(int fd, const std::string& path, std::FILE*& file, std::string& error) {
+  file = fdopen(fd, "rb");
+  if (file != nullptr) return true;
+  error = PathError(path);
+  close(fd);
+  return false;
+}
+
+std::string ChangedError(const PackSource& source) {
+  return source.path + ": is no longer the regular file of " + std::to_string(source.size) +
+         " bytes that was checked (it was changed or replaced while packing)";
 }
 
 }  // namespace
@@ -134,6 +174,7 @@ bool DescribePackFile(const std::string& path, PackSource& source, std::string& 
   source.path = path;
   source.followLink = link;
   source.size = status.st_size;
+  source.identity = IdentityOf(status);
   source.attributes = kAttributeArchive;
   if ((status.st_mode & S_IWUSR) == 0) source.attributes |= kAttributeReadOnly;
   source.lastWriteTime = TimespecToFileTime(status.st_mtim);
@@ -146,25 +187,48 @@ bool DescribePackFile(const std::string& path, PackSource& source, std::string& 
 }
 
 bool OpenPackFile(const PackSource& source, std::FILE*& file, std::string& error) {
-  const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | (source.followLink ? 0 : O_NOFOLLOW);
-  const int fd = open(source.path.c_str(), flags);
+  struct stat status;
+  const int fd = OpenWithoutWaiting(source.path, source.followLink ? 0 : O_NOFOLLOW, status);
   if (fd < 0) {
     error = errno == ELOOP ? source.path + ": has become a symbolic link since it was checked" : PathError(source.path);
     return false;
   }
+  if (!S_ISREG(status.st_mode) || IdentityOf(status) != source.identity) {
+    error = ChangedError(source);
+    close(fd);
+    return false;
+  }
+  return StreamOf(fd, source.path, file, error);
+}
+
+bool PackFileUnchanged(std::FILE* file, const PackSource& source, std::string& error) {
   struct stat status;
-  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size != source.size) {
-    error = source.path + ": is no longer the regular file of " + std::to_string(source.size) +
-            " bytes that was checked (it was changed or replaced while packing)";
+  if (fstat(fileno(file), &status) == 0 && IdentityOf(status) == source.identity) return true;
+  error = ChangedError(source);
+  return false;
+}
+
+bool OpenInputFile(const std::string& path, std::FILE*& file, int64_t& length, std::string& error) {
+  struct stat status;
+  const int fd = OpenWithoutWaiting(path, 0, status);
+  if (fd < 0) {
+    error = PathError(path);
+    return false;
+  }
+  if (!S_ISREG(status.st_mode)) {
+    error = path + (S_ISDIR(status.st_mode) ? ": is a folder, not a file"
+                                            : ": not a regular file (a FIFO, a device or a socket); none is read");
     close(fd);
     return false;
   }
-  file = fdopen(fd, "rb");
-  if (file == nullptr) {
-    error = PathError(source.path);
-    close(fd);
-    return false;
-  }
+  length = status.st_size;
+  return StreamOf(fd, path, file, error);
+}
+
+bool IdentifyFile(const std::string& path, FileIdentity& identity) {
+  struct stat status;
+  if (stat(path.c_str(), &status) != 0) return false;
+  identity = IdentityOf(status);
   return true;
 }
 
@@ -200,7 +264,13 @@ bool ListFolder(const std::string& folder, std::vector<std::string>& paths, std:
 
 bool CreateTempBeside(const std::string& target, std::string& tempPath, std::FILE*& file,
                       std::string& error) {
-  std::string pattern = FolderOf(target) + "/." + LastElement(target) + ".XXXXXX";
+  // "." and ".XXXXXX" add 8 bytes: a long name gives up its end, so that
+  // the temporary file can be made wherever the target can.
+  const std::string folder = FolderOf(target);
+  std::string last = LastElement(target);
+  const long longest = pathconf(folder.c_str(), _PC_NAME_MAX);
+  last.resize(std::min(last.size(), static_cast<size_t>(longest > 8 ? longest : NAME_MAX) - 8));
+  std::string pattern = folder + "/." + last + ".XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   int fd = mkstemp(name.data());

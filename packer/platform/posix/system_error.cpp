@@ -6,8 +6,3 @@
 int LastSystemError() { return errno; }
 
 std::string SystemErrorText(int error) { return std::strerror(error); }
-
-std::string PathError(const std::string& path) {
-  const int error = LastSystemError();
-  return path + ": " + SystemErrorText(error);
-}

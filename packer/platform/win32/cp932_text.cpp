@@ -18,3 +18,5 @@ bool Recode(UINT to, UINT from, std::string_view in, std::string& out) {
 bool Cp932ToUtf8(std::string_view cp932, std::string& utf8) { return Recode(CP_UTF8, kShiftJis, cp932, utf8); }
 
 bool NativeToCp932(std::string_view native, std::string& cp932) { return Recode(kShiftJis, CP_ACP, native, cp932); }
+
+bool NativeToUtf8(std::string_view native, std::string& utf8) { return Recode(CP_UTF8, CP_ACP, native, utf8); }

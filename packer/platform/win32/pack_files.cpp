@@ -49,6 +49,50 @@ uint64_t ToUint64(const FILETIME& time) {
   return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
+// The change time (of the bytes or the attributes), which a rewrite moves
+// even when the write time is set back. GetFileInformationByHandleEx came
+// with Vista: it is looked up at run time so that the tool still starts on
+// XP, where the change time reads 0 and only the rest is compared.
+uint64_t ChangeTime(HANDLE handle) {
+  struct BasicInformation {  // FILE_BASIC_INFO, class FileBasicInfo (0)
+    LARGE_INTEGER creation, lastAccess, lastWrite, change;
+    DWORD attributes;
+  } information;
+  using Query = BOOL(WINAPI*)(HANDLE, int, void*, DWORD);
+  static const Query query = reinterpret_cast<Query>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFileInformationByHandleEx")));
+  if (query == nullptr || !query(handle, 0, &information, sizeof information)) return 0;
+  return static_cast<uint64_t>(information.change.QuadPart);
+}
+
+bool ReadIdentity(HANDLE handle, BY_HANDLE_FILE_INFORMATION& information, FileIdentity& identity) {
+  if (!GetFileInformationByHandle(handle, &information)) return false;
+  identity = {information.dwVolumeSerialNumber,
+              static_cast<uint64_t>(information.nFileIndexHigh) << 32 | information.nFileIndexLow,
+              static_cast<int64_t>(information.nFileSizeHigh) << 32 | information.nFileSizeLow, ChangeTime(handle),
+              ToUint64(information.ftLastWriteTime)};
+  return true;
+}
+
+// The handle as a stream; the handle is closed on failure.
+std::FILE* StreamOf(HANDLE handle, int flags, const char* mode) {
+  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), flags | _O_BINARY);
+  std::FILE* file = descriptor < 0 ? nullptr : _fdopen(descriptor, mode);
+  if (file == nullptr) {
+    if (descriptor >= 0) {
+      _close(descriptor);
+    } else {
+      CloseHandle(handle);
+    }
+  }
+  return file;
+}
+
+std::string ChangedError(const PackSource& source) {
+  return source.path + ": is no longer the regular file of " + std::to_string(source.size) +
+         " bytes that was checked (it was changed or replaced while packing)";
+}
+
 // The temporary files that Ctrl+C, Ctrl+Break or the console's closing
 // removes. They are open with FILE_SHARE_DELETE, so that the handler (on a
 // thread of its own) can delete them while they are written: they go when
@@ -106,9 +150,8 @@ bool DescribePackFile(const std::string& path, PackSource& source, std::string& 
     error = PathError(path);
     return false;
   }
-  LARGE_INTEGER size;
-  FILETIME creation, lastWrite;
-  bool ok = GetFileSizeEx(file, &size) && GetFileTime(file, &creation, nullptr, &lastWrite);
+  BY_HANDLE_FILE_INFORMATION information;
+  const bool ok = ReadIdentity(file, information, source.identity);
   if (!ok) error = PathError(path);
   CloseHandle(file);
   if (!ok) return false;
@@ -121,10 +164,10 @@ bool DescribePackFile(const std::string& path, PackSource& source, std::string& 
   }
   source.path = path;
   source.followLink = link;
-  source.size = size.QuadPart;
+  source.size = source.identity.size;
   source.attributes = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_REPARSE_POINT);
-  source.creationTime = ToUint64(creation);
-  source.lastWriteTime = ToUint64(lastWrite);
+  source.creationTime = ToUint64(information.ftCreationTime);
+  source.lastWriteTime = ToUint64(information.ftLastWriteTime);
   // Not the access time: packing reads the file and so may move it, and the
   // same files must give the same archive every time.
   source.lastAccessTime = source.lastWriteTime;
@@ -140,22 +183,63 @@ bool OpenPackFile(const PackSource& source, std::FILE*& file, std::string& error
     return false;
   }
   BY_HANDLE_FILE_INFORMATION information;
-  const bool same = GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &information) &&
+  FileIdentity identity;
+  const bool same = GetFileType(handle) == FILE_TYPE_DISK && ReadIdentity(handle, information, identity) &&
                     (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
                     (source.followLink || (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) &&
-                    (static_cast<int64_t>(information.nFileSizeHigh) << 32 | information.nFileSizeLow) == source.size;
-  const int descriptor = same ? _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY) : -1;
-  file = descriptor < 0 ? nullptr : _fdopen(descriptor, "rb");
-  if (file != nullptr) return true;
-  error = same ? PathError(source.path)
-               : source.path + ": is no longer the regular file of " + std::to_string(source.size) +
-                     " bytes that was checked (it was changed or replaced while packing)";
-  if (descriptor >= 0) {
-    _close(descriptor);
-  } else {
+                    identity == source.identity;
+  if (!same) {
+    error = ChangedError(source);
     CloseHandle(handle);
+    return false;
   }
+  file = StreamOf(handle, _O_RDONLY, "rb");
+  if (file == nullptr) error = PathError(source.path);
+  return file != nullptr;
+}
+
+bool PackFileUnchanged(std::FILE* file, const PackSource& source, std::string& error) {
+  const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  BY_HANDLE_FILE_INFORMATION information;
+  FileIdentity identity;
+  if (ReadIdentity(handle, information, identity) && identity == source.identity) return true;
+  error = ChangedError(source);
   return false;
+}
+
+// Windows has no FIFO in its file system, but a path may name a pipe
+// ("\\.\pipe\...") or a device ("CON", "COM1"), which GetFileType tells.
+bool OpenInputFile(const std::string& path, std::FILE*& file, int64_t& length, std::string& error) {
+  if (IsFolder(path)) {
+    error = path + ": is a folder, not a file";
+    return false;
+  }
+  HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    error = PathError(path);
+    return false;
+  }
+  LARGE_INTEGER size;
+  if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileSizeEx(handle, &size)) {
+    error = path + ": not a regular file (a pipe or a device); none is read";
+    CloseHandle(handle);
+    return false;
+  }
+  length = size.QuadPart;
+  file = StreamOf(handle, _O_RDONLY, "rb");
+  if (file == nullptr) error = PathError(path);
+  return file != nullptr;
+}
+
+bool IdentifyFile(const std::string& path, FileIdentity& identity) {
+  HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION information;
+  const bool ok = ReadIdentity(handle, information, identity);
+  CloseHandle(handle);
+  return ok;
 }
 
 bool IsFolder(const std::string& path) {
@@ -216,17 +300,9 @@ bool CreateTempBeside(const std::string& target, std::string& tempPath, std::FIL
   ArmTemp(tempPath);
   HANDLE handle = CreateFileA(buffer, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, TRUNCATE_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-  const int descriptor = handle == INVALID_HANDLE_VALUE
-                             ? -1
-                             : _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
-  file = descriptor < 0 ? nullptr : _fdopen(descriptor, "wb");
+  file = handle == INVALID_HANDLE_VALUE ? nullptr : StreamOf(handle, _O_WRONLY, "wb");
   if (file == nullptr) {
     error = PathError(tempPath);
-    if (descriptor >= 0) {
-      _close(descriptor);
-    } else if (handle != INVALID_HANDLE_VALUE) {
-      CloseHandle(handle);
-    }
     RemoveTemp(tempPath);
     return false;
   }

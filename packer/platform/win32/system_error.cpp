@@ -16,8 +16,3 @@ std::string SystemErrorText(int error) {
   std::string result = length > 0 ? text : "system error";
   return result + " (" + std::to_string(code) + ")";
 }
-
-std::string PathError(const std::string& path) {
-  const int error = LastSystemError();
-  return path + ": " + SystemErrorText(error);
-}
