@@ -11,3 +11,6 @@ set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
 set(kormit_wasm_includes "-nostdlibinc -isystem /usr/include/wasm32-wasi/c++/v1 -isystem /usr/include/wasm32-wasi")
 set(CMAKE_CXX_FLAGS_INIT "${kormit_wasm_includes}")
 set(CMAKE_C_FLAGS_INIT "-nostdlibinc -isystem /usr/include/wasm32-wasi")
+# The flags above reach the link line too, where clang has no use for
+# -nostdlibinc and would say so at every link.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-Wno-unused-command-line-argument")
