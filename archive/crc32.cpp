@@ -21,20 +21,14 @@ uint32_t Crc32::Update(uint32_t crc, const uint8_t* data, size_t length) const {
   crc = ~crc;
   if (length >= 2 * kStride) {
     // Each braid's register is carried into its own next word.
-    uint32_t braid0 = crc, braid1 = 0, braid2 = 0, braid3 = 0;
+    uint32_t braids[kBraids] = {crc, 0, 0, 0, 0};
     do {
-      const uint32_t word0 = LoadUint32(data) ^ braid0, word1 = LoadUint32(data + 4) ^ braid1,
-                     word2 = LoadUint32(data + 8) ^ braid2, word3 = LoadUint32(data + 12) ^ braid3;
-      braid0 = Braid(word0);
-      braid1 = Braid(word1);
-      braid2 = Braid(word2);
-      braid3 = Braid(word3);
+      for (int k = 0; k < kBraids; k++) braids[k] = Braid(LoadUint32(data + 4 * k) ^ braids[k]);
       data += kStride;
       length -= kStride;
     } while (length >= 2 * kStride);
-    // The last round folds the four into one, word by word, as a plain CRC
+    // The last round folds the five into one, word by word, as a plain CRC
     // of those words would run.
-    const uint32_t braids[kBraids] = {braid0, braid1, braid2, braid3};
     crc = 0;
     for (int k = 0; k < kBraids; k++, data += 4) {
       crc ^= LoadUint32(data) ^ braids[k];

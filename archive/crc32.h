@@ -1,10 +1,9 @@
 // CRC-32 with zlib's polynomial (reflected 0xEDB88320, inverted before and
 // after), so that zlib's crc32() gives the same values. The installer checks
 // its whole payload with it before it asks anything, and the user waits for
-// that: the bytes go through four interleaved running CRCs ("braids" of
-// 32-bit words), whose table lookups do not wait on one another, and the four
-// are folded into one at the end. Four, each in a register of its own, leave
-// 32-bit x86 the registers for the rest.
+// that: the bytes go through five interleaved running CRCs ("braids" of
+// 32-bit words), whose table lookups do not wait on one another, and the five
+// are folded into one at the end.
 #pragma once
 
 #include <cstddef>
@@ -19,7 +18,7 @@ class Crc32 {
   uint32_t Update(uint32_t crc, const uint8_t* data, size_t length) const;
 
  private:
-  static constexpr int kBraids = 4;
+  static constexpr int kBraids = 5;
   static constexpr size_t kStride = kBraids * 4;  // bytes of one round of all braids
 
   // The register (not inverted) after one more byte.
