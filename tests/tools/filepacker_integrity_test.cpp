@@ -99,6 +99,8 @@ TEST(FilepackerIntegrity, EveryFlippedBitIsRefusedBeforeAnythingIsWritten) {
       << json.err;
   EXPECT_NE(std::string::npos, json.err.find("give CRC-32 " + tested["check"]["computed"].get<std::string>()))
       << json.err;
+  // The installer's two-line text, readable on one line.
+  EXPECT_EQ(std::string::npos, json.err.find("\\x")) << json.err;
 }
 
 TEST(FilepackerIntegrity, WholeAndUncheckedInstallersPassSayingWhatWasChecked) {

@@ -1,5 +1,6 @@
 #include "tools/filepacker/fault_report.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "archive/inspect/archive_file.h"
@@ -39,7 +40,13 @@ void PrintFault(const std::string& archive, const ArchiveFault& fault) {
   std::string text = fault.entry > 0 && !fault.name.empty() ? ConsoleText(fault.name) : archive;
   if (!place.empty()) text += " (" + place + ")";
   text += ": " + fault.cause;
-  if (!fault.outcome.empty()) text += " [" + ConsoleText(fault.outcome) + "]";
+  if (!fault.outcome.empty()) {
+    // The installer's texts break their lines for a message box; here they
+    // stand on one.
+    std::string outcome = fault.outcome;
+    std::replace(outcome.begin(), outcome.end(), '\n', ' ');
+    text += " [" + ConsoleText(outcome) + "]";
+  }
   PrintError(text);
 }
 
