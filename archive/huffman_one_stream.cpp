@@ -32,21 +32,14 @@ struct NarrowWindow {
   }
 };
 
-// WalkLevels on the 31 bits from a bit of the stream, read as two 32-bit
-// words.
+// WalkLevels on the 32 bits from a bit of the stream, read as a word and
+// the byte after it: a long code, which the narrow window may not hold.
 [[gnu::noinline]] int32_t WalkLevelsAt(const uint8_t* base, uint32_t position, const CodeTables& t,
-                     uint32_t startLevel) {
-  if (startLevel == 0) return -1;
+                                       uint32_t startLevel) {
   const uint8_t* at = base + (position >> 3);
   const uint32_t shift = position & 7;
-  // The top 31 bits; the second word brings the bits the shift took.
-  const uint32_t top = ((LoadBigEndian32(at) << shift) | (at[4] >> (8 - shift))) >> 1;
-  const DecodeLevel* level = t.decode + startLevel;
-  while (top >= level->limit) ++level;
-  if (level == t.decode + t.decodeCount + 1) return -1;
-  // level->shift is 64 less the length; the code is the top `length` bits.
-  const uint8_t symbol = t.symbols[(top >> (level->shift - 33)) + level->base];
-  return level->length << 8 | symbol;
+  const uint32_t top = (LoadBigEndian32(at) << shift) | (at[4] >> (8 - shift));
+  return WalkLevels(uint64_t{top} << 32, t, startLevel);
 }
 
 }  // namespace

@@ -16,11 +16,13 @@ IntegrityCheck CheckIntegrity(std::span<const uint8_t> payload, const ArchiveCon
   return check;
 }
 
-std::string CrcText(uint32_t crc) {
-  char text[20];
-  std::snprintf(text, sizeof text, "CRC-32 %08x", static_cast<unsigned>(crc));
+std::string CrcHex(uint32_t crc) {
+  char text[12];
+  std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(crc));
   return text;
 }
+
+std::string CrcText(uint32_t crc) { return "CRC-32 " + CrcHex(crc); }
 
 std::string IntegrityText(const IntegrityCheck& check) {
   switch (check.integrity) {

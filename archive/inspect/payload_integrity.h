@@ -26,7 +26,9 @@ struct IntegrityCheck {
 
 IntegrityCheck CheckIntegrity(std::span<const uint8_t> payload, const ArchiveContainer& container);
 
-// "CRC-32 1a2b3c4d" in the lower-case hexadecimal that tools print.
+// "1a2b3c4d": a CRC in the lower-case hexadecimal that tools print; and
+// "CRC-32 1a2b3c4d" for a sentence.
+std::string CrcHex(uint32_t crc);
 std::string CrcText(uint32_t crc);
 
 // One line for people: what was checked and what it gave.

@@ -5,7 +5,7 @@
 #include "tools/filepacker/disk_files.h"
 #include "tools/filepacker/fault_report.h"
 #include "tools/filepacker/host_system.h"
-#include "tools/filepacker/inspection_report.h"
+#include "tools/filepacker/command_reports.h"
 #include "tools/filepacker/text_format.h"
 
 namespace {

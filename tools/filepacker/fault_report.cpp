@@ -67,11 +67,10 @@ nlohmann::json CheckJson(const IntegrityCheck& check) {
   const PayloadReading& reading = check.reading;
   json["holds"] = check.integrity == Integrity::kWhole;
   if (reading.verdict != PayloadVerdict::kBadRecord) {
-    auto hex = [](uint32_t crc) { return CrcText(crc).substr(7); };
     json["covered"] = reading.covered;
-    json["expected"] = hex(reading.expected);
+    json["expected"] = CrcHex(reading.expected);
     json["computed"] = reading.verdict == PayloadVerdict::kShortPayload ? nlohmann::json(nullptr)
-                                                                         : nlohmann::json(hex(reading.computed));
+                                                                         : nlohmann::json(CrcHex(reading.computed));
   }
   return json;
 }

@@ -12,9 +12,9 @@
 #include "packer/temp_file.h"
 #include "pe/payload_resource.h"
 #include "archive/inspect/archive_file.h"
+#include "tools/filepacker/command_reports.h"
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/embedded_stub.h"
-#include "archive/inspect/archive_walk.h"
 #include "archive/payload_check.h"
 #include "tools/filepacker/fault_report.h"
 #include "tools/filepacker/text_format.h"
@@ -65,13 +65,8 @@ int TakePayload(const InstallerRequest& request, Payload& payload, std::string& 
   ArchiveContainer container;
   LoadOutcome outcome = LoadArchiveFile(request.archive, payload.archive, error, &container);
   if (outcome != LoadOutcome::kLoaded) return outcome == LoadOutcome::kUnreadable ? kExitUsage : kExitFailed;
-  const IntegrityCheck check = CheckIntegrity(payload.archive, container);
-  ArchiveWalk walk;
-  if (check.integrity == Integrity::kDamaged) {
-    walk.fault = DamageFault(check);
-  } else {
-    WalkArchive(payload.archive, WalkMode::kTest, walk);
-  }
+  IntegrityCheck check;
+  const ArchiveWalk walk = TestArchive(payload.archive, container, check);
   if (!walk.ok) {
     PrintFault(request.archive, walk.fault);
     error = request.archive + ": `filepacker test` refuses it, so the installer could not install it";

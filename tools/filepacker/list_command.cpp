@@ -2,7 +2,7 @@
 
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/fault_report.h"
-#include "tools/filepacker/inspection_report.h"
+#include "tools/filepacker/command_reports.h"
 #include "tools/filepacker/text_format.h"
 
 namespace {
@@ -67,7 +67,7 @@ int RunList(const std::string& path, bool json) {
   }
   if (check.integrity == Integrity::kDamaged) PrintFault(path, DamageFault(check));
   if (!walk.ok) PrintFault(path, walk.fault);
-  if (!walk.ok || check.integrity == Integrity::kDamaged) return kExitFailed;
+  if (listing.Refused()) return kExitFailed;
   if (totals.refused > 0) {
     PrintError(path + ": " + std::to_string(totals.refused) +
                " entry names would be refused by the installer (marked \"!\")");

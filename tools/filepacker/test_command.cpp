@@ -2,7 +2,7 @@
 
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/fault_report.h"
-#include "tools/filepacker/inspection_report.h"
+#include "tools/filepacker/command_reports.h"
 
 int RunTest(const std::string& path, bool json) {
   std::vector<uint8_t> bytes;

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "tools/filepacker/commands.h"
-#include "tools/filepacker/inspection_report.h"
+#include "tools/filepacker/command_reports.h"
 #include "tools/web/memory_files.h"
 
 #define FP_EXPORT(name) extern "C" __attribute__((export_name(#name)))
@@ -77,8 +77,7 @@ FP_EXPORT(fp_list) int List() {
   ArchiveContainer container;
   if (!TakeInput(bytes, container)) return kExitFailed;
   const ArchiveListing listing = ListArchive(bytes, container);
-  const bool refused = !listing.walk.ok || listing.check.integrity == Integrity::kDamaged;
-  return Finish(refused ? kExitFailed : kExitSuccess, ListJson(listing, container));
+  return Finish(listing.Refused() ? kExitFailed : kExitSuccess, ListJson(listing, container));
 }
 
 FP_EXPORT(fp_test) int Test() {

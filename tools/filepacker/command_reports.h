@@ -27,6 +27,10 @@ struct ArchiveListing {
   IntegrityCheck check;
   ArchiveWalk walk;
   ListTotals totals;
+
+  // Whether list fails: the walk stopped, or the installer would refuse
+  // the payload at start-up.
+  bool Refused() const { return !walk.ok || check.integrity == Integrity::kDamaged; }
 };
 
 // The walk of `list`: every entry, even past a damaged payload (for what it

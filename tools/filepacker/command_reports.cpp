@@ -1,4 +1,4 @@
-#include "tools/filepacker/inspection_report.h"
+#include "tools/filepacker/command_reports.h"
 
 #include "archive/inspect/archive_walk.h"
 #include "tools/filepacker/extraction.h"
