@@ -2,6 +2,25 @@
 
 BitReader::~BitReader() = default;
 
+void BitReader::ReadFields(int width, int32_t count, int32_t* fields) {
+  uint32_t position = static_cast<uint32_t>(bitsTotal);
+  for (int32_t k = 0; k < count; ++k, position += static_cast<uint32_t>(width)) {
+    const uint8_t* at = start + (position >> 3);
+    // A field of up to 8 bits lies within the 15 bits from its byte on.
+    const uint32_t bits = static_cast<uint32_t>(at[0] << 8 | at[1]) << (position & 7);
+    fields[k] = static_cast<int32_t>((bits & 0xFFFF) >> (16 - width));
+  }
+  // On from the end of the last field, byte by byte as ReadField goes on.
+  bitsTotal = static_cast<int32_t>(position);
+  current = start + (position >> 3);
+  bitCount = 0;
+  accumulator = 0;
+  if ((position & 7) != 0) {
+    bitCount = 8 - static_cast<int32_t>(position & 7);
+    accumulator = *current++ & ((1u << bitCount) - 1);
+  }
+}
+
 void BitReader::Init(const uint8_t* data, int32_t byteLength, int flag) {
   start = data;
   length = byteLength;

@@ -21,8 +21,10 @@ namespace huffman {
 constexpr bool kWideRegisters = sizeof(void*) >= 8 && !KORMIT_DECODE_AS_32_BIT;
 
 // Fast steps stay this many bytes clear of the end of the coded block, so
-// that their 8-byte loads and a long code after a batch stay inside it.
-constexpr int32_t kEndMargin = 64;
+// that their 8-byte loads and a long code after a batch stay inside it. The
+// narrow window reads at most 7 bytes past its next byte; the less margin,
+// the fewer codes are left to the exact path, which every block pays.
+constexpr int32_t kEndMargin = kWideRegisters ? 64 : 16;
 // Fast steps keep this many bytes clear of the end of their output, and of
 // another stream's: a batch writes at most 2 bytes per step, and 2 bytes of
 // no use beyond them.

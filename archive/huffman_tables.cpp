@@ -33,11 +33,9 @@ bool ReadLevelIndices(BitReader& reader, CodeTables& t) {
   }
   int width = 1;
   for (int32_t power = 2; power < t.levelCount; power *= 2) ++width;
-  for (int32_t& index : t.levelIndex) {
-    index = static_cast<int32_t>(reader.ReadField(width));
-    if (reader.Overrun()) return false;
-  }
-  return true;
+  // Any field past the data leaves the last one past it too.
+  reader.ReadFields(width, kSymbols, t.levelIndex);
+  return !reader.Overrun();
 }
 
 // The canonical code: level by level, the byte values of a level take
@@ -166,13 +164,18 @@ TableShares BuildFastTable(CodeTables& t, int32_t bits) {
     const uint32_t single = Entry(first.length, 1, first.symbol, 0);
     for (; entry != end; ++entry) *entry = single;
   }
-  int32_t walks = 0;
+  // The rest, level by level: a prefix starts a code of the first level
+  // whose limit lies above it, and of none past the last level.
+  const uint32_t entries = 1u << bits;
   uint32_t prefix = count > 0 ? codes[count - 1].first + EntriesOf(codes[count - 1], bits) : 0;
-  for (; prefix < 1u << bits; ++prefix) {
-    while (prefix << justify >= t.decode[level].limit) ++level;
-    t.fast[prefix] = level > t.decodeCount ? 0 : WalkEntry(static_cast<uint32_t>(level));
-    walks += level <= t.decodeCount;
+  const uint32_t firstWalk = prefix;
+  for (; prefix < entries && level <= t.decodeCount; ++level) {
+    const uint64_t limit = (uint64_t{t.decode[level].limit} + (1u << justify) - 1) >> justify;
+    const uint32_t end = limit < entries ? static_cast<uint32_t>(limit) : entries;
+    for (; prefix < end; ++prefix) t.fast[prefix] = WalkEntry(static_cast<uint32_t>(level));
   }
+  const int32_t walks = static_cast<int32_t>(prefix - firstWalk);
+  for (; prefix < entries; ++prefix) t.fast[prefix] = 0;
   t.firstCodes = false;
   t.fastBits = bits;
   return {pairs, walks};

@@ -75,6 +75,28 @@ TEST(BitReader, RefillTopsUpToMoreThanTwentyFourBits) {
   EXPECT_EQ(0xF0u, reader.accumulator);
 }
 
+// ReadFields against as many calls of ReadField: the same fields, and the
+// same reads after them, from every start bit and at every width.
+TEST(BitReader, ReadFieldsMatchesFieldByField) {
+  uint8_t data[64];
+  for (int k = 0; k < 64; ++k) data[k] = static_cast<uint8_t>(k * 37 + 11);
+  for (int lead = 0; lead < 9; ++lead) {
+    for (int width = 1; width <= 8; ++width) {
+      BitReader one, many;
+      one.Init(data, 64, 0);
+      many.Init(data, 64, 0);
+      one.ReadField(lead);
+      many.ReadField(lead);
+      int32_t fields[40];
+      many.ReadFields(width, 40, fields);
+      for (int32_t field : fields) ASSERT_EQ(one.ReadField(width), static_cast<uint32_t>(field)) << lead << " " << width;
+      EXPECT_EQ(one.bitsTotal, many.bitsTotal);
+      EXPECT_EQ(one.ReadField(13), many.ReadField(13)) << lead << " " << width;
+      EXPECT_EQ(one.ReadField(25), many.ReadField(25)) << lead << " " << width;
+    }
+  }
+}
+
 TEST(BitReader, OverrunIsMoreBitsThanTheDataHolds) {
   const uint8_t data[12] = {};
   BitReader reader;
