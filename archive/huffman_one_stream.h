@@ -27,8 +27,8 @@ constexpr bool kWideRegisters = sizeof(void*) >= 8 && !KORMIT_DECODE_AS_32_BIT;
 constexpr int32_t kEndMargin = kWideRegisters ? 64 : 16;
 // Fast steps keep this many bytes clear of the end of their output, and of
 // another stream's: a batch writes at most 2 bytes per step, and 2 bytes of
-// no use beyond them.
-constexpr int32_t kOutputClear = 32;
+// no use beyond them (the narrow window's batch, two steps, at most 6).
+constexpr int32_t kOutputClear = kWideRegisters ? 32 : 8;
 
 // Table steps per refill of a stream alone: one refill serves as many
 // steps as the longest step allows.
