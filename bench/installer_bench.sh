@@ -13,7 +13,7 @@ build_dir=$2
 filepacker=$3
 rounds=${4:-5}
 
-cmake --preset win32 -S "$source_dir" -B "$build_dir" -DBUILD_TESTING=OFF >/dev/null
+cmake --preset win32 -S "$source_dir" -B "$build_dir" -DBUILD_TESTING=OFF -DKORMIT_BENCH=ON >/dev/null
 cmake --build "$build_dir" --target kormit_installer kormit_installer_bare >/dev/null
 bare=$(stat -c %s "$build_dir/installer/Kormit_bare.exe")
 verdict=$([ "$bare" -le 28160 ] && echo "within" || echo "OVER")
