@@ -5,34 +5,24 @@
 // Usage: node installer-matches-command.mjs FILEPACKER WEB_BUILD_FOLDER SAMPLE_PACKAGE_FOLDER SCRATCH_FOLDER
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
-import { mkdirSync, readFileSync, readdirSync, rmSync, utimesSync, writeFileSync } from 'node:fs';
+import { readFileSync, rmSync } from 'node:fs';
 import { join, resolve } from 'node:path';
 import { pathToFileURL } from 'node:url';
+
+import { samplePackage, writeFiles } from './sample-package.mjs';
 
 const [filepacker, webFolder, samples, scratch] = process.argv.slice(2).map((path) => resolve(path));
 const engine = await import(pathToFileURL(join(webFolder, 'filepacker.mjs')));
 
-// The sample package's texts, a stand-in for its programs and a Japanese
-// name, one minute apart from a fixed release time, Setup.exe first.
-const released = Date.UTC(2008, 7, 10, 12, 0, 0);
-const sample = [{ name: 'Setup.exe', bytes: Buffer.from('MZ not really a program, but bytes to pack '.repeat(3000)) },
-                { name: '使い方.txt', bytes: Buffer.from('日本語のテキスト\r\n'.repeat(500)) }];
-for (const name of readdirSync(samples).filter((name) => /\.(txt|ini|lng|m3u)$/.test(name)).sort()) {
-  sample.push({ name, bytes: readFileSync(join(samples, name)) });
-}
-sample.forEach((file, index) => { file.lastModified = released + index * 60000; });
+const sample = samplePackage(samples);
+const released = sample[0].lastModified;
 
 // Writes the files into a fresh folder, each with its time, and runs the
 // command there on `args`, the files' names standing as they are given.
 function command(files, args) {
   const folder = join(scratch, 'package');
   rmSync(scratch, { recursive: true, force: true });
-  for (const file of files) {
-    const path = join(folder, file.name);
-    mkdirSync(resolve(path, '..'), { recursive: true });
-    writeFileSync(path, file.bytes);
-    utimesSync(path, file.lastModified / 1000, file.lastModified / 1000);
-  }
+  writeFiles(folder, files);
   const run = spawnSync(filepacker, ['installer', '--json', '-o', '../out.exe', ...args],
                         { cwd: folder, encoding: 'utf8' });
   const installer = run.status === 0 ? readFileSync(join(scratch, 'out.exe')) : null;

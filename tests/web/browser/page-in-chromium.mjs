@@ -10,10 +10,12 @@
 // Exit 77 (skipped) only when chromium cannot be started.
 import assert from 'node:assert/strict';
 import { execFileSync, spawnSync } from 'node:child_process';
-import { existsSync, mkdirSync, readFileSync, readdirSync, rmSync, utimesSync, writeFileSync } from 'node:fs';
+import { existsSync, mkdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { createServer } from 'node:http';
 import { extname, join, resolve } from 'node:path';
 import puppeteer from 'puppeteer-core';
+
+import { samplePackage, writeFiles } from '../sample-package.mjs';
 
 const [filepacker, webFolder, samples, scratch] = process.argv.slice(2, 6).map((path) => resolve(path));
 const screenshotsAt = process.argv.indexOf('--screenshots');
@@ -27,15 +29,9 @@ const packageFolder = join(scratch, 'package');
 const downloads = join(scratch, 'downloads');
 mkdirSync(packageFolder, { recursive: true });
 mkdirSync(downloads);
-const released = Date.UTC(2008, 7, 10, 12, 0, 0) / 1000;
-const names = ['Setup.exe', '使い方.txt', ...readdirSync(samples).filter((name) => /\.(txt|ini|lng|m3u)$/.test(name)).sort()];
-names.forEach((name, index) => {
-  const path = join(packageFolder, name);
-  if (name === 'Setup.exe') writeFileSync(path, Buffer.from('MZ not really a program, but bytes to pack '.repeat(3000)));
-  else if (name === '使い方.txt') writeFileSync(path, Buffer.from('日本語のテキスト\r\n'.repeat(500)));
-  else writeFileSync(path, readFileSync(join(samples, name)));
-  utimesSync(path, released + index * 60, released + index * 60);
-});
+const files = samplePackage(samples);
+const names = files.map((file) => file.name);
+writeFiles(packageFolder, files);
 const filepackerRun = (...args) => execFileSync(filepacker, args, { cwd: packageFolder, encoding: 'utf8' });
 const sample = join(scratch, 'sample.exe');
 filepackerRun('installer', '-o', sample, ...names);
