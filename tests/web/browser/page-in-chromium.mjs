@@ -127,6 +127,10 @@ with zipfile.ZipFile(sys.argv[1]) as z:
   const sha = (path) => execFileSync('sha256sum', [path], { encoding: 'utf8' }).split(' ')[0];
   assert.deepEqual(zipped.map(([name, digest]) => [name, digest]),
                    listed.entries.map((entry) => [entry.name, sha(join(packageFolder, entry.name))]), 'the zip');
+  // The write times, in the local time that both the browser and the
+  // command show here (the sample's are whole minutes: no 2-second rounding).
+  assert.deepEqual(zipped.map(([, , time]) => time),
+                   listed.entries.map((entry) => entry.last_write_time.split(/[-T:]/).map(Number)), 'the zip\'s times');
   passed++;
 
   // A damaged copy.
@@ -153,9 +157,16 @@ with zipfile.ZipFile(sys.argv[1]) as z:
                /Not made: there is no Setup\.exe.*no top-level Setup\.exe/);
   passed++;
 
-  // In Japanese where the browser says so.
+  // In Japanese where the browser says so; the installer dropped on the page.
   const japanese = await openPage('ja-JP');
-  await load(japanese, sample);
+  await japanese.evaluate((base64) => {
+    const bytes = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
+    const dropped = new DataTransfer();
+    dropped.items.add(new File([bytes], 'sample.exe'));
+    document.getElementById('drop').dispatchEvent(new DragEvent('drop', { dataTransfer: dropped, bubbles: true,
+                                                                          cancelable: true }));
+  }, readFileSync(sample).toString('base64'));
+  await japanese.waitForFunction(() => !document.getElementById('result').hidden);
   assert.match(await japanese.$eval('#verdict', (verdict) => verdict.textContent), /^正常：/);
   assert.equal(await japanese.$eval('html', (html) => html.lang), 'ja');
   passed++;

@@ -205,6 +205,8 @@ for (const type of ['dragenter', 'dragover']) {
   drop.addEventListener(type, (event) => { event.preventDefault(); drop.classList.add('over'); });
 }
 drop.addEventListener('dragleave', () => drop.classList.remove('over'));
+// A file dropped beside the zone is not opened by the browser in the page's place.
+for (const type of ['dragover', 'drop']) document.addEventListener(type, (event) => event.preventDefault());
 drop.addEventListener('drop', (event) => {
   event.preventDefault();
   drop.classList.remove('over');
