@@ -14,9 +14,12 @@ export function crc32(bytes) {
   return (crc ^ 0xffffffff) >>> 0;
 }
 
-// MS-DOS date and time (2-second steps, from 1980) of a Date, local time.
+// MS-DOS date and time (2-second steps, 1980 to 2107) of a Date, local
+// time; a time outside them is the nearest end.
 function dosTime(date) {
-  const year = Math.min(Math.max(date.getFullYear(), 1980), 2107);
+  if (date.getFullYear() < 1980) return { time: 0, date: (1 << 5) | 1 };
+  if (date.getFullYear() > 2107) return { time: (23 << 11) | (59 << 5) | 29, date: (127 << 9) | (12 << 5) | 31 };
+  const year = date.getFullYear();
   return {
     time: (date.getHours() << 11) | (date.getMinutes() << 5) | (date.getSeconds() >> 1),
     date: ((year - 1980) << 9) | ((date.getMonth() + 1) << 5) | date.getDate(),
