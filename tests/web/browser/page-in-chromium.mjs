@@ -20,7 +20,8 @@ import { samplePackage, writeFiles } from '../sample-package.mjs';
 const [filepacker, webFolder, samples, scratch] = process.argv.slice(2, 6).map((path) => resolve(path));
 const screenshotsAt = process.argv.indexOf('--screenshots');
 const screenshots = screenshotsAt > 0 ? resolve(process.argv[screenshotsAt + 1]) : null;
-const chromium = '/usr/bin/chromium';
+// Debian's chromium (KORMIT_CHROMIUM names another).
+const chromium = process.env.KORMIT_CHROMIUM ?? '/usr/bin/chromium';
 
 // ---- the sample package and its installer, made by the command
 
