@@ -14,11 +14,17 @@
 #define KORMIT_DECODE_AS_32_BIT 0
 #endif
 
+// WebAssembly has registers of 64 bits under pointers of 32: its build says
+// so with KORMIT_WIDE_REGISTERS=1.
+#ifndef KORMIT_WIDE_REGISTERS
+#define KORMIT_WIDE_REGISTERS 0
+#endif
+
 namespace huffman {
 
 // Registers of 64 bits: a window in one of them, and room for several
 // streams at once.
-constexpr bool kWideRegisters = sizeof(void*) >= 8 && !KORMIT_DECODE_AS_32_BIT;
+constexpr bool kWideRegisters = (sizeof(void*) >= 8 || KORMIT_WIDE_REGISTERS) && !KORMIT_DECODE_AS_32_BIT;
 
 // Fast steps stay this many bytes clear of the end of the coded block, so
 // that their 8-byte loads and a long code after a batch stay inside it. The

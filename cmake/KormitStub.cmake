@@ -7,6 +7,11 @@
 #   Native build: a cross build of just the stub in <build>/stub-win32, when
 #   the i686 mingw-w64 compiler is there; without it filepacker carries no
 #   stub and `filepacker installer` asks for --stub.
+#
+# kormit_embedded_stub_source(VARIABLE) then names the source of
+# EmbeddedStub() for a target to compile: the stub's bytes, or
+# tools/filepacker/embedded_stub.cpp (none). Used by filepacker and by the
+# WebAssembly engine (tools/web), which must carry the same stub.
 set(KORMIT_EMBEDDED_STUB "" CACHE FILEPATH
     "Installer stub (Kormit_bare.exe) for filepacker to carry (default: built from this tree)")
 
@@ -26,9 +31,9 @@ else()
     set(stub_build "${CMAKE_BINARY_DIR}/stub-win32")
     set(kormit_stub_file "${stub_build}/installer/Kormit_bare.exe")
     ExternalProject_Add(kormit_stub_win32
-      SOURCE_DIR "${PROJECT_SOURCE_DIR}"
+      SOURCE_DIR "${CMAKE_CURRENT_LIST_DIR}/.."
       BINARY_DIR "${stub_build}"
-      CMAKE_ARGS "-DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/toolchain-i686-w64-mingw32.cmake"
+      CMAKE_ARGS "-DCMAKE_TOOLCHAIN_FILE=${CMAKE_CURRENT_LIST_DIR}/toolchain-i686-w64-mingw32.cmake"
                  -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_TESTING=OFF
       BUILD_COMMAND ${CMAKE_COMMAND} --build "${stub_build}" --target kormit_installer_bare
       BUILD_ALWAYS ON
@@ -42,3 +47,19 @@ else()
                    "(run scripts/install-deps)")
   endif()
 endif()
+
+function(kormit_embedded_stub_source variable)
+  set(root "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/..")
+  if(NOT kormit_stub_file)
+    set(${variable} "${root}/tools/filepacker/embedded_stub.cpp" PARENT_SCOPE)
+    return()
+  endif()
+  set(source "${CMAKE_CURRENT_BINARY_DIR}/embedded_stub_bytes.cpp")
+  add_custom_command(
+    OUTPUT "${source}"
+    COMMAND ${CMAKE_COMMAND} "-DINPUT=${kormit_stub_file}" "-DOUTPUT=${source}" -P "${root}/cmake/embed-stub.cmake"
+    DEPENDS "${kormit_stub_file}" ${kormit_stub_depends} "${root}/cmake/embed-stub.cmake"
+    COMMENT "Embedding the installer stub"
+    VERBATIM)
+  set(${variable} "${source}" PARENT_SCOPE)
+endfunction()

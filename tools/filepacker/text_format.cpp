@@ -75,8 +75,12 @@ std::string AttributeLetters(uint32_t attributes) {
 std::string LocalTimeText(uint64_t fileTime) {
   std::tm local{};
   if (!ToLocalTime(FileTimeToTimespec(fileTime).tv_sec, local)) return "-";
-  char text[32];
-  if (std::strftime(text, sizeof(text), "%Y-%m-%dT%H:%M:%S", &local) == 0) return "-";
+  // Digits of our own rather than strftime's %Y, which C libraries write
+  // differently past 9999 (a FILETIME reaches 58000): musl, under the
+  // WebAssembly engine, puts a "+" before such a year, glibc does not.
+  char text[48];
+  std::snprintf(text, sizeof(text), "%04d-%02d-%02dT%02d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
+                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
   return text;
 }
 

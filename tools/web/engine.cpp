@@ -8,13 +8,21 @@
 // could not be read at all (as the command says it, without "filepacker: "),
 // or null, "report": the object that the command's --json prints, or null};
 // extract adds "files": [{"name", "size", "attributes", "filetimes"}].
+//
+// installer runs `filepacker installer --json` itself on the files added
+// with fp_add_file (paths as the command is given them) and the options;
+// its JSON goes to stdout and its message to stderr, as the command prints
+// them, and the installer's bytes are at fp_output_data.
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/command_reports.h"
+#include "packer/platform/wasm/memory_folder.h"
 #include "tools/web/memory_files.h"
 
 #define FP_EXPORT(name) extern "C" __attribute__((export_name(#name)))
@@ -26,12 +34,46 @@ std::string theName;    // what the input is called in messages
 std::string theFolder;  // the folder extract's names are created behind
 std::string theResult;
 MemoryFiles* theFiles = nullptr;
+std::vector<uint8_t> theOutput;  // the installer made last
+
+// Progress, to the page: how many bytes of how many are done.
+extern "C" __attribute__((import_module("filepacker"), import_name("progress"))) void ShowProgress(double done,
+                                                                                                  double total);
+
+// Packing's reads, shown every half percent.
+class ReadProgress final : public PackReadWatch {
+ public:
+  explicit ReadProgress(int64_t total) : total_(total) {}
+  void OnRead(int64_t bytes) noexcept override {
+    done_ += bytes;
+    if ((done_ - shown_) * 200 < total_ && done_ < total_) return;
+    shown_ = done_;
+    ShowProgress(static_cast<double>(done_), static_cast<double>(total_));
+  }
+
+ private:
+  int64_t total_;
+  int64_t done_ = 0;
+  int64_t shown_ = 0;
+};
+
+// The paths the command would be given for the memory folder's files: each
+// file at the top, or the folder it is in, in the order first met.
+std::vector<std::string> CommandPaths() {
+  std::vector<std::string> paths;
+  for (const MemoryFolderFile& file : MemoryFolder()) {
+    const std::string top = file.path.substr(0, file.path.find('/'));
+    if (std::find(paths.begin(), paths.end(), top) == paths.end()) paths.push_back(top);
+  }
+  return paths;
+}
 
 void Release() {
   delete theFiles;
   theFiles = nullptr;
   theResult.clear();
   theResult.shrink_to_fit();
+  theOutput = {};
 }
 
 // Loads the input as the commands load a file; false, with the outcome set,
@@ -109,6 +151,41 @@ FP_EXPORT(fp_extract) int Extract() {
   return status;
 }
 
+FP_EXPORT(fp_default_block_size) int32_t DefaultBlockSize() { return PackRequest().blockSize; }
+
+// A file for installer, at the path last given to fp_input_name; JavaScript
+// writes its bytes where this points.
+FP_EXPORT(fp_add_file) uint8_t* AddFile(uint32_t size, uint64_t lastWriteTime) {
+  MemoryFolder().push_back({theName, std::vector<uint8_t>(size), lastWriteTime});
+  return MemoryFolder().back().bytes.data();
+}
+
+// The installer of the files added, called by the name last given to
+// fp_input_name in messages; returns the command's exit status.
+FP_EXPORT(fp_installer) int Installer(int32_t blockSize, int adaptive, int allowNoSetup) {
+  Release();
+  InstallerRequest request;
+  request.pack.blockSize = blockSize;
+  request.pack.adaptive = adaptive != 0;
+  request.pack.paths = CommandPaths();
+  request.output = theName;
+  request.allowNoSetup = allowNoSetup != 0;
+  request.json = true;
+  int64_t total = 0;
+  for (const MemoryFolderFile& file : MemoryFolder()) total += static_cast<int64_t>(file.bytes.size());
+  ReadProgress progress(request.pack.adaptive ? 2 * total : total);
+  WatchPackReads(&progress);
+  const int status = RunInstaller(request);
+  WatchPackReads(nullptr);
+  std::fflush(stdout);
+  MemoryFolder() = {};
+  if (!TakeWrittenFile(request.output, theOutput)) theOutput = {};
+  return status;
+}
+
+FP_EXPORT(fp_output_data) const uint8_t* OutputData() { return theOutput.data(); }
+FP_EXPORT(fp_output_size) uint32_t OutputSize() { return static_cast<uint32_t>(theOutput.size()); }
+
 FP_EXPORT(fp_result) const char* Result() { return theResult.data(); }
 FP_EXPORT(fp_result_size) uint32_t ResultSize() { return static_cast<uint32_t>(theResult.size()); }
 
@@ -117,4 +194,5 @@ FP_EXPORT(fp_file_data) const uint8_t* FileData(uint32_t index) { return theFile
 FP_EXPORT(fp_release) void ReleaseAll() {
   Release();
   theInput = {};
+  MemoryFolder() = {};
 }

@@ -7,10 +7,14 @@
 //   test(bytes)    the object `filepacker test --json` prints
 //   extract(bytes) the object `filepacker extract --json` prints, and its
 //                  entries: [{name, bytes, attributes, filetimes, ...}]
+//   installer(files, {adaptive, blockSize, allowNoSetup, onProgress})
+//                  the installer (a Uint8Array) that `filepacker installer`
+//                  makes of the files, byte for byte
 // bytes: a Uint8Array holding an installer or an archive. An input that
 // cannot be read at all (an executable that is no installer) throws a
-// FilepackerError with the command's message and exit status. Times are
-// shown as UTC (the command shows local time). FILETIMEs are BigInts.
+// FilepackerError with the command's message and exit status, as does a
+// refused installer. Times are shown as UTC (the command shows local time).
+// FILETIMEs are BigInts.
 
 export class FilepackerError extends Error {
   constructor(message, status) {
@@ -22,6 +26,10 @@ export class FilepackerError extends Error {
 
 const wasmUrl = new URL('./filepacker.wasm', import.meta.url);
 let loading = null;
+// While a command runs whose printing is its outcome: what it printed, by
+// descriptor; otherwise null, and what the engine prints goes to the console.
+let printed = null;
+let progressListener = null;
 
 async function wasmBytes() {
   if (wasmUrl.protocol === 'file:') {
@@ -49,7 +57,11 @@ function wasiImports(memory) {
         text += decoder.decode(new Uint8Array(memory().buffer, pointer, length));
         total += length;
       }
-      if (text.trim() !== '') (fd === 2 ? console.error : console.log)(text.trimEnd());
+      if (printed !== null) {
+        printed[fd] = (printed[fd] ?? '') + text;
+      } else if (text.trim() !== '') {
+        (fd === 2 ? console.error : console.log)(text.trimEnd());
+      }
       view.setUint32(written, total, true);
       return 0;
     },
@@ -63,7 +75,10 @@ async function engine() {
   if (loading === null) {
     loading = (async () => {
       let instance = null;
-      const imports = { wasi_snapshot_preview1: wasiImports(() => instance.exports.memory) };
+      const imports = {
+        wasi_snapshot_preview1: wasiImports(() => instance.exports.memory),
+        filepacker: { progress: (done, total) => progressListener?.(done, total) },
+      };
       ({ instance } = await WebAssembly.instantiate(await wasmBytes(), imports));
       instance.exports._initialize();
       return instance.exports;
@@ -84,6 +99,14 @@ function writeText(exports, allocate, text) {
   const utf8 = new TextEncoder().encode(text);
   const pointer = allocate(utf8.length);  // may grow the memory: its buffer is taken after
   new Uint8Array(exports.memory.buffer, pointer, utf8.length).set(utf8);
+}
+
+// A trap leaves the module's memory as it stood: it is loaded afresh next
+// time.
+function engineStopped(error) {
+  if (!(error instanceof WebAssembly.RuntimeError)) return error;
+  loading = null;
+  return new Error(`filepacker: the engine stopped (${error.message}); the input may be too large for memory`);
 }
 
 async function run(command, bytes, { name = 'input', folder = 'out' } = {}) {
@@ -110,20 +133,70 @@ async function run(command, bytes, { name = 'input', folder = 'out' } = {}) {
     }
     return outcome.report;
   } catch (error) {
-    // A trap leaves the module's memory as it stood: load it afresh next time.
-    if (error instanceof WebAssembly.RuntimeError) {
-      loading = null;
-      throw new Error(`filepacker: the engine stopped (${error.message}); the input may be too large for memory`);
-    }
-    throw error;
+    throw engineStopped(error);
   } finally {
     if (loading !== null) exports.fp_release();
   }
 }
 
-// 100 ns intervals since 1601 as a Date (to the millisecond).
+// 100 ns intervals since 1601 as a Date (to the millisecond), and back.
+const fileTimeOf1970 = 11644473600000n;
 export function fileTimeToDate(fileTime) {
-  return new Date(Number(fileTime / 10000n - 11644473600000n));
+  return new Date(Number(fileTime / 10000n - fileTimeOf1970));
+}
+export function fileTimeOf(milliseconds) {
+  return (BigInt(Math.floor(milliseconds)) + fileTimeOf1970) * 10000n;
+}
+
+function checkFiles(files) {
+  if (!Array.isArray(files)) throw new TypeError('filepacker: files must be an array of {name, bytes, lastModified}');
+  for (const file of files) {
+    if (typeof file?.name !== 'string' || !(file.bytes instanceof Uint8Array) || !Number.isFinite(file.lastModified)) {
+      throw new TypeError('filepacker: each file needs a name (string), bytes (Uint8Array) and lastModified '
+                          + '(milliseconds since 1970, as File.lastModified)');
+    }
+  }
+}
+
+// The installer of `files`, [{name, bytes, lastModified}], made as
+// `filepacker installer --json [--adaptive] [-b blockSize]
+// [--allow-no-setup]` makes it of files with those names, bytes and write
+// times given one by one in that order (a name "folder/a.txt": the files of
+// a folder given as the folder, in byte order of their names; a folder
+// inside it is refused, as the command refuses it). The names are UTF-8 and
+// converted to code page 932 as the command converts them on Linux; every
+// file has the archive attribute and its write time as all three times.
+// onProgress(done, total): bytes of the files read (the adaptive cut reads
+// them twice). A refusal throws a FilepackerError with the command's
+// message and exit status.
+export async function installer(files, { adaptive = false, blockSize, allowNoSetup = false,
+                                         name = 'installer.exe', onProgress } = {}) {
+  checkFiles(files);
+  const exports = await engine();
+  const size = blockSize ?? exports.fp_default_block_size();
+  if (!Number.isInteger(size) || size < -(2 ** 31) || size >= 2 ** 31) {
+    throw new TypeError('filepacker: blockSize must be a whole number');
+  }
+  try {
+    for (const file of files) {
+      writeText(exports, exports.fp_input_name, file.name);
+      const pointer = exports.fp_add_file(file.bytes.length, fileTimeOf(file.lastModified));
+      new Uint8Array(exports.memory.buffer, pointer, file.bytes.length).set(file.bytes);
+    }
+    writeText(exports, exports.fp_input_name, name);
+    printed = {};
+    progressListener = onProgress ?? null;
+    const status = exports.fp_installer(size, adaptive ? 1 : 0, allowNoSetup ? 1 : 0);
+    const report = JSON.parse(printed[1] ?? 'null');
+    if (status !== 0) throw new FilepackerError(report?.error ?? (printed[2] ?? '').trim(), status);
+    return new Uint8Array(exports.memory.buffer, exports.fp_output_data(), exports.fp_output_size()).slice();
+  } catch (error) {
+    throw engineStopped(error);
+  } finally {
+    printed = null;
+    progressListener = null;
+    if (loading !== null) exports.fp_release();
+  }
 }
 
 export const list = (bytes, options) => run('fp_list', bytes, options);

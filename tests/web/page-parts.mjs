@@ -1,0 +1,66 @@
+// The page's own pieces under Node: the treemap's areas are in proportion
+// to their values, inside the picture and apart; the zip reads back in
+// Python's zipfile with its names, bytes, CRCs and DOS times, and carries
+// each write time to the second in its extended-timestamp field.
+// Usage: node page-parts.mjs SCRATCH_FOLDER
+import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
+import { mkdirSync, rmSync, writeFileSync } from 'node:fs';
+import { join, resolve } from 'node:path';
+
+import { squarify } from '../../tools/web/page/treemap.mjs';
+import { storedZip } from '../../tools/web/page/zip.mjs';
+
+const scratch = resolve(process.argv[2]);
+let passed = 0;
+
+for (const values of [[1], [5, 5], [500, 120, 90, 60, 33, 20, 7, 1, 1], [3, 0, 2]]) {
+  const [width, height] = [720, 300];
+  const placed = squarify(values.map((value) => ({ value })), width, height);
+  const total = values.reduce((a, b) => a + b, 0);
+  assert.equal(placed.length, values.filter((value) => value > 0).length, `${values}: one area each`);
+  for (const { item, x, y, width: w, height: h } of placed) {
+    assert.ok(Math.abs((w * h) / (width * height) - item.value / total) < 1e-9, `${values}: area of ${item.value}`);
+    assert.ok(x >= -1e-9 && y >= -1e-9 && x + w <= width + 1e-6 && y + h <= height + 1e-6, `${values}: inside`);
+  }
+  for (const a of placed) {
+    for (const b of placed) {
+      const apart = a === b || a.x + a.width <= b.x + 1e-6 || b.x + b.width <= a.x + 1e-6
+                    || a.y + a.height <= b.y + 1e-6 || b.y + b.height <= a.y + 1e-6;
+      assert.ok(apart, `${values}: ${a.item.value} and ${b.item.value} overlap`);
+    }
+  }
+  passed++;
+}
+
+// Times in UTC, so that the DOS fields (local time) are known.
+process.env.TZ = 'UTC';
+const files = [
+  { name: '説明書.txt', bytes: new TextEncoder().encode('日本語\r\n'.repeat(100)), lastModified: new Date(Date.UTC(2008, 7, 10, 12, 34, 57)) },
+  { name: 'empty.dat', bytes: new Uint8Array(0), lastModified: new Date(Date.UTC(2024, 0, 31, 23, 59, 58)) },
+  { name: 'old.ini', bytes: new Uint8Array([1, 2, 3]), lastModified: new Date(Date.UTC(1975, 5, 15, 12)) },
+];
+rmSync(scratch, { recursive: true, force: true });
+mkdirSync(scratch, { recursive: true });
+const path = join(scratch, 'files.zip');
+writeFileSync(path, new Uint8Array(await storedZip(files).arrayBuffer()));
+const read = JSON.parse(execFileSync('python3', ['-c', `
+import json, struct, sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as z:
+    assert z.testzip() is None
+    out = []
+    for i in z.infolist():
+        tag, size, flags, mtime = struct.unpack('<HHBi', i.extra)
+        out.append([i.filename, list(z.read(i)), list(i.date_time), i.flag_bits & 0x800, tag, mtime])
+    print(json.dumps(out))
+`, path], { encoding: 'utf8' }));
+assert.deepEqual(read, files.map((file) => [
+  file.name, [...file.bytes],
+  // DOS times step by 2 seconds (57 becomes 56) and start in 1980.
+  file.lastModified.getUTCFullYear() < 1980 ? [1980, 1, 1, 0, 0, 0]
+    : [file.lastModified.getUTCFullYear(), file.lastModified.getUTCMonth() + 1, file.lastModified.getUTCDate(),
+       file.lastModified.getUTCHours(), file.lastModified.getUTCMinutes(), file.lastModified.getUTCSeconds() & ~1],
+  0x800, 0x5455, file.lastModified.getTime() / 1000]));
+passed++;
+rmSync(scratch, { recursive: true, force: true });
+console.log(`${passed} passed, 0 failed`);
