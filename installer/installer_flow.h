@@ -7,7 +7,12 @@
 
 #include <cstdint>
 
+#include "archive/pack_reader.h"
+
 class ProgressDialog;
+
+// The installer's one extractor (globals.cpp).
+extern PackReader thePackReader;
 
 // 1 when the system belongs to the NT family.
 int IsNtPlatform();

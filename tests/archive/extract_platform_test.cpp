@@ -72,7 +72,7 @@ TEST(ExtractPlatform, WriteFailuresNameTheEntryAndKeepWhatWasWritten) {
     injected.shortWrite = c.shortWrite;
     TempFolder folder;
     PackReader reader;
-    reader.fileSink = &injected;
+    reader.SetFileSink(injected);
     const Extracted out = ExtractArchive(archive, folder.path(), &reader);
     EXPECT_EQ(0, out.result);
     EXPECT_STREQ("ライトエラー！ w.bin", out.report.message);
@@ -84,7 +84,7 @@ TEST(ExtractPlatform, WriteFailuresNameTheEntryAndKeepWhatWasWritten) {
 
   InjectedFailures noCreate;
   PackReader reader;
-  reader.fileSink = &noCreate;
+  reader.SetFileSink(noCreate);
   TempFolder folder;
   const Extracted out = ExtractArchive(archive, folder.path(), &reader);
   EXPECT_EQ(0, out.result);

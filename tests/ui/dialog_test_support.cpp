@@ -2,11 +2,9 @@
 
 #include <commctrl.h>
 
-#include "archive/pack_reader.h"
 #include "ui/progress_dialog.h"
 
-// The installer defines the two globals; the tests have their own.
-PackReader thePackReader;
+// The installer defines the dialog; the tests have their own.
 ProgressDialog theProgressDialog;
 
 bool PumpMessages(HWND dialog) {

@@ -11,11 +11,9 @@
 
 #include <cstring>
 
-#include "archive/pack_reader.h"
 #include "ui/confirm_dialog.h"
 #include "ui/progress_dialog.h"
 
-PackReader thePackReader;
 ProgressDialog theProgressDialog;
 
 namespace {

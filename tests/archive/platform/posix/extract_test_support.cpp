@@ -1,4 +1,4 @@
-// POSIX: the disk and progress helpers of the extractor's tests.
+// POSIX: the disk helpers of the extractor's tests.
 #include <sys/stat.h>
 
 #include "archive/file_time.h"
@@ -18,21 +18,5 @@ DiskStatus StatusOf(const std::string& path) {
 }
 
 bool CreationTimeIsKept() { return false; }
-
-// Progress comes to a receiver on the extracting thread, which is the test's.
-struct ProgressLog::Native final : public ProgressReceiver {
-  explicit Native(ProgressLog& log) : log(log) {}
-  void OnProgress(uint32_t, int32_t position, int32_t total) noexcept override {
-    log.received_.emplace_back(position, total);
-  }
-  ProgressLog& log;
-};
-
-ProgressLog::ProgressLog() : native_(new Native(*this)) {}
-ProgressLog::~ProgressLog() = default;
-
-void ProgressLog::Attach(PackReader& reader) { reader.SetProgressTarget(native_.get(), kDefaultProgressMessage); }
-
-std::vector<std::pair<int32_t, int32_t>> ProgressLog::Collect() { return received_; }
 
 }  // namespace archive_test

@@ -1,7 +1,5 @@
-// Win32: the disk and progress helpers of the extractor's tests.
+// Win32: the disk helpers of the extractor's tests.
 #include <windows.h>
-
-#include <gtest/gtest.h>
 
 #include "tests/archive/extract_test_support.h"
 
@@ -40,32 +38,6 @@ DiskStatus StatusOf(const std::string& path) {
 // time.
 bool CreationTimeIsKept() {
   return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") == nullptr;
-}
-
-// Progress is posted to a message-only window and collected from its queue.
-struct ProgressLog::Native {
-  HWND window = nullptr;
-};
-
-ProgressLog::ProgressLog() : native_(new Native) {
-  native_->window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-  if (native_->window == nullptr) ADD_FAILURE() << "cannot create the progress window";
-}
-
-ProgressLog::~ProgressLog() {
-  if (native_->window != nullptr) DestroyWindow(native_->window);
-}
-
-constexpr UINT kProgressMessage = WM_USER + 10;
-
-void ProgressLog::Attach(PackReader& reader) { reader.SetProgressTarget(native_->window, kProgressMessage); }
-
-std::vector<std::pair<int32_t, int32_t>> ProgressLog::Collect() {
-  MSG message;
-  while (PeekMessageA(&message, native_->window, kProgressMessage, kProgressMessage, PM_REMOVE)) {
-    received_.emplace_back(static_cast<int32_t>(message.wParam), static_cast<int32_t>(message.lParam));
-  }
-  return received_;
 }
 
 }  // namespace archive_test
