@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
+#include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -163,6 +165,20 @@ const FileChange kFileChanges[] = {
      }},
 };
 
+// Makes the change once, when the first chunk is written.
+class ChangeAfterFirstChunk final : public PackProgress {
+ public:
+  ChangeAfterFirstChunk(const FileChange* change, std::string path) : change_(change), path_(std::move(path)) {}
+  void OnChunkWritten(int32_t, int64_t) override {
+    if (change_ != nullptr) change_->change(path_);
+    change_ = nullptr;
+  }
+
+ private:
+  const FileChange* change_;
+  std::string path_;
+};
+
 // A file that changes between being described and being packed, or while
 // it is read (after its first chunk), fails the archive; neither the target
 // nor the temporary file remains. The adaptive cut reads each file twice,
@@ -186,13 +202,8 @@ TEST(WriterRefusal, FileThatChangedFailsWithoutLeavingAnything) {
         options.blockSize = 1024;
         options.adaptive = adaptive;
         options.jobs = whileRead ? 1 : 4;  // one: the first chunk is written before the second is read
-        std::pair<const FileChange*, std::string> pending{whileRead ? &change : nullptr, path};
-        options.progressContext = &pending;
-        options.progress = [](void* context, int32_t, int64_t) {
-          auto& [change, path] = *static_cast<std::pair<const FileChange*, std::string>*>(context);
-          if (change != nullptr) change->change(path);
-          change = nullptr;
-        };
+        ChangeAfterFirstChunk pending(whileRead ? &change : nullptr, path);
+        options.progress = &pending;
         if (!whileRead) change.change(path);
         PackSummary summary;
         EXPECT_FALSE(WriteArchive(folder / "out.pak", sources, options, summary, error)) << change.name;
