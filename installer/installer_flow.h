@@ -11,7 +11,8 @@
 
 class ProgressDialog;
 
-// The installer's one extractor (globals.cpp).
+// The installer's two global objects (globals.cpp).
+extern ProgressDialog theProgressDialog;
 extern PackReader thePackReader;
 
 // 1 when the system belongs to the NT family.

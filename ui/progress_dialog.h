@@ -1,7 +1,7 @@
 // The installer's main window (template 101): a progress bar and a status
 // line, driven by the extraction job and the extractor through the window
-// messages below. There is one, theProgressDialog; its fields also carry the
-// job's parameters from the start decision to the job. It is the extractor's
+// messages below. The installer has one (theProgressDialog); its fields also
+// carry the job's parameters from the start decision to the job. It is the extractor's
 // progress receiver: it posts the progress to its own window, so that the
 // job's thread never waits for the window's.
 //
@@ -51,8 +51,6 @@ class ProgressDialog : public DialogBase, public ProgressReceiver {
   // Set on the window's thread at WM_CLOSE, read on the extracting thread.
   bool closed_ = false;
 };
-
-extern ProgressDialog theProgressDialog;
 
 // The bar position for `position` of `total` bytes: 0..100, truncated. A
 // total of zero or less gives 0.

@@ -18,7 +18,7 @@ namespace archive_test {
 struct DiskStatus {
   bool exists = false;
   bool writable = false;
-  uint32_t attributes = 0;  // Win32 only
+  uint32_t attributes = 0;  // POSIX: only read-only (0x01), from the permissions
   uint64_t creationTime = 0;  // Win32 only, and not under Wine
   uint64_t lastAccessTime = 0;
   uint64_t lastWriteTime = 0;
@@ -26,6 +26,12 @@ struct DiskStatus {
 DiskStatus StatusOf(const std::string& path);
 // Whether the system keeps creation times that SetFileTime can set.
 bool CreationTimeIsKept();
+
+// The system's own reading of code page 932 (iconv natively,
+// MultiByteToWideChar on Windows): whether a byte starts a two-byte
+// character, and whether two bytes make one character.
+bool SystemLeadByte(uint8_t byte);
+bool SystemCharacter(uint8_t lead, uint8_t trail);
 
 // Records the extractor's progress; it comes on the extracting thread,
 // which is the test's.

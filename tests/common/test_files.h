@@ -47,5 +47,13 @@ constexpr uint64_t FileTimeOfUnixSeconds(int64_t seconds) {
 std::string NativeJapaneseName();
 std::string Cp932JapaneseName();
 
+// The process's current folder, and a change of it (false on failure).
+std::string CurrentFolder();
+bool SetCurrentFolder(const std::string& path);
+
+// Whether the file system takes names differing only in case for one name
+// (Windows), or for two (POSIX).
+extern const bool kNamesIgnoreCase;
+
 // Pseudo-random bytes that the block encoder cannot shrink much.
 std::string RandomBytes(size_t count, uint32_t seed);

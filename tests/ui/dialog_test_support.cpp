@@ -2,11 +2,6 @@
 
 #include <commctrl.h>
 
-#include "ui/progress_dialog.h"
-
-// The installer defines the dialog; the tests have their own.
-ProgressDialog theProgressDialog;
-
 bool PumpMessages(HWND dialog) {
   bool quit = false;
   MSG message;

@@ -40,4 +40,16 @@ bool CreationTimeIsKept() {
   return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") == nullptr;
 }
 
+bool SystemLeadByte(uint8_t byte) {
+  const char bytes[2] = {static_cast<char>(byte), '@'};
+  wchar_t wide[2];
+  return MultiByteToWideChar(932, 0, bytes, 2, wide, 2) == 1;
+}
+
+bool SystemCharacter(uint8_t lead, uint8_t trail) {
+  const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+  wchar_t wide[2];
+  return MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes, 2, wide, 2) == 1;
+}
+
 }  // namespace archive_test
