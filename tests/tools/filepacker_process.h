@@ -13,5 +13,9 @@ struct ProcessResult {
 
 ProcessResult RunFilepacker(const std::vector<std::string>& arguments);
 
+// A path that the build handed over (a host path) as the tests' system
+// reads it: under Wine, on drive Z:.
+std::string HostPath(const std::string& path);
+
 // What the command printed on stdout, as JSON; a test failure when it is not.
 nlohmann::json ParseJson(const ProcessResult& result);
