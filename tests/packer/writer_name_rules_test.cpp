@@ -11,7 +11,6 @@
 
 #include "archive/escaped_bytes.h"
 #include "archive/windows_cp932.h"
-#include "packer/cp932_text.h"
 #include "packer/name_rules.h"
 #include "tests/common/test_files.h"
 #include "tests/packer/writer_system.h"

@@ -87,3 +87,8 @@ std::string CurrentFolder() {
 bool SetCurrentFolder(const std::string& path) { return chdir(path.c_str()) == 0; }
 
 const bool kNamesIgnoreCase = false;
+const bool kNamesHoldAnyByte = true;
+
+bool MakeSymbolicLink(const std::string& target, const std::string& link) {
+  return symlink(target.c_str(), link.c_str()) == 0;
+}

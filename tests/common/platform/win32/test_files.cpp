@@ -99,3 +99,6 @@ std::string CurrentFolder() {
 bool SetCurrentFolder(const std::string& path) { return SetCurrentDirectoryA(path.c_str()) != 0; }
 
 const bool kNamesIgnoreCase = true;
+const bool kNamesHoldAnyByte = false;
+
+bool MakeSymbolicLink(const std::string&, const std::string&) { return false; }

@@ -12,6 +12,8 @@ extern char** environ;
 
 std::string HostPath(const std::string& path) { return path; }
 
+std::string ConsoleText(const char8_t* utf8, const char*) { return reinterpret_cast<const char*>(utf8); }
+
 ProcessResult RunFilepacker(const std::vector<std::string>& arguments) {
   TempFolder folder;
   std::vector<std::string> all = {FILEPACKER_PATH};

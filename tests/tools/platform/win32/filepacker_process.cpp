@@ -18,6 +18,8 @@ std::string HostPath(const std::string& path) {
   return windows;
 }
 
+std::string ConsoleText(const char8_t*, const char* cp932) { return cp932; }
+
 namespace {
 
 // Quoting for the C runtime's command-line parser.
