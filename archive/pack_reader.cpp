@@ -118,8 +118,7 @@ struct Extraction {
 
   // Copies exactly count bytes (count >= 0) from the position on and
   // advances it; false, leaving it alone, when they would pass the bound.
-  // The position never passes the bound and both stay within 32 bits, so
-  // the difference cannot overflow.
+  // Both lie in 0..INT32_MAX, so their difference cannot overflow.
   bool Read(void* buffer, int32_t count) {
     if (total - position < count) return false;
     std::memcpy(buffer, archive + position, static_cast<size_t>(count));
