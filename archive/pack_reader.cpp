@@ -75,33 +75,56 @@ void ComposeMessage(char* message, const char* text, const char* name, int32_t n
   message[out] = '\0';
 }
 
-// The state of one extraction.
+// The whole state of one extraction, the read position among it: each
+// function below takes it and nothing else. Everything starts at zero but
+// what the extraction is given.
 struct Extraction {
-  PackReader& reader;
-  UnpackReport* report;
-  DataTransform* transform;  // null for a plain archive
-  BlockCodec* codec;
-  uint8_t* chunk;            // block size + kBufferSlack bytes
-  int32_t blockSize;
-  char path[kPathCapacity];  // folder, "\", the current entry's name, NUL
-  int prefixLength;          // folder and "\"
-  uint8_t info[kInfoLength];
-  int32_t fileCount;
-  int32_t runningTotal;      // sum of the sizes met so far; -1 after a failure
+  // What the extraction is given.
+  PackReader& reader;              // its transform and creation disposition
+  ProgressReceiver*& progressTarget;  // the reader's own: read afresh before each call
+  FileSink& files;
+  ExtractionObserver* observer;    // may be null
+  UnpackReport* report;            // may be null
+  const uint8_t* archive;          // the container's first byte
+
+  // The read position: container bytes consumed so far, and the bound that
+  // no read may pass (32 for the header, then the size field's end).
+  int32_t position = 0;
+  int32_t total = 0;
+
+  DataTransform* transform = nullptr;  // null for a plain archive
+  BlockCodec* codec = nullptr;
+  uint8_t* chunk = nullptr;            // block size + kBufferSlack bytes
+  int32_t blockSize = 0;
+  char path[kPathCapacity] = {};  // folder, "\", the current entry's name, NUL
+  int prefixLength = 0;           // folder and "\"
+  uint8_t info[kInfoLength] = {};
+  int32_t fileCount = 0;
+  int32_t runningTotal = 0;       // sum of the sizes met so far; -1 after a failure
   // For the observer: where the current entry or chunk begins, the last
   // chunk's decoded length, and the fields read so far.
-  int32_t start;
-  int32_t value;
-  int32_t sizeField;
-  int32_t entry;
-  int32_t chunkNumber;
-  int32_t nameLength;
-  const char* name;  // the current entry's name in the chunk buffer, until its chunks are read
-  int32_t entrySize;
-  int32_t chunkLength;
-  bool infoRead;
+  int32_t start = 0;
+  int32_t value = 0;
+  int32_t sizeField = 0;
+  int32_t entry = 0;
+  int32_t chunkNumber = 0;
+  int32_t nameLength = 0;
+  const char* name = nullptr;  // the current entry's name in the chunk buffer, until its chunks are read
+  int32_t entrySize = 0;
+  int32_t chunkLength = 0;
+  bool infoRead = false;
 
   const char* Name() const { return path + prefixLength; }
+
+  // Copies exactly count bytes (count >= 0) from the position on and
+  // advances it; false, leaving it alone, when they would pass the bound.
+  // Both lie in 0..INT32_MAX, so their difference cannot overflow.
+  bool Read(void* buffer, int32_t count) {
+    if (total - position < count) return false;
+    std::memcpy(buffer, archive + position, static_cast<size_t>(count));
+    position += count;
+    return true;
+  }
 };
 
 EntryInfo DecodeInfo(const uint8_t* record) {
@@ -154,15 +177,15 @@ int32_t FaultOffset(const Extraction& x, ExtractionStep step) {
 }
 
 void Notify(Extraction& x, ExtractionStep step) {
-  ExtractionObserver* observer = x.reader.observer;
+  ExtractionObserver* observer = x.observer;
   if (observer == nullptr) return;
   ExtractionEvent event{};
   event.step = step;
   event.start = x.start;
-  event.position = x.reader.position;
+  event.position = x.position;
   event.value = x.value;
   event.faultOffset = FaultOffset(x, step);
-  event.end = x.reader.total;
+  event.end = x.total;
   event.sizeField = x.sizeField;
   event.blockSize = x.blockSize;
   event.entry = x.entry;
@@ -227,24 +250,20 @@ void Transform(Extraction& x, uint8_t* bytes, int count) {
   if (x.transform != nullptr) x.transform->Apply(bytes, count);
 }
 
-// The target may be detached by another thread (the dialog's, on close) at
-// any time, so it is read afresh before each post, message first: a detach
-// clears the window before the message, so a message read as cleared is
-// followed by a window read as cleared, and no post pairs a window with a
-// message it was not set with.
-void ReportProgress(PackReader& reader) {
-  const ProgressMessage message =
-      std::atomic_ref<ProgressMessage>(reader.progressMessage).load(std::memory_order_acquire);
-  const ProgressWindow window = std::atomic_ref<ProgressWindow>(reader.progressWindow).load(std::memory_order_relaxed);
-  if (window != nullptr) PostProgress(window, message, reader.position, reader.total);
+// The target may be detached by another thread at any time, so it is read
+// afresh before each call.
+void ReportProgress(Extraction& x) {
+  ProgressReceiver* const target =
+      std::atomic_ref<ProgressReceiver*>(x.progressTarget).load(std::memory_order_relaxed);
+  if (target != nullptr) target->OnProgress(x.position, x.total);
 }
 
 // Magic, size, coding tag and signature.
 bool ReadHeader(Extraction& x) {
-  PackReader& reader = x.reader;
   uint8_t header[kHeaderLength];
-  reader.total = kHeaderLength;
-  if (!reader.Read(header, kHeaderLength)) return Fail(x, ExtractionStep::kHeaderCut);
+  x.total = kHeaderLength;
+  // No archive at all reads as one cut short before its first byte.
+  if (x.archive == nullptr || !x.Read(header, kHeaderLength)) return Fail(x, ExtractionStep::kHeaderCut);
   if (std::memcmp(header + kMagicOffset, kMagic, kMagicLength) != 0) return Fail(x, ExtractionStep::kWrongMagic);
 
   // A size that leaves size + 24 beyond 32 bits holds the bound at its
@@ -253,19 +272,19 @@ bool ReadHeader(Extraction& x) {
   const int32_t size = LoadInt32(header + kSizeFieldOffset);
   x.sizeField = size;
   const bool tooLarge = size > INT32_MAX - kSizeFieldEnd;
-  reader.total = tooLarge ? INT32_MAX : size + kSizeFieldEnd;
+  x.total = tooLarge ? INT32_MAX : size + kSizeFieldEnd;
   if (size <= 0) return Fail(x, ExtractionStep::kSizeNotPositive);
 
   uint8_t* tag = header + kTagOffset;
   uint8_t* signature = header + kSignatureOffset;
   if (std::memcmp(tag, kPlainTag, kTagLength) == 0) {
-    reader.transform = nullptr;
+    x.reader.transform = nullptr;
     x.transform = nullptr;
     if (std::memcmp(signature, kSignature, kSignatureLength) != 0) return Fail(x, ExtractionStep::kWrongSignature);
   } else {
     uint8_t tagCopy[kTagLength];
     std::memcpy(tagCopy, tag, kTagLength);
-    x.transform = reader.transform;
+    x.transform = x.reader.transform;
     if (x.transform == nullptr) return Fail(x, ExtractionStep::kCodedWithoutTransform);
     if (x.transform->Prepare(tagCopy + 1, kTagLength - 1) == 0) return Fail(x, ExtractionStep::kCodedTagRefused);
     if (std::memcmp(tag, tagCopy, kTagLength) != 0) return Fail(x, ExtractionStep::kCodedTagAltered);
@@ -278,7 +297,7 @@ bool ReadHeader(Extraction& x) {
 
 bool ReadBlockSize(Extraction& x) {
   uint8_t field[4];
-  if (!x.reader.Read(field, 4)) return Fail(x, ExtractionStep::kBlockSizeCut);
+  if (!x.Read(field, 4)) return Fail(x, ExtractionStep::kBlockSizeCut);
   x.blockSize = LoadInt32(field);
   if (x.blockSize < kMinBlockSize || x.blockSize > kMaxBlockSize) {
     return Fail(x, ExtractionStep::kBlockSizeOutOfRange);
@@ -290,15 +309,14 @@ bool ReadBlockSize(Extraction& x) {
 // The chunk list of the open file: reads, decodes and writes each chunk
 // until the terminating length.
 bool ExtractChunks(Extraction& x, FileHandle file, int32_t remaining) {
-  PackReader& reader = x.reader;
   const int32_t limit = x.blockSize + kChunkSlack;
   x.name = nullptr;  // the chunks overwrite it
   for (;;) {
-    x.start = reader.position;
+    x.start = x.position;
     ++x.chunkNumber;
     x.chunkLength = 0;
     uint8_t field[4];
-    if (!reader.Read(field, 4)) return Fail(x, ExtractionStep::kChunkLengthCut);
+    if (!x.Read(field, 4)) return Fail(x, ExtractionStep::kChunkLengthCut);
     const int32_t length = LoadInt32(field);
     x.chunkLength = length;
     if (length > limit) return Fail(x, ExtractionStep::kChunkTooLong);
@@ -306,20 +324,20 @@ bool ExtractChunks(Extraction& x, FileHandle file, int32_t remaining) {
       if (remaining == 0) return true;
       return Fail(x, ExtractionStep::kChunksEndEarly);  // the chunks ended before the file
     }
-    if (!reader.Read(x.chunk, length)) return Fail(x, ExtractionStep::kChunkDataCut);
+    if (!x.Read(x.chunk, length)) return Fail(x, ExtractionStep::kChunkDataCut);
     Transform(x, x.chunk, length);
 
     const int32_t decoded = x.codec->Decode(x.chunk, length, limit);
     x.value = decoded;
     if (decoded <= 0 || decoded > remaining) return Fail(x, ExtractionStep::kChunkNotDecoded);
     remaining -= decoded;
-    const int32_t written = reader.fileSink->Write(file, x.chunk, decoded);
+    const int32_t written = x.files.Write(file, x.chunk, decoded);
     if (written != decoded) {
       x.value = written;
       return Fail(x, ExtractionStep::kWriteFailed);
     }
     Notify(x, ExtractionStep::kChunk);
-    ReportProgress(reader);
+    ReportProgress(x);
   }
 }
 
@@ -327,8 +345,7 @@ enum class EntryResult { kExtracted, kEndOfList, kFailed };
 
 // One file entry: name, size, info record, then the file and its chunks.
 EntryResult ExtractEntry(Extraction& x) {
-  PackReader& reader = x.reader;
-  x.start = reader.position;
+  x.start = x.position;
   ++x.entry;
   x.chunkNumber = 0;
   x.nameLength = 0;
@@ -336,14 +353,14 @@ EntryResult ExtractEntry(Extraction& x) {
   x.entrySize = 0;
   x.chunkLength = 0;
   x.infoRead = false;
-  if (!reader.Read(x.chunk, 1)) {
+  if (!x.Read(x.chunk, 1)) {
     Fail(x, ExtractionStep::kEntryCut);
     return EntryResult::kFailed;
   }
   const int nameLength = x.chunk[0];
   if (nameLength == 0) return EntryResult::kEndOfList;
   x.nameLength = nameLength;
-  if (!reader.Read(x.chunk, nameLength + 4)) {
+  if (!x.Read(x.chunk, nameLength + 4)) {
     Fail(x, ExtractionStep::kEntryHeadCut);
     return EntryResult::kFailed;
   }
@@ -371,7 +388,7 @@ EntryResult ExtractEntry(Extraction& x) {
   }
   x.runningTotal += size;
 
-  if (!reader.Read(x.info, kInfoLength)) {
+  if (!x.Read(x.info, kInfoLength)) {
     Fail(x, ExtractionStep::kInfoCut);
     return EntryResult::kFailed;
   }
@@ -380,7 +397,7 @@ EntryResult ExtractEntry(Extraction& x) {
   Notify(x, ExtractionStep::kEntry);
 
   const FileHandle file = refusal == ExtractionStep::kCreateFailed
-                              ? reader.fileSink->Create(x.path, x.prefixLength, reader.creationDisposition)
+                              ? x.files.Create(x.path, x.prefixLength, x.reader.creationDisposition)
                               : NoFileHandle();
   if (file == NoFileHandle()) {
     Fail(x, refusal);
@@ -391,7 +408,7 @@ EntryResult ExtractEntry(Extraction& x) {
   const bool complete = ExtractChunks(x, file, size);
   // Even a file whose chunks failed keeps what was written, with its times
   // and attributes.
-  reader.fileSink->Finish(file, x.path, DecodeInfo(x.info));
+  x.files.Finish(file, x.path, DecodeInfo(x.info));
   return complete ? EntryResult::kExtracted : EntryResult::kFailed;
 }
 
@@ -415,9 +432,6 @@ bool ExtractEntries(Extraction& x, const char* folder) {
   } else {
     x.prefixLength = kPathCapacity;
   }
-  x.fileCount = 0;
-  x.runningTotal = 0;
-
   for (;;) {
     const EntryResult result = ExtractEntry(x);
     if (result == EntryResult::kEndOfList) break;
@@ -436,7 +450,7 @@ bool ExtractEntries(Extraction& x, const char* folder) {
     x.report->fileCount = x.fileCount;
     ComposeMessage(x.report->message, kComplete, "", x.fileCount);
   }
-  ReportProgress(x.reader);
+  ReportProgress(x);
   return true;
 }
 
@@ -465,38 +479,20 @@ int DataTransform::Reserved2(uint8_t*, int) { return 0; }
 
 PackReader::~PackReader() {}
 
-// Window, then message (see ReportProgress). Aiming at a window is done
-// before the extraction starts, on its thread or before that thread exists;
-// only a detach may come from elsewhere while it runs.
-void PackReader::SetProgressTarget(ProgressWindow window, ProgressMessage message) {
-  std::atomic_ref<ProgressWindow>(progressWindow).store(window, std::memory_order_relaxed);
-  std::atomic_ref<ProgressMessage>(progressMessage).store(message, std::memory_order_release);
+// Aimed before the extraction starts, on its thread or before that thread
+// exists; only a detach may come from elsewhere while it runs.
+void PackReader::SetProgressTarget(ProgressReceiver* receiver) {
+  std::atomic_ref<ProgressReceiver*>(progressTarget_).store(receiver, std::memory_order_relaxed);
 }
 
 int PackReader::ExtractFromMemory(const uint8_t* archive, const char* folder, UnpackReport* report) {
-  if (fileSource != NoFileHandle()) {
-    CloseFileHandle(fileSource);
-    fileSource = NoFileHandle();
-  }
-  memorySource = archive;
-  total = 0;
-  position = 0;
-  Extraction extraction{*this,   report, nullptr, nullptr, nullptr, 0, {}, 0, {}, 0, 0, 0,
-                        0,       0,      0,       0,       0,       nullptr, 0, 0, false};
+  Extraction extraction{.reader = *this,
+                        .progressTarget = progressTarget_,
+                        .files = *fileSink_,
+                        .observer = observer_,
+                        .report = report,
+                        .archive = archive};
   if (!Extract(extraction, folder)) return 0;
-  if (report != nullptr) report->byteTotal = total;
-  memorySource = nullptr;
-  return 1;
-}
-
-int PackReader::Read(void* buffer, int32_t count) {
-  if (count < 0 || count > INT32_MAX - position) return 0;
-  if (fileSource != NoFileHandle()) {
-    if (!ReadFileFully(fileSource, buffer, count)) return 0;
-  } else {
-    if (memorySource == nullptr || total - position < count) return 0;
-    std::memcpy(buffer, memorySource + position, static_cast<size_t>(count));
-  }
-  position += count;
+  if (report != nullptr) report->byteTotal = extraction.total;
   return 1;
 }

@@ -107,33 +107,48 @@ class ExtractionObserver {
   ~ExtractionObserver() = default;
 };
 
+// Told of progress on the extracting thread, after every chunk written and
+// once more when an extraction succeeds: how many of the container's bytes
+// are read (position) of how many it holds (total). It must be quick and
+// must not throw: the installer posts it to its dialog, filepacker draws its
+// bar.
+class ProgressReceiver {
+ public:
+  virtual void OnProgress(int32_t position, int32_t total) noexcept = 0;
+
+ protected:
+  ~ProgressReceiver() = default;
+};
+
 class PackReader {
  public:
   virtual ~PackReader();
 
-  void SetProgressTarget(ProgressWindow window, ProgressMessage message);
+  // Where progress goes; null (the default) sends it nowhere. Set before an
+  // extraction; another thread may set null while one runs, and no call
+  // begins after that (one already under way still ends).
+  void SetProgressTarget(ProgressReceiver* receiver);
 
   // Extracts the archive at `archive` into the existing folder `folder`
   // (no trailing separator). Returns 1 on success, 0 on failure; the reason
   // goes into *report when report is not null.
   int ExtractFromMemory(const uint8_t* archive, const char* folder, UnpackReport* report);
 
-  // Reads exactly count bytes from the file source, or else from the memory
-  // source without passing `total`. 1 on success; 0 leaves position alone.
-  int Read(void* buffer, int32_t count);
+  // Where extracted files go; the tools hand in a simulated install folder,
+  // the tests a failing disk. Not owned.
+  void SetFileSink(FileSink& sink) { fileSink_ = &sink; }
+  // Told of every entry, chunk and failure when not null; not owned.
+  void SetObserver(ExtractionObserver* observer) { observer_ = observer; }
 
-  ProgressWindow progressWindow = nullptr;
-  ProgressMessage progressMessage = kDefaultProgressMessage;
-  FileHandle fileSource = NoFileHandle();
-  const uint8_t* memorySource = nullptr;
-  int32_t position = 0;
-  int32_t total = 0;
+  // Turns a coded archive's ranges back into plain bytes; null refuses coded
+  // archives, and opening a plain one sets it back to null. Not owned.
   DataTransform* transform = nullptr;
   uint32_t creationDisposition = kCreateNew;
-  // Where extracted files go; tests replace it to simulate write failures.
-  FileSink* fileSink = &theSystemFiles;
-  // Told of every entry, chunk and failure when not null; not owned.
-  ExtractionObserver* observer = nullptr;
+
+ private:
+  ProgressReceiver* progressTarget_ = nullptr;
+  FileSink* fileSink_ = &theSystemFiles;
+  ExtractionObserver* observer_ = nullptr;
 };
 
 // Whether ExtractFromMemory reads only within `length` bytes at archive:
@@ -144,6 +159,3 @@ bool ArchiveFitsIn(const uint8_t* archive, uint32_t length);
 // The container's length as the size field of the 32-byte header at
 // archive gives it.
 int64_t ClaimedArchiveLength(const uint8_t* archive);
-
-// The one extractor of the program; each program that needs it defines it.
-extern PackReader thePackReader;

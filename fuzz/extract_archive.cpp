@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MemoryFiles memory;
   const std::vector<MemoryFile>& files = memory.files;
   PackReader reader;
-  reader.fileSink = &memory;
+  reader.SetFileSink(memory);
   UnpackReport report;
   std::memset(&report, 0xA5, sizeof report);
   const int result = reader.ExtractFromMemory(archive.data(), kFolder, &report);

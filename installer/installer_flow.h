@@ -7,7 +7,13 @@
 
 #include <cstdint>
 
+#include "archive/pack_reader.h"
+
 class ProgressDialog;
+
+// The installer's two global objects (globals.cpp).
+extern ProgressDialog theProgressDialog;
+extern PackReader thePackReader;
 
 // 1 when the system belongs to the NT family.
 int IsNtPlatform();

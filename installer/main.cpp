@@ -17,10 +17,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     return 0;
   }
 
-  // Progress is aimed at the dialog here, before the job exists and before
-  // the loop that handles a close: a close, which detaches the extractor,
-  // can only come after this, and the job never aims it again.
-  thePackReader.SetProgressTarget(theProgressDialog.window, WM_UNPACK_PROGRESS);
+  // Progress is aimed at the dialog here, before the job exists; the dialog
+  // itself stops passing it on once it is closed.
+  thePackReader.SetProgressTarget(&theProgressDialog);
 
   // The thread's own handle is the job's completion signal: it is ours until
   // we close it, and it is signalled only once the job has returned.

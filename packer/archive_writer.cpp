@@ -122,9 +122,7 @@ struct PackState {
 };
 
 void ReportProgress(const PackState& state) {
-  if (state.options.progress != nullptr) {
-    state.options.progress(state.options.progressContext, state.filesDone, state.bytesDone);
-  }
+  if (state.options.progress != nullptr) state.options.progress->OnChunkWritten(state.filesDone, state.bytesDone);
 }
 
 // Writes the oldest piece in flight as a chunk, with what goes before it

@@ -13,9 +13,15 @@
 #include "archive/archive_format.h"
 #include "packer/pack_files.h"
 
-// Called after each chunk is written: files completed so far and input bytes
-// read so far.
-typedef void (*PackProgress)(void* context, int32_t filesDone, int64_t bytesDone);
+// Told after each chunk is written, on the packing thread: files completed
+// so far and input bytes read so far.
+class PackProgress {
+ public:
+  virtual void OnChunkWritten(int32_t filesDone, int64_t bytesDone) = 0;
+
+ protected:
+  ~PackProgress() = default;
+};
 
 // The most encoding threads a pack may ask for.
 constexpr int kMaxJobs = 64;
@@ -29,8 +35,7 @@ struct PackOptions {
   bool adaptive = false;
   // Encoding threads, 1 to kMaxJobs; 0: one for each hardware thread.
   int jobs = 0;
-  PackProgress progress = nullptr;
-  void* progressContext = nullptr;
+  PackProgress* progress = nullptr;  // not owned; may be null
 };
 
 struct PackSummary {

@@ -36,7 +36,7 @@ void Encode(Slot& slot, EncoderScratch& scratch) {
 // handed out in order: the caller fills slot (oldest + inFlight) and takes
 // slot oldest; the workers take submitted slots in the same order, each
 // under the lock, and post the slot's semaphore when it is encoded.
-struct BlockPipeline::Shared {
+struct BlockPipeline::Shared final : public ThreadWork {
   std::vector<std::unique_ptr<Slot>> slots;
   std::vector<std::unique_ptr<WorkerThread>> workers;
   size_t oldest = 0;         // caller only
@@ -49,20 +49,19 @@ struct BlockPipeline::Shared {
   bool stopping = false;
   EncoderScratch callerScratch;  // for encoding on the caller's thread
 
-
-  static void Work(void* context) {
-    Shared& shared = *static_cast<Shared*>(context);
+  // Each worker's loop.
+  void Run() noexcept override {
     EncoderScratch scratch;
     for (;;) {
-      shared.submitted.Wait();
-      shared.lock.Lock();
-      if (shared.stopping) {
-        shared.lock.Unlock();
+      submitted.Wait();
+      lock.Lock();
+      if (stopping) {
+        lock.Unlock();
         return;
       }
-      Slot& slot = *shared.slots[shared.nextToEncode];
-      shared.nextToEncode = (shared.nextToEncode + 1) % shared.slots.size();
-      shared.lock.Unlock();
+      Slot& slot = *slots[nextToEncode];
+      nextToEncode = (nextToEncode + 1) % slots.size();
+      lock.Unlock();
       // An exception may not leave a thread; the caller throws it when it
       // takes the slot, where its own allocations would have thrown.
       try {
@@ -80,7 +79,7 @@ BlockPipeline::BlockPipeline(int jobs, size_t longestPiece) : shared_(std::make_
   if (jobs > 1) {
     for (int i = 0; i < jobs; ++i) {
       auto worker = std::make_unique<WorkerThread>();
-      if (!worker->Start(Shared::Work, shared_.get())) break;
+      if (!worker->Start(*shared_)) break;
       shared_->workers.push_back(std::move(worker));
     }
   }

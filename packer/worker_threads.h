@@ -6,6 +6,16 @@
 // caller can go on with fewer.
 #pragma once
 
+// What a worker thread runs. It must not let an exception out: a thread has
+// nobody to catch it.
+class ThreadWork {
+ public:
+  virtual void Run() noexcept = 0;
+
+ protected:
+  ~ThreadWork() = default;
+};
+
 class Mutex {
  public:
   Mutex();
@@ -40,8 +50,9 @@ class WorkerThread {
   virtual ~WorkerThread();  // joins the thread if it still runs
   WorkerThread(const WorkerThread&) = delete;
   WorkerThread& operator=(const WorkerThread&) = delete;
-  // Runs run(context) on a new thread; false when no thread could be made.
-  bool Start(void (*run)(void*), void* context);
+  // Runs work.Run() on a new thread; false when no thread could be made.
+  // The work must outlive the thread.
+  bool Start(ThreadWork& work);
   // Waits until the thread has returned (at once if it never started).
   void Join();
 

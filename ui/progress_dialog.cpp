@@ -2,9 +2,9 @@
 
 #include <commctrl.h>
 
+#include <atomic>
 #include <cstring>
 
-#include "archive/pack_reader.h"
 #include "ui/shared_texts.h"
 
 static const char kPleaseWait[] = "しばらくお待ちください。";
@@ -39,7 +39,7 @@ int ProgressDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_CLOSE:
       // Progress already posted is still handled; no more will come.
-      thePackReader.SetProgressTarget(nullptr, 0);
+      std::atomic_ref<bool>(closed_).store(true, std::memory_order_relaxed);
       PostQuitMessage(0);
       return 0;
     case WM_COMMAND:
@@ -57,4 +57,11 @@ int ProgressDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return SetWindowTextA(GetDlgItem(window, kStatusTextId), kPleaseWait);
   }
   return 0;
+}
+
+// Posted, never sent: the extracting thread must not wait for the dialog.
+void ProgressDialog::OnProgress(int32_t position, int32_t total) noexcept {
+  if (window != nullptr && !std::atomic_ref<bool>(closed_).load(std::memory_order_relaxed)) {
+    PostMessageA(window, WM_UNPACK_PROGRESS, static_cast<WPARAM>(position), static_cast<LPARAM>(total));
+  }
 }

@@ -19,8 +19,8 @@ void WalkArchive(std::span<const uint8_t> archive, WalkMode mode, ArchiveWalk& w
   ExtractionWatch watch(walk, "the install folder (C:\\WINDOWS\\UnpackDir999\\ at the longest)",
                         static_cast<int>(std::strlen(folder)) + 1, files.failure());
   PackReader reader;
-  files.Attach(reader);
-  watch.Attach(reader);
+  reader.SetFileSink(files);
+  reader.SetObserver(&watch);
   UnpackReport report;
   const int result = reader.ExtractFromMemory(archive.data(), folder, &report);
   watch.Finish(result, report);

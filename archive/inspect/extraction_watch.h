@@ -58,7 +58,6 @@ class ExtractionWatch : public ExtractionObserver {
   // failed.
   ExtractionWatch(ArchiveWalk& walk, const char* folderWords, int prefixLength, const std::string& sinkFailure)
       : walk_(walk), folderWords_(folderWords), prefixLength_(prefixLength), sinkFailure_(sinkFailure) {}
-  void Attach(PackReader& reader) { reader.observer = this; }
   void OnEvent(const ExtractionEvent& event) noexcept override;
   // After ExtractFromMemory, with its result and report.
   void Finish(int result, const UnpackReport& report);

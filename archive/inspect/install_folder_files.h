@@ -40,7 +40,6 @@ class InstallFolderFiles final : public FileSink {
 
   explicit InstallFolderFiles(Mode mode) : mode_(mode) {}
 
-  void Attach(PackReader& reader) { reader.fileSink = this; }
   // Why the last create was refused (kRefuse); empty when it was not.
   const std::string& failure() const { return failure_; }
   // kFlag: per file created, in order, why it would be refused, or empty.

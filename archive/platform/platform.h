@@ -1,27 +1,18 @@
 // The few system operations under the archive extractor. The extractor's
 // code is the same on both systems; only these types and functions differ.
 //
-//   Win32: the ANSI file calls and a progress message posted to a window.
-//   POSIX: openat(O_CREAT|O_EXCL|O_NOFOLLOW)/write/futimens/fchmod and a
-//          ProgressReceiver; entry names are converted from code page 932
-//          to UTF-8, and no symbolic link below the folder is followed.
+//   Win32: the ANSI file calls.
+//   POSIX: openat(O_CREAT|O_EXCL|O_NOFOLLOW)/write/futimens/fchmod; entry
+//          names are converted from code page 932 to UTF-8, and no symbolic
+//          link below the folder is followed.
 #pragma once
 
 #include <cstdint>
-
-// Where progress goes: a window on Win32, a ProgressReceiver on POSIX. The
-// build puts platform/<system>/ on the include path.
-#include "progress_target.h"
 
 // An open file: a descriptor (POSIX) or a HANDLE (Win32), held as an
 // integer so that code above this layer never needs to know which.
 typedef intptr_t FileHandle;
 inline FileHandle NoFileHandle() { return -1; }  // INVALID_HANDLE_VALUE on Win32
-
-// The number progress is posted with (wParam position, lParam total); by
-// default WM_USER.
-typedef uint32_t ProgressMessage;
-constexpr ProgressMessage kDefaultProgressMessage = 0x0400;
 
 // Win32's creation dispositions, with Win32's values (files.cpp there checks
 // them); the POSIX layer maps them onto open flags.
@@ -74,10 +65,3 @@ class SystemFiles final : public FileSink {
   void Finish(FileHandle file, const char* path, const EntryInfo& info) noexcept override;
 };
 extern SystemFiles theSystemFiles;
-
-// Reads exactly count bytes from an open file; false on error or a short read.
-bool ReadFileFully(FileHandle file, void* buffer, int32_t count);
-void CloseFileHandle(FileHandle file);
-
-// Hands (position, total) to the progress receiver without waiting for it.
-void PostProgress(ProgressWindow window, ProgressMessage message, int32_t position, int32_t total);

@@ -6,14 +6,6 @@
 #include <set>
 #include <string>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <iconv.h>
-
-#include <cerrno>
-#endif
-
 #include "archive/entry_name.h"
 #include "tests/archive/extract_test_support.h"
 
@@ -87,48 +79,6 @@ TEST(ExtractNames, SafeEntryNames) {
     EXPECT_EQ(c.safe, IsSafeEntryName(c.name.data(), static_cast<int>(c.name.size())));
   }
 }
-
-// The system's own reading of code page 932 (iconv natively,
-// MultiByteToWideChar on Windows): whether a byte starts a two-byte
-// character, and whether two bytes make one character.
-#ifdef _WIN32
-bool SystemLeadByte(uint8_t byte) {
-  const char bytes[2] = {static_cast<char>(byte), '@'};
-  wchar_t wide[2];
-  return MultiByteToWideChar(932, 0, bytes, 2, wide, 2) == 1;
-}
-
-bool SystemCharacter(uint8_t lead, uint8_t trail) {
-  const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-  wchar_t wide[2];
-  return MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes, 2, wide, 2) == 1;
-}
-#else
-// The errno of converting the bytes to UTF-32 (0 on success), and how many
-// characters came out.
-int Iconv(const std::string& bytes, size_t& characters) {
-  static const iconv_t converter = iconv_open("UTF-32LE", "CP932");
-  iconv(converter, nullptr, nullptr, nullptr, nullptr);
-  char* in = const_cast<char*>(bytes.data());
-  size_t inLeft = bytes.size();
-  char out[16];
-  char* outPtr = out;
-  size_t outLeft = sizeof(out);
-  const int error = iconv(converter, &in, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1) ? errno : 0;
-  characters = (sizeof(out) - outLeft) / 4;
-  return error;
-}
-
-bool SystemLeadByte(uint8_t byte) {
-  size_t characters = 0;
-  return Iconv(std::string(1, static_cast<char>(byte)), characters) == EINVAL;  // a character begun
-}
-
-bool SystemCharacter(uint8_t lead, uint8_t trail) {
-  size_t characters = 0;
-  return Iconv({static_cast<char>(lead), static_cast<char>(trail)}, characters) == 0 && characters == 1;
-}
-#endif
 
 // For every first and second byte, the name's split into characters agrees
 // with the system's: a byte that starts no character of two stands alone;

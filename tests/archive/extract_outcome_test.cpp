@@ -1,5 +1,5 @@
 // What each failure leaves behind (report, files on disk, reader state), the
-// coded-archive hook, progress, and the read primitive.
+// coded-archive hook and progress.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,11 +7,6 @@
 #include <vector>
 
 #include "tests/archive/extract_test_support.h"
-
-#ifndef _WIN32
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace archive_test {
 namespace {
@@ -162,13 +157,11 @@ TEST(ExtractOutcome, ReportRules) {
       EXPECT_EQ(3, report.fileCount);
       EXPECT_EQ(static_cast<int32_t>(good.size()), report.byteTotal);
       EXPECT_STREQ("解凍完了！ ファイル数:3", report.message);
-      EXPECT_EQ(nullptr, reader.memorySource);
     } else {
       EXPECT_EQ(0, result);
       EXPECT_EQ(0, report.fileCount);  // even though two files were created
       EXPECT_EQ(0, report.byteTotal);
       EXPECT_STREQ("書式エラー！", report.message);
-      EXPECT_EQ(archive->data(), reader.memorySource);
     }
     // Without a report the outcome is the same.
     TempFolder again;
@@ -194,7 +187,7 @@ TEST(ExtractOutcome, ProgressAfterEachChunkAndOnceMoreOnSuccess) {
   TempFolder folder;
   PackReader reader;
   ProgressLog log;
-  log.Attach(reader);
+  reader.SetProgressTarget(&log);
   ASSERT_EQ(1, reader.ExtractFromMemory(archive.data(), folder.path(), nullptr));
   EXPECT_EQ(expected, log.Collect());
 
@@ -208,7 +201,7 @@ TEST(ExtractOutcome, ProgressAfterEachChunkAndOnceMoreOnSuccess) {
 
   // A cleared target receives nothing.
   TempFolder cleared;
-  reader.SetProgressTarget(nullptr, 0);
+  reader.SetProgressTarget(nullptr);
   ASSERT_EQ(1, reader.ExtractFromMemory(archive.data(), cleared.path(), nullptr));
   EXPECT_EQ(both, log.Collect());
 }
@@ -276,57 +269,6 @@ TEST(ExtractOutcome, WorkingTransformDecodesEveryCodedRange) {
   TempFolder plain;
   EXPECT_EQ(1, ExtractArchive(ArchiveBuilder().File("p", "p").Build(), plain.path(), &reader).result);
   EXPECT_EQ(nullptr, reader.transform);
-}
-
-TEST(ExtractOutcome, ExtractionClosesAHeldFileSource) {
-  TempFolder folder;
-  ASSERT_TRUE(WriteFileBytes(folder / "source", "12345"));
-  PackReader reader;
-#ifdef _WIN32
-  HANDLE source = CreateFileA((folder / "source").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, source);
-  reader.fileSource = reinterpret_cast<FileHandle>(source);
-#else
-  const int source = open((folder / "source").c_str(), O_RDONLY);
-  ASSERT_GE(source, 0);
-  reader.fileSource = source;
-#endif
-  char bytes[5];
-  EXPECT_EQ(1, reader.Read(bytes, 3));
-  EXPECT_EQ(0, reader.Read(bytes, 3));  // two bytes left: no partial reads
-  EXPECT_EQ(3, reader.position);
-  TempFolder dest;
-  EXPECT_EQ(1, ExtractArchive(ArchiveBuilder().File("a", "x").Build(), dest.path(), &reader).result);
-  EXPECT_EQ(NoFileHandle(), reader.fileSource);
-#ifdef _WIN32
-  DWORD flags;
-  EXPECT_FALSE(GetHandleInformation(source, &flags));
-#else
-  EXPECT_EQ(-1, fcntl(source, F_GETFD));
-#endif
-}
-
-TEST(ExtractOutcome, MemoryReadsStayWithinTotal) {
-  const uint8_t memory[10] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
-  PackReader reader;
-  uint8_t buffer[10] = {};
-  EXPECT_EQ(0, reader.Read(buffer, 1));  // no memory source
-  reader.memorySource = memory;
-  reader.total = 10;
-  const struct {
-    int32_t count;
-    int result;
-    int32_t positionAfter;
-  } steps[] = {{8, 1, 8}, {3, 0, 8}, {-1, 0, 8}, {2, 1, 10}, {0, 1, 10}, {1, 0, 10}};
-  for (const auto& step : steps) {
-    SCOPED_TRACE(step.count);
-    EXPECT_EQ(step.result, reader.Read(buffer, step.count));
-    EXPECT_EQ(step.positionAfter, reader.position);
-  }
-  EXPECT_EQ(9, buffer[1]);
-  reader.position = INT32_MAX - 1;
-  reader.total = INT32_MAX;
-  EXPECT_EQ(0, reader.Read(buffer, 2));  // would pass the 32-bit range
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
-// Disk and progress helpers of the extractor's tests, one implementation
-// per system. Paths are native narrow strings: code page 932 on Win32,
+// Helpers of the extractor's tests: the disk's, one implementation per
+// system, and a progress log. Paths are native narrow strings: code page 932 on Win32,
 // UTF-8 on POSIX.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,7 +18,7 @@ namespace archive_test {
 struct DiskStatus {
   bool exists = false;
   bool writable = false;
-  uint32_t attributes = 0;  // Win32 only
+  uint32_t attributes = 0;  // POSIX: only read-only (0x01), from the permissions
   uint64_t creationTime = 0;  // Win32 only, and not under Wine
   uint64_t lastAccessTime = 0;
   uint64_t lastWriteTime = 0;
@@ -28,22 +27,21 @@ DiskStatus StatusOf(const std::string& path);
 // Whether the system keeps creation times that SetFileTime can set.
 bool CreationTimeIsKept();
 
-// Receives the extractor's progress: through a ProgressReceiver on POSIX,
-// as messages posted to a message-only window on Win32.
-class ProgressLog {
- public:
-  ProgressLog();
-  ~ProgressLog();
-  ProgressLog(const ProgressLog&) = delete;
-  ProgressLog& operator=(const ProgressLog&) = delete;
+// The system's own reading of code page 932 (iconv natively,
+// MultiByteToWideChar on Windows): whether a byte starts a two-byte
+// character, and whether two bytes make one character.
+bool SystemLeadByte(uint8_t byte);
+bool SystemCharacter(uint8_t lead, uint8_t trail);
 
-  void Attach(PackReader& reader);
+// Records the extractor's progress; it comes on the extracting thread,
+// which is the test's.
+class ProgressLog final : public ProgressReceiver {
+ public:
+  void OnProgress(int32_t position, int32_t total) noexcept override { received_.emplace_back(position, total); }
   // The (position, total) pairs received so far, in order.
-  std::vector<std::pair<int32_t, int32_t>> Collect();
+  const std::vector<std::pair<int32_t, int32_t>>& Collect() const { return received_; }
 
  private:
-  struct Native;  // platform/<system>/extract_test_support.cpp
-  std::unique_ptr<Native> native_;
   std::vector<std::pair<int32_t, int32_t>> received_;
 };
 

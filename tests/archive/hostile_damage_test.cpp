@@ -147,7 +147,7 @@ TEST(HostileDamage, EverySingleBitFlip) {
 
     CountingFiles files;
     PackReader reader;
-    files.Attach(reader);
+    reader.SetFileSink(files);
     const Extracted out = ExtractArchive(archive, "dest", &reader);
     ExpectConsistentReport(out);
 

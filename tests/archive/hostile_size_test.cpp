@@ -84,7 +84,7 @@ TEST(HostileSizes, SizesAddingUpPast2To31AreRefused) {
 
   CountingFiles files;
   PackReader reader;
-  files.Attach(reader);
+  reader.SetFileSink(files);
   const Extracted out = ExtractArchive(builder.Build(), "dest", &reader);
   EXPECT_EQ(0, out.result);
   EXPECT_STREQ("書式エラー！", out.report.message);
@@ -148,7 +148,7 @@ TEST(HostileSizes, LargestBlockSizeWithManySmallChunks) {
   TempFolder folder;
   PackReader reader;
   ProgressLog progress;
-  progress.Attach(reader);
+  reader.SetProgressTarget(&progress);
   const Extracted out = ExtractArchive(builder.Build(), folder.path(), &reader);
   ASSERT_EQ(1, out.result) << out.report.message;
   EXPECT_EQ(kFiles + 1, out.report.fileCount);

@@ -106,7 +106,6 @@ class CountingFiles final : public FileSink {
     bool finished = false;
   };
 
-  void Attach(PackReader& reader) { reader.fileSink = this; }
   const std::vector<File>& files() const { return files_; }
 
   FileHandle Create(const char* path, int, uint32_t) noexcept override {

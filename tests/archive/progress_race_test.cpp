@@ -1,5 +1,4 @@
-// The progress target detached by another thread while an extraction runs,
-// as the dialog does when the user closes it. This program and the extractor
+// The progress target detached by another thread while an extraction runs. This program and the extractor
 // in it are built with ThreadSanitizer, which fails the run on any access to
 // the target that the two threads leave unordered.
 #include <gtest/gtest.h>
@@ -20,7 +19,7 @@ std::atomic<bool> theDetached{false};
 
 class CountAndWaitForDetach final : public ProgressReceiver {
  public:
-  void OnProgress(uint32_t, int32_t, int32_t) noexcept override {
+  void OnProgress(int32_t, int32_t) noexcept override {
     if (theCalls.fetch_add(1, std::memory_order_relaxed) == 0) {
       while (!theDetached.load(std::memory_order_relaxed)) std::this_thread::yield();
     }
@@ -32,10 +31,10 @@ TEST(ProgressTarget, DetachFromAnotherThreadDuringExtraction) {
   TempFolder folder;
   PackReader reader;
   CountAndWaitForDetach receiver;
-  reader.SetProgressTarget(&receiver, kDefaultProgressMessage);
+  reader.SetProgressTarget(&receiver);
   std::thread closer([&reader] {
     while (theCalls.load(std::memory_order_relaxed) == 0) std::this_thread::yield();
-    reader.SetProgressTarget(nullptr, 0);
+    reader.SetProgressTarget(nullptr);
     theDetached.store(true, std::memory_order_relaxed);
   });
   EXPECT_EQ(1, reader.ExtractFromMemory(archive.data(), folder.path(), nullptr));

@@ -47,5 +47,21 @@ constexpr uint64_t FileTimeOfUnixSeconds(int64_t seconds) {
 std::string NativeJapaneseName();
 std::string Cp932JapaneseName();
 
+// The process's current folder, and a change of it (false on failure).
+std::string CurrentFolder();
+bool SetCurrentFolder(const std::string& path);
+
+// Whether the file system takes names differing only in case for one name
+// (Windows), or for two (POSIX).
+extern const bool kNamesIgnoreCase;
+
+// Whether a name may hold any byte but the separator and NUL (POSIX), or
+// only what a Windows name can (Win32).
+extern const bool kNamesHoldAnyByte;
+
+// A symbolic link at `link` to `target`; false where the system makes none
+// (Win32 without the right to).
+bool MakeSymbolicLink(const std::string& target, const std::string& link);
+
 // Pseudo-random bytes that the block encoder cannot shrink much.
 std::string RandomBytes(size_t count, uint32_t seed);

@@ -14,6 +14,10 @@
 #include "tests/ui/message_box_watcher.h"
 #include "ui/progress_dialog.h"
 
+// The installer's extractor, which the job uses; the installer defines it
+// in globals.cpp beside its dialog, which these tests make for themselves.
+PackReader thePackReader;
+
 namespace {
 
 using InstallerFlowTest = DialogTest;

@@ -9,26 +9,15 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <clocale>
-#include <cwchar>
-#include <cwctype>
-#endif
-
 #include "archive/escaped_bytes.h"
 #include "archive/windows_cp932.h"
-#include "packer/cp932_text.h"
 #include "packer/name_rules.h"
 #include "tests/common/test_files.h"
+#include "tests/packer/writer_system.h"
 
 namespace {
 
 // The name upper-cased as the system reads it, character by character.
-// Win32: MultiByteToWideChar(932), as CreateFileA, and CharUpperBuffW; and
-// Cp932CharacterOnlyWindowsReads gives the same characters. POSIX: iconv and
-// towupper; where iconv has none, Cp932CharacterOnlyWindowsReads has one.
 std::u32string SystemUpperCase(const std::string& name) {
   std::u32string upper;
   const uint8_t* bytes = reinterpret_cast<const uint8_t*>(name.data());
@@ -37,26 +26,7 @@ std::u32string SystemUpperCase(const std::string& name) {
     const uint32_t ours = Cp932CharacterOnlyWindowsReads(bytes + i, static_cast<int>(name.size() - i), &length);
     const std::string piece = name.substr(i, static_cast<size_t>(length));
     i += static_cast<size_t>(length);
-#ifdef _WIN32
-    wchar_t wide[4];
-    const int count = MultiByteToWideChar(932, 0, piece.data(), length, wide, 4);
-    EXPECT_EQ(1, count) << EscapedBytes(piece);
-    if (ours != 0) {
-      EXPECT_EQ(ours, wide[0]) << EscapedBytes(piece);
-    }
-    CharUpperBuffW(wide, 1);
-    upper += static_cast<char32_t>(wide[0]);
-#else
-    static const bool locale = std::setlocale(LC_CTYPE, "C.UTF-8") != nullptr;
-    EXPECT_TRUE(locale);
-    std::string utf8;
-    const bool read = Cp932ToUtf8(piece, utf8);
-    EXPECT_EQ(ours == 0, read) << EscapedBytes(piece);
-    wchar_t code = static_cast<wchar_t>(ours);
-    std::mbstate_t state{};
-    if (read) std::mbrtowc(&code, utf8.data(), utf8.size(), &state);
-    upper += static_cast<char32_t>(std::towupper(static_cast<wint_t>(code)));
-#endif
+    upper += SystemUpperCharacter(piece, ours);
   }
   return upper;
 }
@@ -157,36 +127,5 @@ TEST(NameRules, SetupExeAsWindowsComparesNames) {
     EXPECT_EQ(c.holds, HoldsSetupExe(sources)) << (c.names.empty() ? "(none)" : c.names.back());
   }
 }
-
-#ifdef _WIN32
-// The file system itself: for every character that folds to another, a file
-// of the one is in the way of creating the other.
-TEST(NameRules, TheFileSystemTakesFoldedNamesForOneFile) {
-  TempFolder folder;
-  int pairs = 0;
-  for (int lead = 0x81; lead <= 0xFC; ++lead) {
-    if (lead >= 0xA0 && lead <= 0xDF) continue;  // one-byte characters
-    for (int trail = 0x40; trail <= 0xFC; ++trail) {
-      const std::string code = {static_cast<char>(lead), static_cast<char>(trail)};
-      const std::string key = WindowsNameKey(code);
-      if (key == code) continue;  // unassigned codes too: Windows reads them as "・"
-      ++pairs;
-      const std::string first = JoinPath(folder.path(), code + ".txt");
-      const std::string second = JoinPath(folder.path(), key + ".txt");
-      HANDLE file = CreateFileA(first.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-      ASSERT_NE(INVALID_HANDLE_VALUE, file) << first;
-      CloseHandle(file);
-      file = CreateFileA(second.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-      EXPECT_EQ(INVALID_HANDLE_VALUE, file) << "created beside " << first << ": " << second;
-      if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-      DeleteFileA(first.c_str());
-      DeleteFileA(second.c_str());
-    }
-  }
-  // 491 by case or as a second copy; 1676 unassigned codes and the 60 with
-  // the second byte 7F, which Windows reads as "・".
-  EXPECT_EQ(491 + 1676 + 60, pairs);
-}
-#endif
 
 }  // namespace

@@ -3,18 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include <string>
+#include <utility>
 
 #include "packer/archive_writer.h"
 #include "packer/pack_sources.h"
 #include "tests/common/test_files.h"
+#include "tests/packer/writer_system.h"
 
 namespace {
 
@@ -75,16 +70,10 @@ TEST(WriterRefusal, CheckAcceptsTheLimitsAndTwoByteCharacters) {
   EXPECT_TRUE(CheckPackSources({Named("a", 0x7FFFFFFF)}, 200000, error)) << error;
 }
 
-// A file whose name the installer would refuse: "con" on POSIX; on Win32,
-// where such names cannot exist, one of 256 bytes in code page 932.
+// A file whose name the installer would refuse.
 TEST(WriterRefusal, RefusedNameLeavesNoFileBehind) {
   TempFolder folder;
-#ifdef _WIN32
-  std::string name;
-  for (int i = 0; i < 128; i++) name += "ア";
-#else
-  std::string name = "con";
-#endif
+  const std::string name = NameTheInstallerRefuses();
   WriteFileBytes(folder / name, "content");
   PackSource source;
   std::string error;
@@ -95,29 +84,6 @@ TEST(WriterRefusal, RefusedNameLeavesNoFileBehind) {
   std::vector<std::string> left;
   ASSERT_TRUE(ListFolder(folder.path(), left, error));
   EXPECT_EQ(1u, left.size());
-}
-
-// A name without a code page 932 form ("é") is an error naming the file.
-TEST(WriterRefusal, NameOutsideCodePage932IsAnError) {
-  TempFolder folder;
-  std::string error;
-#ifdef _WIN32
-  const std::string narrowFolder = folder.path();
-  std::wstring wideFolder(narrowFolder.begin(), narrowFolder.end());
-  HANDLE file = CreateFileW((wideFolder + L"\\caf\u00e9.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, file);
-  CloseHandle(file);
-  std::vector<PackSource> sources;
-  EXPECT_FALSE(CollectPackSources({folder.path()}, sources, error));
-  EXPECT_NE(std::string::npos, error.find(folder.path())) << error;
-#else
-  const std::string path = folder / reinterpret_cast<const char*>(u8"café.txt");
-  WriteFileBytes(path, "x");
-  PackSource source;
-  EXPECT_FALSE(DescribePackFile(path, source, error));
-  EXPECT_NE(std::string::npos, error.find(path)) << error;
-#endif
 }
 
 TEST(WriterRefusal, ExistingArchiveIsReplacedOnlyWhenAsked) {
@@ -163,6 +129,20 @@ const FileChange kFileChanges[] = {
      }},
 };
 
+// Makes the change once, when the first chunk is written.
+class ChangeAfterFirstChunk final : public PackProgress {
+ public:
+  ChangeAfterFirstChunk(const FileChange* change, std::string path) : change_(change), path_(std::move(path)) {}
+  void OnChunkWritten(int32_t, int64_t) override {
+    if (change_ != nullptr) change_->change(path_);
+    change_ = nullptr;
+  }
+
+ private:
+  const FileChange* change_;
+  std::string path_;
+};
+
 // A file that changes between being described and being packed, or while
 // it is read (after its first chunk), fails the archive; neither the target
 // nor the temporary file remains. The adaptive cut reads each file twice,
@@ -186,13 +166,8 @@ TEST(WriterRefusal, FileThatChangedFailsWithoutLeavingAnything) {
         options.blockSize = 1024;
         options.adaptive = adaptive;
         options.jobs = whileRead ? 1 : 4;  // one: the first chunk is written before the second is read
-        std::pair<const FileChange*, std::string> pending{whileRead ? &change : nullptr, path};
-        options.progressContext = &pending;
-        options.progress = [](void* context, int32_t, int64_t) {
-          auto& [change, path] = *static_cast<std::pair<const FileChange*, std::string>*>(context);
-          if (change != nullptr) change->change(path);
-          change = nullptr;
-        };
+        ChangeAfterFirstChunk pending(whileRead ? &change : nullptr, path);
+        options.progress = &pending;
         if (!whileRead) change.change(path);
         PackSummary summary;
         EXPECT_FALSE(WriteArchive(folder / "out.pak", sources, options, summary, error)) << change.name;
@@ -259,74 +234,10 @@ TEST(WriterSources, DescriptionCarriesNameTimesAndAttributes) {
   // time in its place: the same files give the same archive.
   EXPECT_EQ(times.lastWrite, source.lastAccessTime);
   EXPECT_EQ(0x21u, source.attributes & 0x21u);
-#ifndef _WIN32
-  EXPECT_EQ(0x21u, source.attributes);
-  EXPECT_EQ(source.lastWriteTime, source.creationTime);
-#endif
-}
-
-#ifndef _WIN32
-// FILETIME starts in 1601: an earlier write time is stored as 0, as the
-// extractor reads it, never as a time wrapped round to the far future.
-TEST(WriterSources, WriteTimeBefore1601IsStoredAsZero) {
-  // ext4 keeps no time before 1901; tmpfs keeps any.
-  TempFolder folder;
-  struct stat status {};
-  const bool shm = stat("/dev/shm", &status) == 0 && S_ISDIR(status.st_mode);
-  const std::string path = shm ? "/dev/shm/kormit-old-" + std::to_string(getpid()) + ".txt" : folder / "old.txt";
-  WriteFileBytes(path, "old");
-  const timespec times[2] = {{-12000000000, 0}, {-12000000000, 0}};  // 1589
-  const bool set = utimensat(AT_FDCWD, path.c_str(), times, 0) == 0 && stat(path.c_str(), &status) == 0 &&
-                   status.st_mtim.tv_sec == times[1].tv_sec;
-  PackSource source;
-  std::string error;
-  const bool described = set && DescribePackFile(path, source, error);
-  if (shm) unlink(path.c_str());
-  if (!set) GTEST_SKIP() << "no file system here holds a time before 1601";
-  ASSERT_TRUE(described) << error;
-  EXPECT_EQ(0u, source.lastWriteTime);
-}
-
-// A symbolic link is refused, naming its target, unless it is to be
-// followed; each file is opened once, and what is swapped in for it after
-// the check (a FIFO, a link) is refused, never waited on or followed.
-TEST(WriterRefusal, PacksOnlyTheRegularFileThatWasChecked) {
-  TempFolder folder;
-  const std::string real = folder / "real.txt", in = folder / "in.txt";
-  WriteFileBytes(real, "the file's bytes");
-  ASSERT_EQ(0, symlink(real.c_str(), (folder / "link.txt").c_str()));
-  PackSource source;
-  std::string error;
-  EXPECT_FALSE(DescribePackFile(folder / "link.txt", source, error));
-  EXPECT_NE(std::string::npos, error.find("link.txt: a symbolic link to \"" + real + "\"")) << error;
-  ASSERT_TRUE(DescribePackFile(folder / "link.txt", source, error, Links::kFollow)) << error;
-  EXPECT_EQ("link.txt", source.storedName);
-  PackSummary summary;
-  PackOptions options;
-  EXPECT_TRUE(WriteArchive(folder / "linked.pak", {source}, options, summary, error)) << error;
-  EXPECT_EQ(16, summary.bytesIn);
-
-  const struct {
-    const char* what;
-    int (*swap)(const std::string& real, const std::string& in);
-    const char* error;
-  } swaps[] = {
-      {"a FIFO", [](const std::string&, const std::string& in) { return mkfifo(in.c_str(), 0600); },
-       "no longer the regular file of 16 bytes"},
-      {"a link", [](const std::string& real, const std::string& in) { return symlink(real.c_str(), in.c_str()); },
-       "has become a symbolic link"},
-  };
-  for (const auto& c : swaps) {
-    WriteFileBytes(in, "the file's bytes");
-    ASSERT_TRUE(DescribePackFile(in, source, error)) << error;
-    ASSERT_EQ(0, unlink(in.c_str()));
-    ASSERT_EQ(0, c.swap(real, in)) << c.what;
-    EXPECT_FALSE(WriteArchive(folder / "out.pak", {source}, options, summary, error)) << c.what;
-    EXPECT_NE(std::string::npos, error.find(c.error)) << c.what << ": " << error;
-    EXPECT_FALSE(FileExists(folder / "out.pak")) << c.what;
-    unlink(in.c_str());
+  if (kAttributesFromPermissions) {
+    EXPECT_EQ(0x21u, source.attributes);
+    EXPECT_EQ(source.lastWriteTime, source.creationTime);
   }
 }
-#endif
 
 }  // namespace

@@ -8,19 +8,13 @@
 #include <string>
 
 #include "tests/common/test_files.h"
+#include "tests/tools/filepacker_process.h"
 #include "tools/filepacker/embedded_stub.h"
 
 #ifdef KORMIT_STUB_PATH
 namespace {
 
-// The build hands over a host path; under Wine, drive Z: is the host's root.
-std::string StubPath() {
-  std::string path = KORMIT_STUB_PATH;
-#ifdef _WIN32
-  if (!path.empty() && path[0] == '/') path = "Z:" + path;
-#endif
-  return path;
-}
+std::string StubPath() { return HostPath(KORMIT_STUB_PATH); }
 
 uint32_t LoadUint32(const uint8_t* at) {
   return uint32_t{at[0]} | uint32_t{at[1]} << 8 | uint32_t{at[2]} << 16 | uint32_t{at[3]} << 24;

@@ -2,13 +2,6 @@
 
 #include <commctrl.h>
 
-#include "archive/pack_reader.h"
-#include "ui/progress_dialog.h"
-
-// The installer defines the two globals; the tests have their own.
-PackReader thePackReader;
-ProgressDialog theProgressDialog;
-
 bool PumpMessages(HWND dialog) {
   bool quit = false;
   MSG message;

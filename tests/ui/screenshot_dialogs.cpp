@@ -11,12 +11,9 @@
 
 #include <cstring>
 
-#include "archive/pack_reader.h"
 #include "ui/confirm_dialog.h"
 #include "ui/progress_dialog.h"
 
-PackReader thePackReader;
-ProgressDialog theProgressDialog;
 
 namespace {
 
@@ -52,11 +49,12 @@ int main(int argc, char** argv) {
   if (argc != 4) return 2;
   InitCommonControls();
   ConfirmDialog confirm;
+  ProgressDialog progress;
   HWND window;
   if (std::strcmp(argv[1], "confirm") == 0) {
     window = confirm.CreateModeless(nullptr, kConfirmDialogTemplate);
   } else {
-    window = theProgressDialog.CreateModeless(nullptr, kProgressDialogTemplate);
+    window = progress.CreateModeless(nullptr, kProgressDialogTemplate);
     if (std::strcmp(argv[1], "progress") == 0) {
       PostMessageA(window, WM_UNPACK_PROGRESS, 2, 5);
     } else if (std::strcmp(argv[1], "wait") == 0) {

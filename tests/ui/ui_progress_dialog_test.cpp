@@ -9,7 +9,6 @@
 #include <new>
 #include <string>
 
-#include "archive/pack_reader.h"
 #include "tests/ui/dialog_test_support.h"
 #include "tests/ui/message_box_watcher.h"
 #include "ui/progress_dialog.h"
@@ -155,13 +154,31 @@ TEST_F(ProgressDialogTest, PleaseWaitChangesOnlyStatusText) {
   EXPECT_NE(0, dialog.HandleMessage(WM_UNPACK_WAIT, 0, 0));  // SetWindowTextA succeeded
 }
 
-TEST_F(ProgressDialogTest, CloseDetachesReaderAndPostsQuitButKeepsWindow) {
-  thePackReader.SetProgressTarget(dialog.window, WM_UNPACK_PROGRESS);
-  ASSERT_EQ(dialog.window, thePackReader.progressWindow);
+// The extractor's progress, as the extracting thread hands it over: posted
+// to the window, where it moves the bar once the messages are handled.
+TEST_F(ProgressDialogTest, ProgressIsPostedToTheWindow) {
+  ProgressReceiver& receiver = dialog;
+  receiver.OnProgress(3, 4);
+  EXPECT_EQ(0, BarPosition(dialog.progressBar));  // posted, not sent
+  MSG message;
+  ASSERT_TRUE(PeekMessageA(&message, dialog.window, WM_UNPACK_PROGRESS, WM_UNPACK_PROGRESS, PM_NOREMOVE));
+  EXPECT_EQ(3u, message.wParam);
+  EXPECT_EQ(4, message.lParam);
+  PumpMessages(dialog.window);
+  EXPECT_EQ(75, BarPosition(dialog.progressBar));
+}
+
+TEST_F(ProgressDialogTest, CloseStopsProgressAndPostsQuitButKeepsWindow) {
+  ProgressReceiver& receiver = dialog;
+  receiver.OnProgress(1, 2);  // posted before the close: still handled
   PostMessageA(dialog.window, WM_CLOSE, 0, 0);
   EXPECT_TRUE(PumpMessages(dialog.window));
-  EXPECT_EQ(nullptr, thePackReader.progressWindow);
-  EXPECT_EQ(0u, thePackReader.progressMessage);
+  EXPECT_EQ(50, BarPosition(dialog.progressBar));
+  receiver.OnProgress(2, 2);
+  MSG message;
+  EXPECT_FALSE(PeekMessageA(&message, dialog.window, WM_UNPACK_PROGRESS, WM_UNPACK_PROGRESS, PM_NOREMOVE))
+      << "progress posted after the close";
+  EXPECT_EQ(50, BarPosition(dialog.progressBar));
   // The window outlives the close and still does its work.
   ASSERT_TRUE(IsWindow(dialog.window));
   SendMessageA(dialog.window, WM_UNPACK_PROGRESS, 1, 4);

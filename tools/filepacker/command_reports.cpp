@@ -117,8 +117,8 @@ ArchiveWalk ExtractArchive(const std::vector<uint8_t>& bytes, const ArchiveConta
   } else if (CheckArchiveFits(bytes, walk.fault)) {
     ExtractionWatch watch(walk, "the destination folder", static_cast<int>(target.size()) + 1, sinkFailure);
     PackReader reader;
-    reader.fileSink = &files;
-    watch.Attach(reader);
+    reader.SetFileSink(files);
+    reader.SetObserver(&watch);
     UnpackReport report;
     const int result = RunExtraction(reader, bytes.data(), target.c_str(), &report);
     watch.Finish(result, report);

@@ -16,7 +16,6 @@
 
 class DiskFiles final : public FileSink {
  public:
-  void Attach(PackReader& reader) { reader.fileSink = this; }
   // "cannot create: ..." or "cannot write: ..."; empty after a success, and
   // when there was no memory for the words.
   const std::string& failure() const { return failure_; }

@@ -1,6 +1,5 @@
 // Runs PackReader::ExtractFromMemory, with a progress bar on stderr when it
-// is a console. Platform code: the extractor reports progress to a callback
-// on POSIX and posts window messages on Win32.
+// is a console.
 #pragma once
 
 #include <cstdint>

@@ -8,15 +8,13 @@
 
 namespace {
 
-struct PackProgressBar {
+class PackProgressBar final : public PackProgress {
+ public:
+  void OnChunkWritten(int32_t, int64_t bytesDone) override { bar.Show(bytesDone, total); }
+
   int64_t total = 0;
   ProgressBar bar{stderr};
 };
-
-void OnPackProgress(void* context, int32_t, int64_t bytesDone) {
-  PackProgressBar& progress = *static_cast<PackProgressBar*>(context);
-  progress.bar.Show(bytesDone, progress.total);
-}
 
 }  // namespace
 
@@ -35,10 +33,7 @@ bool WriteRequestedArchive(const PackRequest& request, const std::vector<PackSou
   PackProgressBar progress;
   for (const PackSource& source : sources) progress.total += source.size;
   const bool showProgress = IsConsole(stderr);
-  if (showProgress) {
-    options.progress = OnPackProgress;
-    options.progressContext = &progress;
-  }
+  if (showProgress) options.progress = &progress;
   bool written = inMemory == nullptr ? WriteArchive(request.archive, sources, options, summary, error)
                                      : PackIntoMemory(request.archive, sources, options, *inMemory, summary, error);
   if (showProgress) progress.bar.End();

@@ -109,17 +109,3 @@ void SystemFiles::Finish(FileHandle file, const char*, const EntryInfo& info) no
 }
 
 SystemFiles theSystemFiles;
-
-bool ReadFileFully(FileHandle file, void* buffer, int32_t count) {
-  uint8_t* bytes = static_cast<uint8_t*>(buffer);
-  int32_t done = 0;
-  while (done < count) {
-    const ssize_t result = read(static_cast<int>(file), bytes + done, static_cast<size_t>(count - done));
-    if (result < 0 && errno == EINTR) continue;
-    if (result <= 0) return false;
-    done += static_cast<int32_t>(result);
-  }
-  return true;
-}
-
-void CloseFileHandle(FileHandle file) { close(static_cast<int>(file)); }

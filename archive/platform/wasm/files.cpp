@@ -18,7 +18,3 @@ int32_t SystemFiles::Write(FileHandle, const uint8_t*, int32_t) noexcept {
 }
 
 void SystemFiles::Finish(FileHandle, const char*, const EntryInfo&) noexcept {}
-
-bool ReadFileFully(FileHandle, void*, int32_t) { return false; }
-
-void CloseFileHandle(FileHandle) {}

@@ -1,12 +1,13 @@
 // The extractor's file operations on Win32: the ANSI file calls, with the
 // extractor's creation disposition (CREATE_NEW: never overwrite).
+#include <windows.h>
+
 #include "archive/platform/platform.h"
 
 static_assert(sizeof(FileHandle) == sizeof(HANDLE), "a FileHandle holds a HANDLE");
 static_assert(kCreateNew == CREATE_NEW && kCreateAlways == CREATE_ALWAYS && kOpenExisting == OPEN_EXISTING &&
                   kOpenAlways == OPEN_ALWAYS && kTruncateExisting == TRUNCATE_EXISTING,
               "the dispositions are Win32's own");
-static_assert(kDefaultProgressMessage == WM_USER && sizeof(ProgressMessage) == sizeof(UINT), "messages are UINTs");
 
 namespace {
 
@@ -42,11 +43,3 @@ void SystemFiles::Finish(FileHandle file, const char* path, const EntryInfo& inf
 }
 
 SystemFiles theSystemFiles;
-
-bool ReadFileFully(FileHandle file, void* buffer, int32_t count) {
-  DWORD read = 0;
-  return ReadFile(ToHandle(file), buffer, static_cast<DWORD>(count), &read, nullptr) &&
-         read == static_cast<DWORD>(count);
-}
-
-void CloseFileHandle(FileHandle file) { CloseHandle(ToHandle(file)); }

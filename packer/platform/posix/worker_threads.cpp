@@ -60,14 +60,8 @@ void Semaphore::Post() {
 
 namespace {
 
-struct ThreadStart {
-  void (*run)(void*) = nullptr;
-  void* context = nullptr;
-};
-
-void* ThreadEntry(void* argument) {
-  const ThreadStart* start = static_cast<const ThreadStart*>(argument);
-  start->run(start->context);
+void* ThreadEntry(void* work) {
+  static_cast<ThreadWork*>(work)->Run();
   return nullptr;
 }
 
@@ -76,7 +70,6 @@ void* ThreadEntry(void* argument) {
 struct WorkerThread::Native {
   pthread_t thread;
   bool running = false;
-  ThreadStart start;
 };
 
 WorkerThread::WorkerThread() : native_(new Native) {}
@@ -85,10 +78,9 @@ WorkerThread::~WorkerThread() {
   delete native_;
 }
 
-bool WorkerThread::Start(void (*run)(void*), void* context) {
+bool WorkerThread::Start(ThreadWork& work) {
   if (native_->running) return false;
-  native_->start = {run, context};
-  native_->running = pthread_create(&native_->thread, nullptr, ThreadEntry, &native_->start) == 0;
+  native_->running = pthread_create(&native_->thread, nullptr, ThreadEntry, &work) == 0;
   return native_->running;
 }
 

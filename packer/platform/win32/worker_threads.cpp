@@ -49,16 +49,10 @@ void Semaphore::Post() {
 
 namespace {
 
-struct ThreadStart {
-  void (*run)(void*) = nullptr;
-  void* context = nullptr;
-};
-
 // Started through the runtime's _beginthreadex, so that the C library is
 // set up for the thread as it is for the main one.
-unsigned __stdcall ThreadEntry(void* argument) {
-  const ThreadStart* start = static_cast<const ThreadStart*>(argument);
-  start->run(start->context);
+unsigned __stdcall ThreadEntry(void* work) {
+  static_cast<ThreadWork*>(work)->Run();
   return 0;
 }
 
@@ -66,7 +60,6 @@ unsigned __stdcall ThreadEntry(void* argument) {
 
 struct WorkerThread::Native {
   HANDLE thread = nullptr;
-  ThreadStart start;
 };
 
 WorkerThread::WorkerThread() : native_(new Native) {}
@@ -75,10 +68,9 @@ WorkerThread::~WorkerThread() {
   delete native_;
 }
 
-bool WorkerThread::Start(void (*run)(void*), void* context) {
+bool WorkerThread::Start(ThreadWork& work) {
   if (native_->thread != nullptr) return false;
-  native_->start = {run, context};
-  const uintptr_t thread = _beginthreadex(nullptr, 0, ThreadEntry, &native_->start, 0, nullptr);
+  const uintptr_t thread = _beginthreadex(nullptr, 0, ThreadEntry, &work, 0, nullptr);
   native_->thread = reinterpret_cast<HANDLE>(thread);
   return native_->thread != nullptr;
 }

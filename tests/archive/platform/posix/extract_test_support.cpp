@@ -1,5 +1,9 @@
-// POSIX: the disk and progress helpers of the extractor's tests.
+// POSIX: the disk helpers of the extractor's tests.
+#include <iconv.h>
 #include <sys/stat.h>
+
+#include <cerrno>
+#include <string>
 
 #include "archive/file_time.h"
 #include "tests/archive/extract_test_support.h"
@@ -12,6 +16,7 @@ DiskStatus StatusOf(const std::string& path) {
   if (lstat(path.c_str(), &info) != 0) return status;
   status.exists = true;
   status.writable = (info.st_mode & 0222) != 0;
+  status.attributes = status.writable ? 0 : 0x01;  // read-only: no write permission
   status.lastAccessTime = TimespecToFileTime(info.st_atim);
   status.lastWriteTime = TimespecToFileTime(info.st_mtim);
   return status;
@@ -19,20 +24,33 @@ DiskStatus StatusOf(const std::string& path) {
 
 bool CreationTimeIsKept() { return false; }
 
-// Progress comes to a receiver on the extracting thread, which is the test's.
-struct ProgressLog::Native final : public ProgressReceiver {
-  explicit Native(ProgressLog& log) : log(log) {}
-  void OnProgress(uint32_t, int32_t position, int32_t total) noexcept override {
-    log.received_.emplace_back(position, total);
-  }
-  ProgressLog& log;
-};
+namespace {
 
-ProgressLog::ProgressLog() : native_(new Native(*this)) {}
-ProgressLog::~ProgressLog() = default;
+// The errno of converting the bytes to UTF-32 (0 on success), and how many
+// characters came out.
+int Iconv(const std::string& bytes, size_t& characters) {
+  static const iconv_t converter = iconv_open("UTF-32LE", "CP932");
+  iconv(converter, nullptr, nullptr, nullptr, nullptr);
+  char* in = const_cast<char*>(bytes.data());
+  size_t inLeft = bytes.size();
+  char out[16];
+  char* outPtr = out;
+  size_t outLeft = sizeof(out);
+  const int error = iconv(converter, &in, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1) ? errno : 0;
+  characters = (sizeof(out) - outLeft) / 4;
+  return error;
+}
 
-void ProgressLog::Attach(PackReader& reader) { reader.SetProgressTarget(native_.get(), kDefaultProgressMessage); }
+}  // namespace
 
-std::vector<std::pair<int32_t, int32_t>> ProgressLog::Collect() { return received_; }
+bool SystemLeadByte(uint8_t byte) {
+  size_t characters = 0;
+  return Iconv(std::string(1, static_cast<char>(byte)), characters) == EINVAL;  // a character begun
+}
+
+bool SystemCharacter(uint8_t lead, uint8_t trail) {
+  size_t characters = 0;
+  return Iconv({static_cast<char>(lead), static_cast<char>(trail)}, characters) == 0 && characters == 1;
+}
 
 }  // namespace archive_test

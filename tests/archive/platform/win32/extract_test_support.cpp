@@ -1,7 +1,5 @@
-// Win32: the disk and progress helpers of the extractor's tests.
+// Win32: the disk helpers of the extractor's tests.
 #include <windows.h>
-
-#include <gtest/gtest.h>
 
 #include "tests/archive/extract_test_support.h"
 
@@ -42,30 +40,16 @@ bool CreationTimeIsKept() {
   return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") == nullptr;
 }
 
-// Progress is posted to a message-only window and collected from its queue.
-struct ProgressLog::Native {
-  HWND window = nullptr;
-};
-
-ProgressLog::ProgressLog() : native_(new Native) {
-  native_->window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-  if (native_->window == nullptr) ADD_FAILURE() << "cannot create the progress window";
+bool SystemLeadByte(uint8_t byte) {
+  const char bytes[2] = {static_cast<char>(byte), '@'};
+  wchar_t wide[2];
+  return MultiByteToWideChar(932, 0, bytes, 2, wide, 2) == 1;
 }
 
-ProgressLog::~ProgressLog() {
-  if (native_->window != nullptr) DestroyWindow(native_->window);
-}
-
-constexpr UINT kProgressMessage = WM_USER + 10;
-
-void ProgressLog::Attach(PackReader& reader) { reader.SetProgressTarget(native_->window, kProgressMessage); }
-
-std::vector<std::pair<int32_t, int32_t>> ProgressLog::Collect() {
-  MSG message;
-  while (PeekMessageA(&message, native_->window, kProgressMessage, kProgressMessage, PM_REMOVE)) {
-    received_.emplace_back(static_cast<int32_t>(message.wParam), static_cast<int32_t>(message.lParam));
-  }
-  return received_;
+bool SystemCharacter(uint8_t lead, uint8_t trail) {
+  const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+  wchar_t wide[2];
+  return MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes, 2, wide, 2) == 1;
 }
 
 }  // namespace archive_test

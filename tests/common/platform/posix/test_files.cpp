@@ -78,3 +78,17 @@ std::string NativeJapaneseName() {
   return reinterpret_cast<const char*>(u8"ソフト.txt");
 }
 
+
+std::string CurrentFolder() {
+  char path[4096];
+  return getcwd(path, sizeof path) != nullptr ? path : "";
+}
+
+bool SetCurrentFolder(const std::string& path) { return chdir(path.c_str()) == 0; }
+
+const bool kNamesIgnoreCase = false;
+const bool kNamesHoldAnyByte = true;
+
+bool MakeSymbolicLink(const std::string& target, const std::string& link) {
+  return symlink(target.c_str(), link.c_str()) == 0;
+}

@@ -89,3 +89,16 @@ std::string NativeJapaneseName() {
   return "ソフト.txt";  // narrow literals are code page 932, the ANSI code page
 }
 
+
+std::string CurrentFolder() {
+  char path[MAX_PATH];
+  const DWORD length = GetCurrentDirectoryA(sizeof path, path);
+  return length > 0 && length < sizeof path ? path : "";
+}
+
+bool SetCurrentFolder(const std::string& path) { return SetCurrentDirectoryA(path.c_str()) != 0; }
+
+const bool kNamesIgnoreCase = true;
+const bool kNamesHoldAnyByte = false;
+
+bool MakeSymbolicLink(const std::string&, const std::string&) { return false; }

@@ -4,7 +4,6 @@
 // and CheckSumMappedFile agrees with the header. For the hand-made stub and
 // for the real installer program. And the hostile resource trees: Windows
 // loads what the reader vouches for.
-#ifdef _WIN32
 #include <windows.h>
 #include <imagehlp.h>
 #include <gtest/gtest.h>
@@ -144,4 +143,3 @@ TEST(PeWindows, ReadsWhatTheWriterAddedToTheInstallerProgram) {
 #endif
 
 }  // namespace
-#endif

@@ -1,4 +1,4 @@
-// POSIX: the extractor tells a receiver on its own thread after every chunk.
+// The extractor tells the bar after every chunk, on this thread.
 #include "tools/filepacker/extraction.h"
 
 namespace {
@@ -6,7 +6,7 @@ namespace {
 class BarReceiver final : public ProgressReceiver {
  public:
   explicit BarReceiver(ProgressBar& bar) : bar_(bar) {}
-  void OnProgress(uint32_t, int32_t position, int32_t total) noexcept override { bar_.Show(position, total); }
+  void OnProgress(int32_t position, int32_t total) noexcept override { bar_.Show(position, total); }
 
  private:
   ProgressBar& bar_;
@@ -18,9 +18,9 @@ int RunExtraction(PackReader& reader, const uint8_t* archive, const char* folder
   const bool showProgress = IsConsole(stderr);
   ProgressBar bar(stderr);
   BarReceiver receiver(bar);
-  reader.SetProgressTarget(showProgress ? &receiver : nullptr, kDefaultProgressMessage);
-  int result = reader.ExtractFromMemory(archive, folder, report);
-  reader.SetProgressTarget(nullptr, 0);
+  reader.SetProgressTarget(showProgress ? &receiver : nullptr);
+  const int result = reader.ExtractFromMemory(archive, folder, report);
+  reader.SetProgressTarget(nullptr);
   if (showProgress) bar.End();
   return result;
 }

@@ -1,6 +1,0 @@
-// Win32: progress is posted to a window.
-#pragma once
-
-#include <windows.h>
-
-typedef HWND ProgressWindow;

@@ -1,0 +1,86 @@
+// The system's side of pack_files.cpp: the few file-system operations it
+// needs, one implementation per system (platform/<system>/file_system.cpp).
+// Everything that is the same on every system (what is refused and in what
+// words, the temporary files that an interruption removes) stays in
+// pack_files.cpp. Failures leave their cause for PathError.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "packer/pack_files.h"
+
+namespace file_system {
+
+enum class Kind { kRegular, kFolder, kLink, kOther };
+
+// What the system tells of a file.
+struct Status {
+  Kind kind = Kind::kOther;
+  FileIdentity identity;
+  uint32_t attributes = 0;     // Win32 attribute bits, as an entry stores them
+  uint64_t creationTime = 0;   // FILETIMEs
+  uint64_t lastWriteTime = 0;
+};
+
+// The status of the file at path. Without followLink a symbolic link is
+// Kind::kLink (Win32: a reparse point; a folder is a folder all the same);
+// with it, the status of what it points to.
+bool Stat(const std::string& path, bool followLink, Status& status);
+
+// "a symbolic link to \"<target>\"" as the system can tell it.
+std::string LinkWords(const std::string& path);
+
+// Whether the file may be read (the calls above may not have opened it).
+bool CanRead(const std::string& path);
+
+// Splits path into its folder ("." when it names none) and its last element.
+void SplitPath(const std::string& path, std::string& folder, std::string& last);
+
+// Opens the file at path to be read, without waiting (neither a FIFO nor a
+// device can hold it up), with the status of what was opened. Without
+// followLink a symbolic link is not opened: false, with linkRefused set.
+// False with status.kind == Kind::kFolder for a folder that cannot be
+// opened as a file.
+bool OpenToRead(const std::string& path, bool followLink, std::FILE*& file, Status& status, bool& linkRefused);
+
+// The status of an open file.
+bool StatOpen(std::FILE* file, Status& status);
+
+// What a file that is not a regular one may be, for the refusal.
+extern const char kNotRegularWhat[];
+
+// The names inside folder ("." and ".." left out), in the order the system
+// gives them, and the prefix that makes each a path. False, with the error
+// naming the folder or the name.
+bool ListNames(const std::string& folder, std::vector<std::string>& names, std::string& prefix, std::string& error);
+
+// A new, empty temporary file beside target, open for binary writing, under
+// a name that fits wherever target fits; armed (see ArmTemp) as soon as it
+// exists.
+bool CreateTempFile(const std::string& target, std::string& tempPath, std::FILE*& file, std::string& error);
+
+// Moves the closed temporary file to target; without overwrite an existing
+// target is left alone and the move fails.
+bool MoveTemp(const std::string& tempPath, const std::string& target, bool overwrite, std::string& error);
+
+// Deletes a file; safe in a signal handler (POSIX) or the console's control
+// handler (Win32).
+void DeleteNow(const char* path);
+
+// Calls removeTemps when the process is interrupted (POSIX: a signal sent to
+// end it; Win32: Ctrl+C, Ctrl+Break, the console's closing), before it ends
+// as it would have. Installed once; a file size limit fails writes instead
+// of ending the process.
+void CatchInterruptions(void (*removeTemps)());
+
+// pack_files.cpp: the temporary files that an interruption removes.
+void ArmTemp(const std::string& path);
+void DisarmTemp(const std::string& path);
+
+// "<target>: already exists"
+std::string AlreadyExists(const std::string& target);
+
+}  // namespace file_system

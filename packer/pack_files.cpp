@@ -1,0 +1,181 @@
+// What packing asks of the file system, the same on every system: what is
+// refused and in what words, and the temporary files that an interruption
+// removes. The system's own calls are behind file_system.h.
+#include "packer/pack_files.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+#include "packer/cp932_text.h"
+#include "packer/file_system.h"
+#include "packer/system_error.h"
+
+using file_system::Kind;
+using file_system::Status;
+
+namespace {
+
+std::string ChangedError(const PackSource& source) {
+  return source.path + ": is no longer the regular file of " + std::to_string(source.size) +
+         " bytes that was checked (it was changed or replaced while packing)";
+}
+
+// The temporary files that an interruption removes. A slot's path is
+// written before it is armed and only read by the handler while armed; the
+// handler runs in a signal (POSIX) or on a thread of its own (Win32), where
+// a lock-free atomic is safe.
+constexpr int kTempSlots = 4;
+constexpr size_t kTempPathCapacity = 4096;
+char tempSlotPath[kTempSlots][kTempPathCapacity];
+std::atomic<int> tempSlotArmed[kTempSlots];
+static_assert(std::atomic<int>::is_always_lock_free, "read in a signal handler");
+
+void RemoveArmedTemps() {
+  for (int i = 0; i < kTempSlots; i++) {
+    if (tempSlotArmed[i].load() != 0) file_system::DeleteNow(tempSlotPath[i]);
+  }
+}
+
+}  // namespace
+
+namespace file_system {
+
+void ArmTemp(const std::string& path) {
+  CatchInterruptions(RemoveArmedTemps);
+  for (int i = 0; i < kTempSlots; i++) {
+    if (tempSlotArmed[i].load() == 0 && path.size() < kTempPathCapacity) {
+      std::memcpy(tempSlotPath[i], path.c_str(), path.size() + 1);
+      tempSlotArmed[i].store(1);
+      return;
+    }
+  }
+}
+
+void DisarmTemp(const std::string& path) {
+  for (int i = 0; i < kTempSlots; i++) {
+    if (tempSlotArmed[i].load() != 0 && path == tempSlotPath[i]) tempSlotArmed[i].store(0);
+  }
+}
+
+std::string AlreadyExists(const std::string& target) { return target + ": already exists"; }
+
+}  // namespace file_system
+
+bool DescribePackFile(const std::string& path, PackSource& source, std::string& error, Links links) {
+  Status status;
+  if (!file_system::Stat(path, false, status)) {
+    error = PathError(path);
+    return false;
+  }
+  if (status.kind == Kind::kFolder) {
+    error = path + ": is a folder";
+    return false;
+  }
+  const bool link = status.kind == Kind::kLink;
+  if (link && links == Links::kRefuse) {
+    error = path + ": " + file_system::LinkWords(path) +
+            "; links are not packed (--dereference packs the files they point to)";
+    return false;
+  }
+  if (link && !file_system::Stat(path, true, status)) {
+    error = PathError(path) + " (the target of a symbolic link)";
+    return false;
+  }
+  if (status.kind == Kind::kFolder) {
+    error = path + ": is a folder";
+    return false;
+  }
+  if (status.kind != Kind::kRegular) {
+    error = path + ": not a regular file";
+    return false;
+  }
+  if (!file_system::CanRead(path)) {
+    error = PathError(path);
+    return false;
+  }
+  std::string folder, name;
+  file_system::SplitPath(path, folder, name);
+  if (!NativeToCp932(name, source.storedName)) {
+    error = path + ": the name \"" + name + "\" has no code page 932 form";
+    return false;
+  }
+  source.path = path;
+  source.followLink = link;
+  source.size = status.identity.size;
+  source.identity = status.identity;
+  source.attributes = status.attributes;
+  source.creationTime = status.creationTime;
+  source.lastWriteTime = status.lastWriteTime;
+  // Not the access time: packing reads the file and so may move it, and the
+  // same files must give the same archive every time.
+  source.lastAccessTime = source.lastWriteTime;
+  return true;
+}
+
+bool OpenPackFile(const PackSource& source, std::FILE*& file, std::string& error) {
+  Status status;
+  bool linkRefused = false;
+  if (!file_system::OpenToRead(source.path, source.followLink, file, status, linkRefused)) {
+    error = linkRefused ? source.path + ": has become a symbolic link since it was checked" : PathError(source.path);
+    return false;
+  }
+  if (status.kind != Kind::kRegular || status.identity != source.identity) {
+    error = ChangedError(source);
+    std::fclose(file);
+    file = nullptr;
+    return false;
+  }
+  return true;
+}
+
+bool PackFileUnchanged(std::FILE* file, const PackSource& source, std::string& error) {
+  Status status;
+  if (file_system::StatOpen(file, status) && status.identity == source.identity) return true;
+  error = ChangedError(source);
+  return false;
+}
+
+bool OpenInputFile(const std::string& path, std::FILE*& file, int64_t& length, std::string& error) {
+  Status status;
+  bool linkRefused = false;
+  const bool opened = file_system::OpenToRead(path, true, file, status, linkRefused);
+  if (status.kind == Kind::kFolder) {
+    error = path + ": is a folder, not a file";
+  } else if (!opened) {
+    error = PathError(path);
+  } else if (status.kind != Kind::kRegular) {
+    error = path + ": not a regular file (" + file_system::kNotRegularWhat + "); none is read";
+  } else {
+    length = status.identity.size;
+    return true;
+  }
+  if (opened) std::fclose(file);
+  file = nullptr;
+  return false;
+}
+
+bool ListFolder(const std::string& folder, std::vector<std::string>& paths, std::string& error) {
+  paths.clear();
+  std::vector<std::string> names;
+  std::string prefix;
+  if (!file_system::ListNames(folder, names, prefix, error)) return false;
+  std::sort(names.begin(), names.end());
+  for (const std::string& name : names) paths.push_back(prefix + name);
+  return true;
+}
+
+bool CreateTempBeside(const std::string& target, std::string& tempPath, std::FILE*& file, std::string& error) {
+  return file_system::CreateTempFile(target, tempPath, file, error);
+}
+
+bool CommitTemp(const std::string& tempPath, const std::string& target, bool overwrite, std::string& error) {
+  if (!file_system::MoveTemp(tempPath, target, overwrite, error)) return false;
+  file_system::DisarmTemp(tempPath);
+  return true;
+}
+
+void RemoveTemp(const std::string& tempPath) {
+  file_system::DeleteNow(tempPath.c_str());
+  file_system::DisarmTemp(tempPath);
+}
