@@ -1,5 +1,5 @@
 // The packed archive, as the installer's extractor reads it and filepacker
-// writes it. Every number is little-endian (archive/little_endian.h).
+// writes it. Every number is little-endian (base/little_endian.h).
 //
 //   offset  length  field
 //        0      16  magic "FILE_PACKER 1.00"
@@ -22,7 +22,7 @@
 
 #include <cstdint>
 
-#include "archive/little_endian.h"
+#include "base/little_endian.h"
 
 namespace archive_format {
 

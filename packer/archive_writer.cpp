@@ -12,7 +12,7 @@
 #include "packer/block_pipeline.h"
 #include "packer/worker_threads.h"
 #include "packer/name_rules.h"
-#include "packer/system_error.h"
+#include "host/system_error.h"
 #include "packer/temp_file.h"
 
 namespace {

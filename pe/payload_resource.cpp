@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "archive/escaped_bytes.h"
+#include "base/escaped_bytes.h"
 #include "pe/pe_bytes.h"
 #include "pe/pe_checksum.h"
 #include "pe/resource_lookup.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "archive/escaped_bytes.h"
+#include "base/escaped_bytes.h"
 #include "pe/pe_bytes.h"
 
 namespace {

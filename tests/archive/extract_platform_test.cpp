@@ -7,7 +7,7 @@
 #include "tests/archive/extract_test_support.h"
 
 #ifndef _WIN32
-#include "archive/file_time.h"
+#include "base/file_time.h"
 #endif
 
 namespace archive_test {

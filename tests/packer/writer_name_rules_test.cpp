@@ -17,9 +17,9 @@
 #include <cwctype>
 #endif
 
-#include "archive/escaped_bytes.h"
+#include "base/escaped_bytes.h"
 #include "archive/windows_cp932.h"
-#include "packer/cp932_text.h"
+#include "host/cp932_text.h"
 #include "packer/name_rules.h"
 #include "tests/common/test_files.h"
 

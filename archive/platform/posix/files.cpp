@@ -13,7 +13,7 @@
 
 #include "archive/platform/platform.h"
 #include "archive/platform/posix/entry_path.h"
-#include "archive/file_time.h"
+#include "base/file_time.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "archive/file_time.h"
-#include "packer/cp932_text.h"
-#include "packer/system_error.h"
+#include "base/file_time.h"
+#include "host/cp932_text.h"
+#include "host/system_error.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "packer/cp932_text.h"
-#include "packer/system_error.h"
-#include "packer/platform/win32/wide_text.h"
+#include "host/cp932_text.h"
+#include "host/system_error.h"
+#include "host/platform/win32/wide_text.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // POSIX: the disk and progress helpers of the extractor's tests.
 #include <sys/stat.h>
 
-#include "archive/file_time.h"
+#include "base/file_time.h"
 #include "tests/archive/extract_test_support.h"
 
 namespace archive_test {

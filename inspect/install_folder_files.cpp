@@ -1,4 +1,4 @@
-#include "archive/inspect/install_folder_files.h"
+#include "inspect/install_folder_files.h"
 
 #include <new>
 

@@ -1,9 +1,9 @@
-#include "archive/inspect/archive_walk.h"
+#include "inspect/archive_walk.h"
 
 #include <cstring>
 
 #include "packer/name_rules.h"
-#include "archive/inspect/install_folder_files.h"
+#include "inspect/install_folder_files.h"
 
 void WalkArchive(std::span<const uint8_t> archive, WalkMode mode, ArchiveWalk& walk) {
   walk = ArchiveWalk();

@@ -1,4 +1,4 @@
-#include "archive/inspect/extraction_watch.h"
+#include "inspect/extraction_watch.h"
 
 #include <new>
 
