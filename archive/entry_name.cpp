@@ -2,6 +2,8 @@
 
 namespace {
 
+bool IsSeparator(uint8_t byte) { return byte == '\\' || byte == '/'; }
+
 char ToUpperAscii(uint8_t byte) {
   return static_cast<char>(byte >= 'a' && byte <= 'z' ? byte - ('a' - 'A') : byte);
 }
@@ -46,15 +48,18 @@ EntryNameFault CheckEntryName(const char* name, int length) {
   if (bytes == nullptr || length <= 0) return EntryNameFault::kEmptyElement;
   int elementStart = 0;
   uint8_t lastByte = 0;
-  for (Cp932NameWalk walk(name, static_cast<size_t>(length)); !walk.Done(); walk.Next()) {
-    if (walk.CutCharacter()) return EntryNameFault::kCutCharacter;
-    const uint8_t byte = walk.Byte();
-    const int i = static_cast<int>(walk.Position());
-    if (walk.Size() == 2) {
-      lastByte = walk.LastByte();
-    } else if (byte < 0x20 || byte == 0x7F || byte == ':') {
-      return EntryNameFault::kForbiddenByte;
-    } else if (walk.AtSeparator()) {
+  int i = 0;
+  while (i < length) {
+    const uint8_t byte = bytes[i];
+    const int characterLength = Cp932CharacterLength(bytes + i, length - i);
+    if (characterLength == 0) return EntryNameFault::kCutCharacter;
+    if (characterLength == 2) {
+      lastByte = bytes[i + 1];
+      i += 2;
+      continue;
+    }
+    if (byte < 0x20 || byte == 0x7F || byte == ':') return EntryNameFault::kForbiddenByte;
+    if (IsSeparator(byte)) {
       const EntryNameFault fault = CheckElement(bytes + elementStart, i - elementStart, lastByte);
       if (fault != EntryNameFault::kSafe) return fault;
       elementStart = i + 1;
@@ -62,6 +67,7 @@ EntryNameFault CheckEntryName(const char* name, int length) {
     } else {
       lastByte = byte;
     }
+    ++i;
   }
   return CheckElement(bytes + elementStart, length - elementStart, lastByte);
 }

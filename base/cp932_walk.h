@@ -53,14 +53,24 @@ class Cp932Walk {
   size_t at_ = 0;
 };
 
+// The same step in a NUL-terminated text: 2 for a lead byte before
+// anything but the NUL, else 1 (a lead byte before the NUL stands alone).
+// For the installer's path buffers, which it never measures.
+template <bool (*IsLeadByte)(uint8_t)>
+inline int TerminatedCharacterSize(const char* text) {
+  return IsLeadByte(static_cast<uint8_t>(text[0])) && text[1] != '\0' ? 2 : 1;
+}
+
 // A name as it is judged before it is made: a lead byte takes only a valid
 // second byte.
 using Cp932NameWalk = Cp932Walk<IsCp932LeadByte, IsCp932TrailByte>;
 
-// How many bytes the character at the start of `left` bytes takes: 1, or
-// 2 for a lead byte with its second byte; 0 when a lead byte has no valid
-// second byte (cut off, or one that no two-byte character has).
+// How many bytes the character at the start of `left` (>= 1) bytes takes
+// as a name is judged (Cp932NameWalk): 1, or 2 for a lead byte with its
+// second byte; 0 when a lead byte has no valid second byte (cut off, or one
+// that no two-byte character has). Written out for the extractor's name
+// check, which the installer carries: as small as the walk is not.
 inline int Cp932CharacterLength(const uint8_t* bytes, int left) {
-  const Cp932NameWalk walk(reinterpret_cast<const char*>(bytes), static_cast<size_t>(left));
-  return walk.CutCharacter() ? 0 : static_cast<int>(walk.Size());
+  if (!IsCp932LeadByte(bytes[0])) return 1;
+  return left >= 2 && IsCp932TrailByte(bytes[1]) ? 2 : 0;
 }

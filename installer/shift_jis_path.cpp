@@ -8,15 +8,15 @@
 namespace {
 
 // The installer's own rule, narrower than Windows' (no 0xF0-0xFC): a second
-// byte is whatever follows a lead byte.
+// byte is whatever follows a lead byte but the NUL.
 bool IsInstallerLeadByte(uint8_t byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xEF); }
 
 // Index of the last backslash that is a separator and not the second byte of
 // a two-byte character, or -1. A lone lead byte ends the text.
 int LastSeparator(const char* path) {
   int found = -1;
-  for (Cp932Walk<IsInstallerLeadByte> walk(path, std::strlen(path)); !walk.Done(); walk.Next()) {
-    if (walk.Size() == 1 && walk.Byte() == '\\') found = static_cast<int>(walk.Position());
+  for (int i = 0; path[i] != '\0'; i += TerminatedCharacterSize<IsInstallerLeadByte>(path + i)) {
+    if (path[i] == '\\') found = i;  // never a lead byte
   }
   return found;
 }
@@ -25,9 +25,8 @@ int LastSeparator(const char* path) {
 
 int IsLeadByteAt(const char* text, int index) {
   if (index < 0) return 0;
-  for (Cp932Walk<IsInstallerLeadByte> walk(text, std::strlen(text)); !walk.Done(); walk.Next()) {
-    if (walk.Position() == static_cast<size_t>(index)) return walk.AtLeadByte() ? 1 : 0;
-    if (walk.Position() > static_cast<size_t>(index)) return 0;
+  for (int i = 0; text[i] != '\0' && i <= index; i += TerminatedCharacterSize<IsInstallerLeadByte>(text + i)) {
+    if (i == index) return IsInstallerLeadByte(static_cast<uint8_t>(text[i])) ? 1 : 0;
   }
   return 0;
 }

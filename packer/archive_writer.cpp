@@ -12,8 +12,9 @@
 #include "packer/block_pipeline.h"
 #include "packer/worker_threads.h"
 #include "packer/name_rules.h"
-#include "host/system_error.h"
 #include "packer/temp_file.h"
+#include "base/installer_rules.h"
+#include "host/system_error.h"
 
 namespace {
 
@@ -279,10 +280,10 @@ bool CheckPackSources(const std::vector<PackSource>& sources, int32_t blockSize,
     switch (names.Add(source.storedName, earlier)) {
       case InstallFolderNames::Clash::kNone: break;
       case InstallFolderNames::Clash::kSameFile:
-        error = source.path + ": Windows takes it for the same file as " + sources[earlier].path;
+        error = source.path + ": " + kSameFileClash + sources[earlier].path;
         return false;
       case InstallFolderNames::Clash::kShortName:
-        error = source.path + ": its name is a short (8.3) name that Windows may give " + sources[earlier].path +
+        error = source.path + ": " + kShortNameClash + sources[earlier].path +
                 ", packed before it";
         return false;
     }
