@@ -50,6 +50,11 @@ inline constexpr int kInfoAttributesOffset = 0;
 inline constexpr int kInfoCreationOffset = 4;
 inline constexpr int kInfoLastAccessOffset = 12;
 inline constexpr int kInfoLastWriteOffset = 20;
+// Win32 attribute bits of the info record that other systems give a
+// meaning: read-only (no write permission there), and archive, which every
+// file packed on POSIX has.
+inline constexpr uint32_t kAttributeReadOnly = 0x01;
+inline constexpr uint32_t kAttributeArchive = 0x20;
 
 inline constexpr int32_t kMinBlockSize = 1024;
 inline constexpr int32_t kMaxBlockSize = 4000000;
