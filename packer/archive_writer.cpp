@@ -92,12 +92,6 @@ void AppendEntryHead(std::vector<uint8_t>& bytes, const PackSource& source) {
   bytes.insert(bytes.end(), head, info + kInfoLength);
 }
 
-void AppendInt32(std::vector<uint8_t>& bytes, uint32_t value) {
-  uint8_t field[4];
-  StoreUint32(field, value);
-  bytes.insert(bytes.end(), field, field + 4);
-}
-
 // What belongs to a piece in flight: the archive bytes that go before its
 // chunk (entry heads, and whole entries of empty files), and where it is
 // from, for the progress and for errors.
@@ -215,7 +209,7 @@ bool PackEntry(ArchiveOutput& out, size_t index, PackState& state, std::string& 
   ok = ok && PackFileUnchanged(in, source, error);
   std::fclose(in);
   if (ok && pieces.empty()) {
-    AppendInt32(state.pending, 0);
+    AppendUint32(state.pending, 0);
     state.pendingFiles++;
   }
   return ok;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/little_endian.h"
 #include "tests/common/test_files.h"
 #include "tools/filepacker/embedded_stub.h"
 
@@ -20,10 +21,6 @@ std::string StubPath() {
   if (!path.empty() && path[0] == '/') path = "Z:" + path;
 #endif
   return path;
-}
-
-uint32_t LoadUint32(const uint8_t* at) {
-  return uint32_t{at[0]} | uint32_t{at[1]} << 8 | uint32_t{at[2]} << 16 | uint32_t{at[3]} << 24;
 }
 
 TEST(EmbeddedStub, IsTheBuildsStubStampedWithTheConfiguredDate) {
