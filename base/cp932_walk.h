@@ -27,7 +27,7 @@ constexpr bool IsAnyByte(uint8_t) { return true; }
 // lead byte takes the byte after it, whatever it is, as Windows does when
 // it looks for separators in a path). A lead byte without such a second
 // byte stands alone, and CutCharacter says so. The rules are template
-// arguments so that the walk costs the installer no calls.
+// arguments, so that each walk has its rule inlined rather than called.
 template <bool (*IsLeadByte)(uint8_t) = IsCp932LeadByte, bool (*IsTrailByte)(uint8_t) = IsAnyByte>
 class Cp932Walk {
  public:
