@@ -1,5 +1,5 @@
 // The packed archive, as the installer's extractor reads it and filepacker
-// writes it. Every number is little-endian (archive/little_endian.h).
+// writes it. Every number is little-endian (base/little_endian.h).
 //
 //   offset  length  field
 //        0      16  magic "FILE_PACKER 1.00"
@@ -22,7 +22,7 @@
 
 #include <cstdint>
 
-#include "archive/little_endian.h"
+#include "base/little_endian.h"
 
 namespace archive_format {
 
@@ -50,6 +50,11 @@ inline constexpr int kInfoAttributesOffset = 0;
 inline constexpr int kInfoCreationOffset = 4;
 inline constexpr int kInfoLastAccessOffset = 12;
 inline constexpr int kInfoLastWriteOffset = 20;
+// Win32 attribute bits of the info record that other systems give a
+// meaning: read-only (no write permission there), and archive, which every
+// file packed on POSIX has.
+inline constexpr uint32_t kAttributeReadOnly = 0x01;
+inline constexpr uint32_t kAttributeArchive = 0x20;
 
 inline constexpr int32_t kMinBlockSize = 1024;
 inline constexpr int32_t kMaxBlockSize = 4000000;

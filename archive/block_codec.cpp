@@ -5,16 +5,13 @@
 #include <cstring>
 #include <new>
 
+#include "archive/block_format.h"
 #include "archive/huffman_stage.h"
+
+using namespace block_format;
 
 namespace {
 
-// Forms of the run stage's input, named by its first byte.
-constexpr uint8_t kStoredForm = 0;
-constexpr uint8_t kRunForm = 1;
-// After the escape byte: an escaped escape byte, and the first long run.
-constexpr uint8_t kEscapedEscape = 0xFF;
-constexpr uint8_t kFirstLongRun = 0x80;
 // Room beyond the capacity in the scratch buffer.
 constexpr size_t kScratchSlack = 16;
 // Literal stretches and runs this short are handled byte by byte: blocks
@@ -88,12 +85,12 @@ int32_t ExpandRuns(uint8_t* in, int32_t n, int32_t capacity, uint8_t* out) {
     int32_t size;
     int32_t count;
     if (token < kFirstLongRun) {
-      size = (token >> 4) + 1;
-      count = (token & 0x0F) + 1;
+      size = RunPatternLength(token);
+      count = ShortRunRepeats(token);
     } else {
       if (i == n) return -1;
-      size = ((token >> 4) & 7) + 1;
-      count = 16 + 15 * in[i] + (token & 0x0F);
+      size = RunPatternLength(token);
+      count = LongRunRepeats(token, in[i]);
       ++i;
     }
     if (size > n - i) return -1;

@@ -1,6 +1,6 @@
 #include "archive/crc32.h"
 
-#include "archive/little_endian.h"
+#include "base/little_endian.h"
 
 Crc32::Crc32() {
   for (uint32_t byte = 0; byte < 256; byte++) {

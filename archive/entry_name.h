@@ -4,23 +4,7 @@
 
 #include <cstdint>
 
-// Code page 932 as Windows reads a file name: these bytes start a two-byte
-// character (0xF0-0xF9 the user-defined area, 0xFA-0xFC the IBM extension
-// kanji), whose second byte may be 0x5C ("\") or 0x7C ("|") without being
-// one. The installer's own path trimming keeps a narrower rule of its own.
-inline bool IsCp932LeadByte(uint8_t byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
-inline bool IsCp932TrailByte(uint8_t byte) { return byte >= 0x40 && byte <= 0xFC && byte != 0x7F; }
-
-// How many bytes the character at the start of `left` bytes takes: 1, or
-// 2 for a lead byte with its second byte; 0 when a lead byte has no valid
-// second byte (cut off, or one that no two-byte character has).
-inline int Cp932CharacterLength(const uint8_t* bytes, int left) {
-  if (!IsCp932LeadByte(bytes[0])) return 1;
-  return left >= 2 && IsCp932TrailByte(bytes[1]) ? 2 : 0;
-}
+#include "base/cp932_walk.h"
 
 // Why a name is unsafe to create below a folder, or kSafe.
 enum class EntryNameFault {

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "archive/huffman_tables.h"
-#include "archive/little_endian.h"
+#include "base/little_endian.h"
 
 namespace huffman {
 

@@ -37,7 +37,7 @@
 #include "archive/huffman_one_stream.h"
 #include "archive/huffman_streams.h"
 #include "archive/huffman_tables.h"
-#include "archive/little_endian.h"
+#include "base/little_endian.h"
 
 using namespace huffman;
 

@@ -43,7 +43,7 @@ const char kComplete[] = "解凍完了！ ファイル数:%d";
 
 using namespace archive_format;
 
-constexpr int kPathCapacity = kEntryPathCapacity;
+constexpr int kPathCapacity = kPathBufferSize;
 constexpr int kMessageCapacity = sizeof(UnpackReport::message);
 
 // Copies text into message, replacing "%s" by name and "%d" by number;

@@ -5,10 +5,7 @@
 #include <cstdint>
 
 #include "archive/platform/platform.h"
-
-// The path buffer of an extraction: folder, "\", the entry's name and the
-// terminating NUL must fit (MAX_PATH).
-constexpr int kEntryPathCapacity = 260;
+#include "base/installer_rules.h"
 
 // The outcome of one extraction. Cleared by the extractor when given; file
 // count and byte total are written only on success.

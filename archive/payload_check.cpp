@@ -4,7 +4,7 @@
 
 #include "archive/archive_format.h"
 #include "archive/crc32.h"
-#include "archive/little_endian.h"
+#include "base/little_endian.h"
 
 using namespace payload_check;
 

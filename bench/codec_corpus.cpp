@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/little_endian.h"
 #include "bench/machine_corpus.h"
 #include "packer/block_encoder.h"
 
@@ -53,15 +54,14 @@ std::vector<Bytes> CutBlocks(const std::vector<fs::path>& files, size_t blockCou
 
 // Little-endian 32-bit counts and lengths in the corpus file.
 void PutCount(std::FILE* file, size_t count) {
-  const uint32_t value = static_cast<uint32_t>(count);
-  const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                            static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+  uint8_t bytes[4];
+  StoreUint32(bytes, static_cast<uint32_t>(count));
   std::fwrite(bytes, 1, 4, file);
 }
 bool GetCount(std::FILE* file, size_t& count) {
   uint8_t bytes[4];
   if (std::fread(bytes, 1, 4, file) != 4) return false;
-  count = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<size_t>(bytes[3]) << 24;
+  count = LoadUint32(bytes);
   return true;
 }
 bool GetBytes(std::FILE* file, size_t count, Bytes& bytes) {

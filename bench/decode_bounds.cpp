@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "archive/block_codec.h"
+#include "base/little_endian.h"
 #include "bench/machine_corpus.h"
 #include "packer/block_encoder.h"
 #include "packer/huffman_writer.h"
@@ -55,8 +56,7 @@ Bytes Assemble(int32_t decodedLength, const BitSink& sink) {
   // push_back followed by insert quiet.
   const Bytes& bits = sink.Bytes();
   Bytes block(4 + bits.size());
-  const uint32_t d = static_cast<uint32_t>(decodedLength);
-  for (int i = 0; i < 4; ++i) block[static_cast<size_t>(i)] = static_cast<uint8_t>(d >> (8 * i));
+  StoreUint32(block.data(), static_cast<uint32_t>(decodedLength));
   std::copy(bits.begin(), bits.end(), block.begin() + 4);
   if (block.size() > static_cast<size_t>(kCapacity)) Abort("a hand-built block is longer than a chunk may be");
   return block;
@@ -336,7 +336,7 @@ std::vector<Timing> TimeCases(const std::vector<DecodeCase>& cases) {
 
 int32_t DecodedLengthField(const Bytes& block) {
   int32_t d = 0;
-  if (block.size() >= 4) d = static_cast<int32_t>(block[0] | block[1] << 8 | block[2] << 16 | static_cast<uint32_t>(block[3]) << 24);
+  if (block.size() >= 4) d = LoadInt32(block.data());
   return d;
 }
 

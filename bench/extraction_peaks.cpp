@@ -17,6 +17,7 @@
 #include "archive/archive_format.h"
 #include "archive/huffman_stage.h"
 #include "archive/pack_reader.h"
+#include "base/little_endian.h"
 #include "bench/heap_counter.h"
 #include "bench/machine_corpus.h"
 #include "packer/block_encoder.h"
@@ -91,10 +92,7 @@ CodedPiece Encode(std::span<const uint8_t> piece) {
   return result;
 }
 
-void PutInt32(Bytes& bytes, int32_t value) {
-  const uint32_t bits = static_cast<uint32_t>(value);
-  for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<uint8_t>(bits >> shift));
-}
+void PutInt32(Bytes& bytes, int32_t value) { AppendUint32(bytes, static_cast<uint32_t>(value)); }
 
 // Assembles one case's archive (plain, every entry with the same times and
 // the archive attribute) and keeps what its extraction must give.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "archive/block_codec.h"
+#include "base/little_endian.h"
 #include "archive/huffman_stage.h"
 #include "tests/archive/codec_previous_decoder.h"
 
@@ -41,7 +42,7 @@ void ExpectSame(Decode current, Decode previous, const uint8_t* block, int32_t l
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
-  const int32_t capacity = data[0] | data[1] << 8;
+  const int32_t capacity = LoadUint16(data);
   const int32_t length = static_cast<int32_t>(size - 2);
   if (size % 2 == 0) {
     ExpectSame(CodecDecode, codec_previous::Decode, data + 2, length, capacity);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "archive/block_codec.h"
+#include "base/little_endian.h"
 #include "tests/archive/codec_previous_decoder.h"
 
 // One codec for every input, as an extraction keeps one: the room it keeps
@@ -17,7 +18,7 @@ static BlockCodec theCodec;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
-  const int32_t capacity = data[0] | data[1] << 8;
+  const int32_t capacity = LoadUint16(data);
   const int32_t n = static_cast<int32_t>(size - 2);
   std::vector<uint8_t> buffer(static_cast<size_t>(n + 1 > capacity ? n + 1 : capacity));
   std::memcpy(buffer.data(), data + 2, static_cast<size_t>(n));

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "archive/block_codec.h"
+#include "base/little_endian.h"
 #include "packer/archive_writer.h"
 #include "packer/block_encoder.h"
 #include "packer/run_tokens.h"
@@ -44,7 +45,8 @@ Bytes Encoded(const std::string& text) {
 
 // Capacity in the first two bytes, as decode_block and decode_runs read it.
 Bytes WithCapacity(int32_t capacity, const Bytes& rest) {
-  Bytes bytes = {static_cast<uint8_t>(capacity), static_cast<uint8_t>(capacity >> 8)};
+  Bytes bytes;
+  AppendUint16(bytes, static_cast<uint16_t>(capacity));
   bytes.insert(bytes.end(), rest.begin(), rest.end());
   return bytes;
 }

@@ -8,7 +8,7 @@
 #include <span>
 
 #include "tests/archive/hostile_support.h"
-#include "archive/inspect/archive_walk.h"
+#include "inspect/archive_walk.h"
 
 namespace {
 

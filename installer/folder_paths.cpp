@@ -1,5 +1,9 @@
 #include "installer/folder_paths.h"
 
+#include <cstring>
+
+#include "base/installer_rules.h"
+
 namespace {
 
 int Compose(char* out, int size, const char* const* parts) {
@@ -38,8 +42,9 @@ int ComposeInstallProbe(char* out, int prefixLength, int number) {
     digits[count++] = static_cast<char>('0' + number % 10);
     number /= 10;
   } while (number != 0);
-  char probe[32] = "UnpackDir";
-  int length = 9;
+  char probe[32];
+  int length = sizeof kInstallFolderName - 1;
+  std::memcpy(probe, kInstallFolderName, length);
   while (count > 0) probe[length++] = digits[--count];
   for (const char* tail = "\\*.*"; *tail != '\0'; ++tail) probe[length++] = *tail;
   probe[length] = '\0';

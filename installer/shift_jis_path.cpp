@@ -1,24 +1,22 @@
 #include "installer/shift_jis_path.h"
 
+#include <cstdint>
 #include <cstring>
+
+#include "base/cp932_walk.h"
 
 namespace {
 
-int IsLeadByte(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xEF);
-}
+// The installer's own rule, narrower than Windows' (no 0xF0-0xFC): a second
+// byte is whatever follows a lead byte but the NUL.
+bool IsInstallerLeadByte(uint8_t byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xEF); }
 
 // Index of the last backslash that is a separator and not the second byte of
-// a two-byte character, or -1.
+// a two-byte character, or -1. A lone lead byte ends the text.
 int LastSeparator(const char* path) {
   int found = -1;
-  for (int i = 0; path[i] != '\0'; ++i) {
-    if (IsLeadByte(static_cast<unsigned char>(path[i]))) {
-      if (path[i + 1] == '\0') break;  // a lone lead byte ends the text
-      ++i;
-    } else if (path[i] == '\\') {
-      found = i;
-    }
+  for (int i = 0; path[i] != '\0'; i += TerminatedCharacterSize<IsInstallerLeadByte>(path + i)) {
+    if (path[i] == '\\') found = i;  // never a lead byte
   }
   return found;
 }
@@ -27,13 +25,8 @@ int LastSeparator(const char* path) {
 
 int IsLeadByteAt(const char* text, int index) {
   if (index < 0) return 0;
-  for (int i = 0; text[i] != '\0'; ++i) {
-    if (IsLeadByte(static_cast<unsigned char>(text[i]))) {
-      if (i == index) return 1;
-      if (text[i + 1] == '\0') return 0;
-      ++i;  // the second byte belongs to this character
-    }
-    if (i >= index) return 0;
+  for (int i = 0; text[i] != '\0' && i <= index; i += TerminatedCharacterSize<IsInstallerLeadByte>(text + i)) {
+    if (i == index) return IsInstallerLeadByte(static_cast<uint8_t>(text[i])) ? 1 : 0;
   }
   return 0;
 }

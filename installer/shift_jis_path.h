@@ -5,8 +5,7 @@
 
 #include <cstddef>
 
-// The installer's path buffers: MAX_PATH bytes with the terminator.
-constexpr int kPathBufferSize = 260;
+#include "base/installer_rules.h"
 
 // 1 when a two-byte character starts at byte `index` of `text`: a lead byte
 // (0x81-0x9F or 0xE0-0xEF) met by walking the text character by character

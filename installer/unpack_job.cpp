@@ -1,5 +1,6 @@
 #include "archive/pack_reader.h"
 #include "archive/payload_check.h"
+#include "base/installer_rules.h"
 #include "installer/folder_paths.h"
 #include "installer/installer_flow.h"
 #include "ui/progress_dialog.h"
@@ -57,7 +58,7 @@ void RemoveUnpackedFiles(const char* folder) {
 // when it is missing or cannot be loaded.
 const uint8_t* LoadPayloadResource(const char* name, DWORD& size) {
   HMODULE self = GetModuleHandleA(nullptr);
-  HRSRC found = FindResourceA(self, name, "FILESPACK");
+  HRSRC found = FindResourceA(self, name, kPayloadResourceType);
   HGLOBAL loaded = found != nullptr ? LoadResource(self, found) : nullptr;
   size = found != nullptr ? SizeofResource(self, found) : 0;
   return loaded != nullptr ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
@@ -69,7 +70,7 @@ const uint8_t* LoadPayloadResource(const char* name, DWORD& size) {
 // must not make it read past the resource.
 const uint8_t* LoadPayload() {
   DWORD size;
-  const uint8_t* payload = LoadPayloadResource("KORMIT", size);
+  const uint8_t* payload = LoadPayloadResource(kPayloadResourceName, size);
   if (payload == nullptr || !ArchiveFitsIn(payload, size)) return nullptr;
   return payload;
 }
@@ -78,8 +79,8 @@ const uint8_t* LoadPayload() {
 
 int CheckPayload() {
   DWORD size, checkSize;
-  const uint8_t* payload = LoadPayloadResource("KORMIT", size);
-  const uint8_t* check = LoadPayloadResource("KORMITCRC", checkSize);
+  const uint8_t* payload = LoadPayloadResource(kPayloadResourceName, size);
+  const uint8_t* check = LoadPayloadResource(kPayloadCheckResourceName, checkSize);
   // Without a payload the job tells the user, as it always has; without a
   // check record (an installer made before there were any) it runs as it
   // always did.

@@ -5,9 +5,12 @@
 #include <bit>
 #include <limits>
 
+#include "archive/block_format.h"
 #include "packer/byte_lanes.h"
 #include "packer/level_table.h"
 #include "packer/run_tokens.h"
+
+using namespace block_format;
 
 namespace {
 
@@ -116,14 +119,13 @@ void CountRunStream(std::span<const uint8_t> data, Counts& counts) {
     }
     for (size_t left = bestRepeats; left > 0;) {
       const int repeats = static_cast<int>(std::min<size_t>(left, MaxRepeats(bestLength)));
-      const int lengthField = (bestLength - 1) << 4;
       count(kEscapeSymbol);
       if (repeats <= kMaxShortRepeats) {
-        count(lengthField | (repeats - 1));
+        count(ShortRunToken(bestLength, repeats));
       } else {
         const int rest = repeats - kMaxShortRepeats;
-        count(0x80 | lengthField | rest % 15);
-        count(rest / 15);
+        count(LongRunToken(bestLength, rest % kLongRunStep));
+        count(rest / kLongRunStep);
       }
       for (int k = 0; k < bestLength; ++k) count(data[i + k]);
       left -= static_cast<size_t>(repeats);

@@ -12,8 +12,9 @@
 #include "packer/block_pipeline.h"
 #include "packer/worker_threads.h"
 #include "packer/name_rules.h"
-#include "packer/system_error.h"
 #include "packer/temp_file.h"
+#include "base/installer_rules.h"
+#include "host/system_error.h"
 
 namespace {
 
@@ -89,12 +90,6 @@ void AppendEntryHead(std::vector<uint8_t>& bytes, const PackSource& source) {
   StoreUint64(info + kInfoLastAccessOffset, source.lastAccessTime);
   StoreUint64(info + kInfoLastWriteOffset, source.lastWriteTime);
   bytes.insert(bytes.end(), head, info + kInfoLength);
-}
-
-void AppendInt32(std::vector<uint8_t>& bytes, uint32_t value) {
-  uint8_t field[4];
-  StoreUint32(field, value);
-  bytes.insert(bytes.end(), field, field + 4);
 }
 
 // What belongs to a piece in flight: the archive bytes that go before its
@@ -212,7 +207,7 @@ bool PackEntry(ArchiveOutput& out, size_t index, PackState& state, std::string& 
   ok = ok && PackFileUnchanged(in, source, error);
   std::fclose(in);
   if (ok && pieces.empty()) {
-    AppendInt32(state.pending, 0);
+    AppendUint32(state.pending, 0);
     state.pendingFiles++;
   }
   return ok;
@@ -277,10 +272,10 @@ bool CheckPackSources(const std::vector<PackSource>& sources, int32_t blockSize,
     switch (names.Add(source.storedName, earlier)) {
       case InstallFolderNames::Clash::kNone: break;
       case InstallFolderNames::Clash::kSameFile:
-        error = source.path + ": Windows takes it for the same file as " + sources[earlier].path;
+        error = source.path + ": " + kSameFileClash + sources[earlier].path;
         return false;
       case InstallFolderNames::Clash::kShortName:
-        error = source.path + ": its name is a short (8.3) name that Windows may give " + sources[earlier].path +
+        error = source.path + ": " + kShortNameClash + sources[earlier].path +
                 ", packed before it";
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "archive/block_format.h"
 #include "packer/huffman_writer.h"
 #include "packer/level_table.h"
 #include "packer/run_tokens.h"
@@ -74,7 +75,7 @@ bool EncodeBlock(std::span<const uint8_t> data, std::vector<uint8_t>& out, Encod
   std::vector<uint8_t>& stored = scratch.streams[0];
   stored.clear();
   stored.reserve(data.size() + 1);
-  stored.push_back(0);
+  stored.push_back(block_format::kStoredForm);
   stored.insert(stored.end(), data.begin(), data.end());
   CodedStream best = CodeStream(stored, 0);
 

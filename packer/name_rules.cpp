@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "archive/windows_cp932.h"
+#include "base/cp932_walk.h"
 
 namespace {
 
@@ -64,11 +65,8 @@ uint16_t FoldTwoByte(uint16_t code) {
 // stands alone).
 std::vector<std::string> Characters(const std::string& name) {
   std::vector<std::string> characters;
-  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(name.data());
-  for (size_t i = 0; i < name.size();) {
-    const size_t length = Cp932CharacterLength(bytes + i, static_cast<int>(name.size() - i)) == 2 ? 2 : 1;
-    characters.push_back(name.substr(i, length));
-    i += length;
+  for (Cp932NameWalk walk(name.data(), name.size()); !walk.Done(); walk.Next()) {
+    characters.push_back(name.substr(walk.Position(), walk.Size()));
   }
   return characters;
 }
@@ -129,14 +127,11 @@ std::string NumberedShortName(const std::vector<std::string>& characters, const 
 }  // namespace
 
 char ForbiddenNameCharacter(const std::string& name, bool separatorsToo) {
-  for (size_t i = 0; i < name.size(); i++) {
-    uint8_t byte = static_cast<uint8_t>(name[i]);
-    if (IsCp932LeadByte(byte)) {
-      i++;  // its second byte may be 0x5C or 0x7C without being one
-      continue;
-    }
+  for (Cp932Walk<> walk(name.data(), name.size()); !walk.Done(); walk.Next()) {
+    if (walk.Size() == 2) continue;
+    const uint8_t byte = walk.Byte();
     if (byte != 0 && std::strchr("<>\"|?*", byte) != nullptr) return static_cast<char>(byte);
-    if (separatorsToo && (byte == '\\' || byte == '/')) return static_cast<char>(byte);
+    if (separatorsToo && walk.AtSeparator()) return static_cast<char>(byte);
   }
   return 0;
 }

@@ -11,14 +11,12 @@
 
 #include "archive/entry_name.h"
 #include "archive/pack_reader.h"
+#include "base/installer_rules.h"
 #include "packer/pack_files.h"
 
-// The longest folder the installer unpacks into: a Windows directory of at
-// least 10 bytes and "\UnpackDir" with a number of up to 3 digits.
-constexpr char kLongestInstallFolder[] = "C:\\WINDOWS\\UnpackDir999";
-// The longest entry name that still fits the path buffer behind it (with
-// "\" and the NUL): 235 bytes.
-constexpr size_t kMaxInstallNameLength = kEntryPathCapacity - (sizeof(kLongestInstallFolder) - 1) - 2;
+// The longest entry name that still fits the path buffer behind the longest
+// install folder (with "\" and the NUL): 235 bytes.
+constexpr size_t kMaxInstallNameLength = kPathBufferSize - (sizeof(kLongestInstallFolder) - 1) - 2;
 
 // The first byte of the code page 932 name that a Windows file name cannot
 // hold (< > " | ? *, and with separatorsToo also \ and /), or 0. The second

@@ -7,9 +7,9 @@
 #include <atomic>
 #include <cstring>
 
-#include "packer/cp932_text.h"
+#include "host/cp932_text.h"
 #include "packer/file_system.h"
-#include "packer/system_error.h"
+#include "host/system_error.h"
 
 using file_system::Kind;
 using file_system::Status;

@@ -6,9 +6,9 @@
 
 #include "packer/byte_lanes.h"
 
-namespace {
+using namespace block_format;
 
-constexpr uint8_t kEscapedEscape = 0xFF;
+namespace {
 
 // Where at most this many repeats are possible, the parse tries every count;
 // beyond, trying each count would cost time in proportion to the run.
@@ -45,20 +45,19 @@ class RunHeads {
  private:
   RunHead Cheapest(int length, int repeats) const {
     RunHead head;
-    const int lengthField = (length - 1) << 4;
     auto consider = [&](int tag, int count, bool isLong) {
       const uint32_t cost = bits_[escape_] + bits_[tag] + (isLong ? bits_[count] : 0);
       if (cost < head.bits) head = {cost, static_cast<uint8_t>(tag), static_cast<uint8_t>(count), isLong};
     };
-    if (repeats <= kMaxShortRepeats) consider(lengthField | (repeats - 1), 0, false);
+    if (repeats <= kMaxShortRepeats) consider(ShortRunToken(length, repeats), 0, false);
     if (repeats >= kMaxShortRepeats) {
       // The count 16 + 15 x + nibble may have two spellings: nibble 0 with
       // x, or nibble 15 with x - 1. Either may be the cheaper code.
       const int rest = repeats - kMaxShortRepeats;
-      const int x = rest / 15, nibble = rest % 15;
-      if (x <= 255) consider(0x80 | lengthField | nibble, x, true);
+      const int x = rest / kLongRunStep, nibble = rest % kLongRunStep;
+      if (x <= 255) consider(LongRunToken(length, nibble), x, true);
       const bool nibble15Allowed = length != kMaxPatternLength;
-      if (nibble == 0 && x >= 1 && nibble15Allowed) consider(0x80 | lengthField | 15, x - 1, true);
+      if (nibble == 0 && x >= 1 && nibble15Allowed) consider(LongRunToken(length, kLongRunStep), x - 1, true);
     }
     return head;
   }
@@ -178,7 +177,7 @@ void BuildRunStream(std::span<const uint8_t> data, uint8_t escape, const ByteBit
 
   stream.clear();
   stream.reserve(n / 2 + 16);
-  stream.push_back(1);
+  stream.push_back(kRunForm);
   stream.push_back(escape);
   for (size_t i = 0; i < n;) {
     if (choice[i] == 0) {

@@ -1,7 +1,5 @@
-// The run form of the second block stage: after the form byte 1 and the
-// escape byte E come literals (any byte but E), the escaped E (E, 0xFF), and
-// runs of a 1- to 8-byte pattern (E, token byte, [long-run count byte],
-// pattern bytes). Chooses the tokens that cost the fewest coded bits.
+// The run form of the second block stage (archive/block_format.h): chooses
+// the tokens that cost the fewest coded bits.
 #pragma once
 
 #include <array>
@@ -9,15 +7,7 @@
 #include <span>
 #include <vector>
 
-inline constexpr int kMaxPatternLength = 8;
-inline constexpr int kMaxShortRepeats = 16;  // short form: N - 1 in the token's low nibble
-inline constexpr int kMaxLongRepeats = 3856;  // long form: N = 16 + 15 x + low nibble
-
-// A long run of 8-byte patterns cannot use the low nibble 15 (its token byte
-// would be 0xFF, the escaped E), which caps it one repeat lower.
-inline int MaxRepeats(int patternLength) {
-  return patternLength == kMaxPatternLength ? kMaxLongRepeats - 1 : kMaxLongRepeats;
-}
+#include "archive/block_format.h"
 
 // What each byte value costs in the coded stream, in bits.
 using ByteBits = std::array<uint32_t, 256>;

@@ -1,7 +1,7 @@
 #include "packer/temp_file.h"
 
 #include "packer/pack_files.h"
-#include "packer/system_error.h"
+#include "host/system_error.h"
 
 TempFileBeside::~TempFileBeside() {
   if (file_ != nullptr) std::fclose(file_);

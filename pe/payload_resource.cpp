@@ -2,10 +2,13 @@
 
 #include <cstring>
 
-#include "archive/escaped_bytes.h"
+#include "base/escaped_bytes.h"
 #include "pe/pe_bytes.h"
 #include "pe/pe_checksum.h"
+#include "pe/pe_format.h"
 #include "pe/resource_lookup.h"
+
+using namespace pe_format;
 
 namespace {
 
@@ -117,12 +120,12 @@ bool CheckResourcesMove(const PayloadStub& stub, std::string& error) {
   for (uint32_t at = 0; at < relocations.size;) {
     const uint8_t* block = image.file.data() + offset + at;
     const uint32_t left = relocations.size - at;
-    const uint32_t blockSize = left >= 8 ? LoadUint32(block + 4) : 0;
-    if (blockSize < 8 || blockSize > left) {
+    const uint32_t blockSize = left >= kRelocationBlockHeaderSize ? LoadUint32(block + kRelocationBlockSize) : 0;
+    if (blockSize < kRelocationBlockHeaderSize || blockSize > left) {
       error = "a malformed base relocation block at file offset " + std::to_string(offset + at);
       return false;
     }
-    const uint32_t page = LoadUint32(block);
+    const uint32_t page = LoadUint32(block + kRelocationPage);
     if (page >= resources.virtualAddress && page < resourcesEnd) {
       error = "base relocations patch addresses inside the resources, which would move";
       return false;
@@ -231,26 +234,28 @@ bool AddPayload(const PayloadStub& stub, std::span<const uint8_t> payload, std::
     const PeSection& relocations = image.sections[static_cast<size_t>(stub.relocationSection)];
     const uint32_t address = static_cast<uint32_t>(AlignUp(memoryEnd, image.sectionAlignment));
     uint8_t* header = installer.data() + relocations.headerOffset;
-    StoreUint32(header + 12, address);
-    if (relocations.rawSize > 0) StoreUint32(header + 20, static_cast<uint32_t>(installer.size()));
+    StoreUint32(header + kSectionVirtualAddress, address);
+    if (relocations.rawSize > 0) StoreUint32(header + kSectionRawOffset, static_cast<uint32_t>(installer.size()));
     installer.insert(installer.end(), image.file.begin() + relocations.rawOffset,
                      image.file.begin() + relocations.rawOffset + relocations.rawSize);
     const uint32_t directoryRva = image.Directory(kRelocationDirectory).rva;
-    StoreUint32(installer.data() + image.directoriesOffset + 8 * kRelocationDirectory,
+    StoreUint32(installer.data() + image.directoriesOffset + kDirectorySize * kRelocationDirectory,
           directoryRva - relocations.virtualAddress + address);
     memoryEnd = uint64_t{address} + relocations.MemorySize();
   }
   uint8_t* optional = installer.data() + image.optionalHeaderOffset;
   uint8_t* header = installer.data() + resources.headerOffset;
-  StoreUint32(header + 8, static_cast<uint32_t>(section.size()));
-  StoreUint32(header + 16, static_cast<uint32_t>(rawSize));
+  StoreUint32(header + kSectionVirtualSize, static_cast<uint32_t>(section.size()));
+  StoreUint32(header + kSectionRawSize, static_cast<uint32_t>(rawSize));
   // SizeOfInitializedData grows by what the section grows in memory, as the
   // linker counts it.
   const uint64_t growth = AlignUp(section.size(), image.sectionAlignment) -
                           AlignUp(resources.MemorySize(), image.sectionAlignment);
-  StoreUint32(optional + 8, LoadUint32(optional + 8) + static_cast<uint32_t>(growth));
-  StoreUint32(optional + 56, static_cast<uint32_t>(AlignUp(memoryEnd, image.sectionAlignment)));
-  StoreUint32(installer.data() + image.directoriesOffset + 8 * kResourceDirectory + 4, static_cast<uint32_t>(section.size()));
+  StoreUint32(optional + kOptionalInitializedDataSize,
+              LoadUint32(optional + kOptionalInitializedDataSize) + static_cast<uint32_t>(growth));
+  StoreUint32(optional + kOptionalImageSize, static_cast<uint32_t>(AlignUp(memoryEnd, image.sectionAlignment)));
+  StoreUint32(installer.data() + image.directoriesOffset + kDirectorySize * kResourceDirectory + kDirectorySizeField,
+              static_cast<uint32_t>(section.size()));
   StoreUint32(installer.data() + image.CheckSumOffset(), PeCheckSum(installer, image.CheckSumOffset()));
 
   // Read back as anyone will read it.

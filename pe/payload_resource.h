@@ -1,5 +1,5 @@
 // The installer's payload: the packed archive that an installer executable
-// carries as the resource "KORMIT" of type "FILESPACK". Finding it in any
+// carries as a resource (base/installer_rules.h names it). Finding it in any
 // executable, and adding it to the installer program built without one
 // (the stub), which is how filepacker makes installers on any system.
 #pragma once
@@ -9,15 +9,27 @@
 #include <string>
 #include <vector>
 
+#include "base/installer_rules.h"
 #include "pe/pe_image.h"
 #include "pe/resource_tree.h"
 
-constexpr char16_t kPayloadType[] = u"FILESPACK";
-constexpr char16_t kPayloadName[] = u"KORMIT";
-// The payload's check record (archive/payload_check.h), beside it under the
-// same type; older installers have none.
-constexpr char16_t kPayloadCheckName[] = u"KORMITCRC";
-constexpr uint32_t kPayloadLanguage = 1041;  // Japanese, as the installer's other resources
+// An ASCII resource name as a resource tree holds it, in UTF-16.
+template <size_t N>
+struct Utf16ResourceName {
+  char16_t text[N] = {};
+};
+template <size_t N>
+constexpr Utf16ResourceName<N> Utf16Name(const char (&ascii)[N]) {
+  Utf16ResourceName<N> name;
+  for (size_t i = 0; i < N; i++) name.text[i] = static_cast<char16_t>(ascii[i]);
+  return name;
+}
+inline constexpr Utf16ResourceName kPayloadTypeUtf16 = Utf16Name(kPayloadResourceType);
+inline constexpr Utf16ResourceName kPayloadNameUtf16 = Utf16Name(kPayloadResourceName);
+inline constexpr Utf16ResourceName kPayloadCheckNameUtf16 = Utf16Name(kPayloadCheckResourceName);
+inline constexpr const char16_t* kPayloadType = kPayloadTypeUtf16.text;
+inline constexpr const char16_t* kPayloadName = kPayloadNameUtf16.text;
+inline constexpr const char16_t* kPayloadCheckName = kPayloadCheckNameUtf16.text;
 
 struct PayloadLocation {
   uint32_t offset = 0;  // in the file

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "archive/little_endian.h"
+#include "base/little_endian.h"
 
 // value rounded up to a multiple of alignment (a power of two), in 64 bits
 // so that it cannot wrap.

@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
-#include "archive/escaped_bytes.h"
+#include "base/escaped_bytes.h"
 #include "pe/pe_bytes.h"
+#include "pe/pe_format.h"
+
+using namespace pe_format;
 
 namespace {
 
-constexpr uint32_t kFileHeaderSize = 20;
-constexpr uint32_t kSectionHeaderSize = 40;
-constexpr size_t kMaxDirectories = 16;
 // The loader reads a section's raw data from its offset rounded down to
 // this, whatever the file alignment.
 constexpr uint32_t kLoaderRawAlignment = 512;
@@ -46,13 +46,13 @@ bool ReadSections(PeImage& image, uint32_t table, uint16_t count, std::string& e
   for (uint16_t i = 0; i < count; i++) {
     const uint8_t* at = file.data() + table + size_t{i} * kSectionHeaderSize;
     PeSection& section = image.sections.emplace_back();
-    section.name.assign(reinterpret_cast<const char*>(at), strnlen(reinterpret_cast<const char*>(at), 8));
+    section.name.assign(reinterpret_cast<const char*>(at), strnlen(reinterpret_cast<const char*>(at), kSectionNameLength));
     section.headerOffset = static_cast<uint32_t>(table + size_t{i} * kSectionHeaderSize);
-    section.virtualSize = LoadUint32(at + 8);
-    section.virtualAddress = LoadUint32(at + 12);
-    section.rawSize = LoadUint32(at + 16);
-    section.rawOffset = LoadUint32(at + 20);
-    section.characteristics = LoadUint32(at + 36);
+    section.virtualSize = LoadUint32(at + kSectionVirtualSize);
+    section.virtualAddress = LoadUint32(at + kSectionVirtualAddress);
+    section.rawSize = LoadUint32(at + kSectionRawSize);
+    section.rawOffset = LoadUint32(at + kSectionRawOffset);
+    section.characteristics = LoadUint32(at + kSectionCharacteristics);
     const std::string label = image.SectionLabel(i);
     if (section.rawSize > 0 && !Fits(file, section.rawOffset, section.rawSize)) {
       error = "truncated: " + label + " runs past the end of the file";
@@ -143,36 +143,36 @@ uint64_t PeImage::SectionDataEnd() const {
 bool ReadPeImage(std::span<const uint8_t> file, PeImage& image, std::string& error) {
   image = PeImage{};
   image.file = file;
-  if (!Fits(file, 0, 64) || file[0] != 'M' || file[1] != 'Z') {
+  if (!Fits(file, 0, kDosHeaderSize) || file[0] != 'M' || file[1] != 'Z') {
     error = "not a Windows executable (no MZ header)";
     return false;
   }
-  const uint32_t peOffset = LoadUint32(file.data() + 0x3C);
-  if (!Fits(file, peOffset, 4 + kFileHeaderSize)) {
+  const uint32_t peOffset = LoadUint32(file.data() + kDosPeOffsetField);
+  if (!Fits(file, peOffset, kSignatureSize + kFileHeaderSize)) {
     error = "truncated: the PE header at offset " + std::to_string(peOffset) + " lies past the end of the file";
     return false;
   }
-  if (std::memcmp(file.data() + peOffset, "PE\0\0", 4) != 0) {
+  if (std::memcmp(file.data() + peOffset, "PE\0\0", kSignatureSize) != 0) {
     error = "no PE signature at offset " + std::to_string(peOffset);
     return false;
   }
-  image.fileHeaderOffset = peOffset + 4;
+  image.fileHeaderOffset = peOffset + kSignatureSize;
   const uint8_t* fileHeader = file.data() + image.fileHeaderOffset;
-  image.machine = LoadUint16(fileHeader);
-  const uint16_t sectionCount = LoadUint16(fileHeader + 2);
-  const uint16_t optionalSize = LoadUint16(fileHeader + 16);
+  image.machine = LoadUint16(fileHeader + kFileMachine);
+  const uint16_t sectionCount = LoadUint16(fileHeader + kFileSectionCount);
+  const uint16_t optionalSize = LoadUint16(fileHeader + kFileOptionalHeaderSize);
   image.optionalHeaderOffset = image.fileHeaderOffset + kFileHeaderSize;
   if (!Fits(file, image.optionalHeaderOffset, optionalSize) || optionalSize < 2) {
     error = "truncated: the optional header runs past the end of the file";
     return false;
   }
   const uint8_t* optional = file.data() + image.optionalHeaderOffset;
-  image.magic = LoadUint16(optional);
+  image.magic = LoadUint16(optional + kOptionalMagic);
   uint32_t directoriesAt;
   if (image.magic == kMagicPe32) {
-    directoriesAt = 96;
+    directoriesAt = kPe32Directories;
   } else if (image.magic == kMagicPe32Plus) {
-    directoriesAt = 112;
+    directoriesAt = kPe32PlusDirectories;
   } else {
     error = "unknown optional header (magic " + std::to_string(image.magic) + ")";
     return false;
@@ -181,18 +181,18 @@ bool ReadPeImage(std::span<const uint8_t> file, PeImage& image, std::string& err
     error = "the optional header is too short (" + std::to_string(optionalSize) + " bytes)";
     return false;
   }
-  image.sectionAlignment = LoadUint32(optional + 32);
-  image.fileAlignment = LoadUint32(optional + 36);
+  image.sectionAlignment = LoadUint32(optional + kOptionalSectionAlignment);
+  image.fileAlignment = LoadUint32(optional + kOptionalFileAlignment);
   if (!CheckAlignments(image, error)) return false;
   const uint32_t directoryCount = LoadUint32(optional + directoriesAt - 4);
-  if (directoryCount > (optionalSize - directoriesAt) / 8u) {
+  if (directoryCount > (optionalSize - directoriesAt) / kDirectorySize) {
     error = "the optional header is too short for its " + std::to_string(directoryCount) + " data directories";
     return false;
   }
   image.directoriesOffset = image.optionalHeaderOffset + directoriesAt;
   for (size_t i = 0; i < std::min<size_t>(directoryCount, kMaxDirectories); i++) {
-    const uint8_t* at = file.data() + image.directoriesOffset + 8 * i;
-    image.directories.push_back({LoadUint32(at), LoadUint32(at + 4)});
+    const uint8_t* at = file.data() + image.directoriesOffset + kDirectorySize * i;
+    image.directories.push_back({LoadUint32(at), LoadUint32(at + kDirectorySizeField)});
   }
   return ReadSections(image, image.optionalHeaderOffset + optionalSize, sectionCount, error);
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "pe/pe_format.h"
+
 struct PeSection {
   std::string name;  // up to 8 bytes, as stored
   uint32_t headerOffset = 0;  // of its 40-byte entry in the section table
@@ -54,7 +56,7 @@ struct PeImage {
   std::vector<PeDataDirectory> directories;  // at most 16
   std::vector<PeSection> sections;  // in table order, which is address order
 
-  uint32_t CheckSumOffset() const { return optionalHeaderOffset + 64; }
+  uint32_t CheckSumOffset() const { return optionalHeaderOffset + pe_format::kOptionalCheckSum; }
   PeDataDirectory Directory(size_t index) const {
     return index < directories.size() ? directories[index] : PeDataDirectory{};
   }

@@ -4,7 +4,7 @@
 #include <numeric>
 #include <vector>
 
-#include "archive/escaped_bytes.h"
+#include "base/escaped_bytes.h"
 
 namespace {
 

@@ -24,6 +24,7 @@
 #include <cstdint>
 
 #include "archive/pack_reader.h"
+#include "base/installer_rules.h"
 #include "ui/dialog_base.h"
 
 constexpr unsigned kProgressDialogTemplate = 101;
@@ -44,7 +45,7 @@ class ProgressDialog : public DialogBase, public ProgressReceiver {
 
   HWND progressBar = nullptr;  // control 1001, fetched at WM_INITDIALOG
   HANDLE jobMutex = nullptr;   // the job's completion token while it runs
-  char destinationFolder[MAX_PATH];  // code page 932, no trailing backslash
+  char destinationFolder[kPathBufferSize];  // code page 932, no trailing backslash
   int installMode = 1;         // nonzero: install; zero: extract only
 
  private:

@@ -22,9 +22,6 @@ constexpr uint32_t kOpenExisting = 3;
 constexpr uint32_t kOpenAlways = 4;
 constexpr uint32_t kTruncateExisting = 5;
 
-// Attribute bit that the POSIX layer maps onto "no write permission".
-constexpr uint32_t kAttributeReadOnly = 0x01;
-
 // An entry's info record, decoded: Win32 attribute bits and three FILETIMEs
 // (100 ns intervals since 1601-01-01 UTC).
 struct EntryInfo {

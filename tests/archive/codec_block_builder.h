@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "base/little_endian.h"
+
 namespace codec_test {
 
 // Appends bit fields most significant bit first.
@@ -49,10 +51,7 @@ inline int IndexWidth(int g) {
   return width;
 }
 
-inline void PutDecodedLength(std::vector<uint8_t>& block, int32_t d) {
-  const uint32_t u = static_cast<uint32_t>(d);
-  for (int shift = 0; shift < 32; shift += 8) block.push_back(static_cast<uint8_t>(u >> shift));
-}
+inline void PutDecodedLength(std::vector<uint8_t>& block, int32_t d) { AppendUint32(block, static_cast<uint32_t>(d)); }
 
 // g, the level lengths and (for g >= 2) the level indices.
 inline void PutHeader(BitSink& sink, const LevelTable& table) {

@@ -17,6 +17,7 @@
 
 #include "archive/block_codec.h"
 #include "archive/huffman_stage.h"
+#include "base/little_endian.h"
 #include "packer/block_encoder.h"
 #include "tests/archive/codec_block_builder.h"
 #include "tests/archive/codec_previous_decoder.h"
@@ -74,14 +75,10 @@ void ExpectSameBlock(const Bytes& block, int32_t capacity) {
 }
 
 int32_t DecodedLengthOf(const Bytes& block) {
-  uint32_t d = 0;
-  for (int i = 3; i >= 0; --i) d = d << 8 | block[static_cast<size_t>(i)];
-  return static_cast<int32_t>(d);
+  return LoadInt32(block.data());
 }
 
-void PutDecodedLengthAt(Bytes& block, int32_t d) {
-  for (int i = 0; i < 4; ++i) block[static_cast<size_t>(i)] = static_cast<uint8_t>(static_cast<uint32_t>(d) >> (8 * i));
-}
+void PutDecodedLengthAt(Bytes& block, int32_t d) { StoreUint32(block.data(), static_cast<uint32_t>(d)); }
 
 // The block and variants of it, each against both decoders: bit flips
 // anywhere and near the streams' starts (a quarter, half and three quarters

@@ -6,19 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "base/little_endian.h"
+
 namespace archive_test {
 
 using Bytes = std::vector<uint8_t>;
 
-inline void PutInt32(Bytes& bytes, int32_t value) {
-  const uint32_t bits = static_cast<uint32_t>(value);
-  for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<uint8_t>(bits >> shift));
-}
+inline void PutInt32(Bytes& bytes, int32_t value) { AppendUint32(bytes, static_cast<uint32_t>(value)); }
 
-inline void PutUint64(Bytes& bytes, uint64_t value) {
-  PutInt32(bytes, static_cast<int32_t>(static_cast<uint32_t>(value)));
-  PutInt32(bytes, static_cast<int32_t>(static_cast<uint32_t>(value >> 32)));
-}
+inline void PutUint64(Bytes& bytes, uint64_t value) { AppendUint64(bytes, value); }
 
 inline void PutText(Bytes& bytes, const std::string& text) { bytes.insert(bytes.end(), text.begin(), text.end()); }
 

@@ -12,18 +12,14 @@
 #include <vector>
 
 #include "archive/pack_reader.h"
+#include "base/little_endian.h"
 #include "tests/archive/extract_archive_builder.h"
 
 namespace archive_test {
 
-inline int32_t GetInt32(const Bytes& bytes, size_t at) {
-  return static_cast<int32_t>(uint32_t{bytes[at]} | uint32_t{bytes[at + 1]} << 8 | uint32_t{bytes[at + 2]} << 16 |
-                              uint32_t{bytes[at + 3]} << 24);
-}
+inline int32_t GetInt32(const Bytes& bytes, size_t at) { return LoadInt32(&bytes[at]); }
 
-inline void SetInt32(Bytes& bytes, size_t at, int32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(static_cast<uint32_t>(value) >> (8 * i));
-}
+inline void SetInt32(Bytes& bytes, size_t at, int32_t value) { StoreUint32(&bytes[at], static_cast<uint32_t>(value)); }
 
 struct WalkedEntry {
   std::string name;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "archive/crc32.h"
-#include "archive/little_endian.h"
+#include "base/little_endian.h"
 #include "archive/payload_check.h"
 
 namespace {

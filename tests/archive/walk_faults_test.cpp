@@ -11,7 +11,7 @@
 
 #include "packer/archive_writer.h"
 #include "tests/archive/extract_archive_builder.h"
-#include "archive/inspect/archive_walk.h"
+#include "inspect/archive_walk.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "archive/block_codec.h"
+#include "base/little_endian.h"
 #include "packer/archive_writer.h"
 #include "packer/block_encoder.h"
 #include "tests/common/test_files.h"
@@ -13,9 +14,9 @@
 namespace {
 
 std::string LittleEndian(uint64_t value, int width) {
-  std::string bytes;
-  for (int i = 0; i < width; i++) bytes += static_cast<char>(value >> (8 * i));
-  return bytes;
+  uint8_t bytes[8];
+  StoreUint64(bytes, value);
+  return std::string(reinterpret_cast<const char*>(bytes), static_cast<size_t>(width));
 }
 
 std::string Encoded(const std::string& piece) {

@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "archive/escaped_bytes.h"
+#include "base/escaped_bytes.h"
 #include "archive/windows_cp932.h"
+#include "host/cp932_text.h"
 #include "packer/name_rules.h"
 #include "tests/common/test_files.h"
 #include "tests/packer/writer_system.h"

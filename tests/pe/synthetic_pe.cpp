@@ -2,11 +2,12 @@
 
 #include <cstring>
 
+#include "base/little_endian.h"
+
 namespace {
 
 void Put16At(std::vector<uint8_t>& bytes, uint32_t offset, uint32_t value) {
-  bytes[offset] = static_cast<uint8_t>(value);
-  bytes[offset + 1] = static_cast<uint8_t>(value >> 8);
+  StoreUint16(&bytes[offset], static_cast<uint16_t>(value));
 }
 
 bool SameKey(const std::u16string& a, uint32_t aId, const std::u16string& b, uint32_t bId) {
@@ -134,15 +135,9 @@ class SectionWriter {
 
 }  // namespace
 
-void Put32At(std::vector<uint8_t>& bytes, uint32_t offset, uint32_t value) {
-  for (int i = 0; i < 4; i++) bytes[offset + static_cast<uint32_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
-}
+void Put32At(std::vector<uint8_t>& bytes, uint32_t offset, uint32_t value) { StoreUint32(&bytes[offset], value); }
 
-uint32_t Get32At(const std::vector<uint8_t>& bytes, uint32_t offset) {
-  uint32_t value = 0;
-  for (int i = 3; i >= 0; i--) value = value << 8 | bytes[offset + static_cast<uint32_t>(i)];
-  return value;
-}
+uint32_t Get32At(const std::vector<uint8_t>& bytes, uint32_t offset) { return LoadUint32(&bytes[offset]); }
 
 std::vector<SyntheticResource> DefaultResources() {
   return {

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/little_endian.h"
+
 namespace {
 
 constexpr WORD kJapanese = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);  // 1041
@@ -21,14 +23,8 @@ typedef std::vector<uint8_t> Bytes;
 // The classic DLGTEMPLATE and DLGITEMTEMPLATE records, field by field.
 class TemplateWriter {
  public:
-  void Word(uint16_t value) {
-    bytes.push_back(value & 0xFF);
-    bytes.push_back(value >> 8);
-  }
-  void Dword(uint32_t value) {
-    Word(value & 0xFFFF);
-    Word(value >> 16);
-  }
+  void Word(uint16_t value) { AppendUint16(bytes, value); }
+  void Dword(uint32_t value) { AppendUint32(bytes, value); }
   void Text(const wchar_t* text) {
     do Word(static_cast<uint16_t>(*text)); while (*text++ != 0);
   }
@@ -102,14 +98,8 @@ Bytes ResourceBytes(LPCSTR type, WORD id) {
   return Bytes(data, data + SizeofResource(module, found));
 }
 
-uint32_t Dword(const Bytes& bytes, size_t at) {
-  uint32_t value;
-  std::memcpy(&value, &bytes[at], 4);
-  return value;
-}
-uint16_t Word(const Bytes& bytes, size_t at) {
-  return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
-}
+uint32_t Dword(const Bytes& bytes, size_t at) { return LoadUint32(&bytes[at]); }
+uint16_t Word(const Bytes& bytes, size_t at) { return LoadUint16(&bytes[at]); }
 
 TEST(Resources, DialogTemplatesAreByteExact) {
   const struct {

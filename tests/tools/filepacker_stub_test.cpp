@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/little_endian.h"
 #include "tests/common/test_files.h"
 #include "tests/tools/filepacker_process.h"
 #include "tools/filepacker/embedded_stub.h"
@@ -15,10 +16,6 @@
 namespace {
 
 std::string StubPath() { return HostPath(KORMIT_STUB_PATH); }
-
-uint32_t LoadUint32(const uint8_t* at) {
-  return uint32_t{at[0]} | uint32_t{at[1]} << 8 | uint32_t{at[2]} << 16 | uint32_t{at[3]} << 24;
-}
 
 TEST(EmbeddedStub, IsTheBuildsStubStampedWithTheConfiguredDate) {
   const std::span<const uint8_t> stub = EmbeddedStub();

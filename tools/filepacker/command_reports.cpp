@@ -1,6 +1,6 @@
 #include "tools/filepacker/command_reports.h"
 
-#include "archive/inspect/archive_walk.h"
+#include "inspect/archive_walk.h"
 #include "tools/filepacker/extraction.h"
 #include "tools/filepacker/fault_report.h"
 #include "tools/filepacker/text_format.h"

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "packer/system_error.h"
+#include "host/system_error.h"
 
 // The error is taken right after the call that set it, before anything else
 // may change it.

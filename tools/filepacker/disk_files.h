@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "archive/inspect/install_folder_files.h"
+#include "inspect/install_folder_files.h"
 #include "archive/pack_reader.h"
 
 class DiskFiles final : public FileSink {

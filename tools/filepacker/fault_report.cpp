@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "archive/inspect/archive_file.h"
+#include "inspect/archive_file.h"
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/text_format.h"
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "archive/inspect/archive_file.h"
-#include "archive/inspect/extraction_watch.h"
-#include "archive/inspect/payload_integrity.h"
+#include "inspect/archive_file.h"
+#include "inspect/extraction_watch.h"
+#include "inspect/payload_integrity.h"
 
 // A JSON value as text, on one line or indented. Text that is not UTF-8
 // becomes U+FFFD instead of stopping the program: every text meant for JSON

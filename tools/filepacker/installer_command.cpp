@@ -8,10 +8,10 @@
 
 #include "packer/name_rules.h"
 #include "packer/pack_files.h"
-#include "packer/system_error.h"
+#include "host/system_error.h"
 #include "packer/temp_file.h"
 #include "pe/payload_resource.h"
-#include "archive/inspect/archive_file.h"
+#include "inspect/archive_file.h"
 #include "tools/filepacker/command_reports.h"
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/embedded_stub.h"

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <ctime>
 
-#include "archive/escaped_bytes.h"
-#include "archive/file_time.h"
-#include "packer/cp932_text.h"
+#include "base/escaped_bytes.h"
+#include "base/file_time.h"
+#include "host/cp932_text.h"
 #include "tools/filepacker/host_system.h"
 
 namespace {

@@ -12,7 +12,7 @@ FileHandle MemoryFiles::Refuse(int error) noexcept {
 
 FileHandle MemoryFiles::Create(const char* path, int nameStart, uint32_t creationDisposition) noexcept {
   if (creationDisposition != kCreateNew) return Refuse(EINVAL);
-  char name[4 * kEntryPathCapacity];
+  char name[4 * kPathBufferSize];
   if (!MakeUtf8Name(path + nameStart, name, sizeof(name))) return Refuse(errno);
   const std::string utf8 = name;
   // A fresh folder holds only "." and "..", and no subfolder.

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "archive/entry_name.h"
 #include "archive/platform/posix/cp932_iconv.h"
 #include "archive/windows_cp932.h"
+#include "base/cp932_walk.h"
 
 namespace {
 
@@ -64,18 +64,11 @@ bool MakeUtf8Name(const char* name, char* out, size_t capacity) {
   Cp932Iconv converter(Cp932Iconv::kToUtf8);
   bool ok = true;
   size_t start = 0;
-  const size_t length = std::strlen(name);
-  for (size_t i = 0;; ++i) {
-    if (i < length) {
-      const uint8_t byte = static_cast<uint8_t>(name[i]);
-      if (IsCp932LeadByte(byte) && i + 1 < length) {
-        ++i;  // its second byte is never a separator
-        continue;
-      }
-      if (byte != '\\' && byte != '/') continue;
-    }
+  for (Cp932Walk<> walk(name, std::strlen(name));; walk.Next()) {
+    if (!walk.Done() && !walk.AtSeparator()) continue;
+    const size_t i = walk.Position();
     ok = ConvertElement(converter, name + start, i - start, &end, &room);
-    if (!ok || i >= length) break;
+    if (!ok || walk.Done()) break;
     if (room == 0) {
       errno = ENAMETOOLONG;
       ok = false;

@@ -11,9 +11,10 @@
 
 #include <cstring>
 
+#include "archive/archive_format.h"
 #include "archive/platform/platform.h"
 #include "archive/platform/posix/entry_path.h"
-#include "archive/file_time.h"
+#include "base/file_time.h"
 
 namespace {
 
@@ -101,7 +102,7 @@ void SystemFiles::Finish(FileHandle file, const char*, const EntryInfo& info) no
   const timespec times[2] = {TimeToApply(info.lastAccessTime), TimeToApply(info.lastWriteTime)};
   const int descriptor = static_cast<int>(file);
   futimens(descriptor, times);
-  if (info.attributes & kAttributeReadOnly) {
+  if (info.attributes & archive_format::kAttributeReadOnly) {
     struct stat status;
     if (fstat(descriptor, &status) == 0) fchmod(descriptor, status.st_mode & ~mode_t{0222} & 07777);
   }

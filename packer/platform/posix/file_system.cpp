@@ -14,9 +14,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "archive/file_time.h"
+#include "base/file_time.h"
 #include "packer/pack_files.h"
-#include "packer/system_error.h"
+#include "host/system_error.h"
 
 namespace file_system {
 

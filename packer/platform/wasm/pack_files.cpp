@@ -15,9 +15,9 @@
 #include <cstring>
 #include <map>
 
-#include "packer/cp932_text.h"
+#include "host/cp932_text.h"
 #include "packer/platform/wasm/memory_folder.h"
-#include "packer/system_error.h"
+#include "host/system_error.h"
 
 namespace {
 

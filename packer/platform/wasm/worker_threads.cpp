@@ -18,7 +18,7 @@ void Semaphore::Post() {}
 struct WorkerThread::Native {};
 WorkerThread::WorkerThread() : native_(nullptr) {}
 WorkerThread::~WorkerThread() { delete native_; }
-bool WorkerThread::Start(void (*)(void*), void*) { return false; }
+bool WorkerThread::Start(ThreadWork&) { return false; }
 void WorkerThread::Join() {}
 
 int HardwareThreads() { return 1; }

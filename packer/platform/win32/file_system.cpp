@@ -9,9 +9,9 @@
 #include <io.h>
 #include <windows.h>
 
+#include "host/platform/win32/wide_text.h"
+#include "host/system_error.h"
 #include "packer/pack_files.h"
-#include "packer/platform/win32/wide_text.h"
-#include "packer/system_error.h"
 
 namespace file_system {
 

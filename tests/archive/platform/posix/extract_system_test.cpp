@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/file_time.h"
+#include "base/file_time.h"
 #include "tests/archive/extract_test_support.h"
 
 namespace archive_test {

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "archive/escaped_bytes.h"
+#include "base/escaped_bytes.h"
 #include "packer/archive_writer.h"
-#include "packer/cp932_text.h"
+#include "host/cp932_text.h"
 #include "packer/pack_sources.h"
 #include "tests/common/test_files.h"
 #include "tests/packer/writer_system.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/escaped_bytes.h"
+#include "base/escaped_bytes.h"
 #include "packer/archive_writer.h"
 #include "packer/name_rules.h"
 #include "packer/pack_sources.h"

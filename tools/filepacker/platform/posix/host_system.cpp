@@ -1,6 +1,6 @@
 #include "tools/filepacker/host_system.h"
 
-#include "packer/cp932_text.h"
+#include "host/cp932_text.h"
 
 bool Cp932ToConsole(const std::string& cp932, std::string& out) { return Cp932ToUtf8(cp932, out); }
 

@@ -1,7 +1,7 @@
 // Win32: GetLastError(), in the words that matter when an entry is created.
 #include <windows.h>
 
-#include "packer/system_error.h"
+#include "host/system_error.h"
 #include "tools/filepacker/disk_files.h"
 
 std::string CreationFailureText(int error) {

@@ -7,8 +7,8 @@
 #include <span>
 #include <string>
 
-#include "archive/inspect/archive_file.h"
-#include "archive/inspect/extraction_watch.h"
+#include "inspect/archive_file.h"
+#include "inspect/extraction_watch.h"
 #include "archive/payload_check.h"
 
 enum class Integrity {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -41,4 +42,26 @@ inline void StoreUint32(uint8_t* at, uint32_t value) {
 inline void StoreUint64(uint8_t* at, uint64_t value) {
   StoreUint32(at, static_cast<uint32_t>(value));
   StoreUint32(at + 4, static_cast<uint32_t>(value >> 32));
+}
+
+// The same, appended to a growing byte container (a vector or a string).
+template <typename Bytes>
+void AppendUint16(Bytes& bytes, uint16_t value) {
+  const size_t at = bytes.size();
+  bytes.resize(at + 2);
+  StoreUint16(reinterpret_cast<uint8_t*>(&bytes[at]), value);
+}
+
+template <typename Bytes>
+void AppendUint32(Bytes& bytes, uint32_t value) {
+  const size_t at = bytes.size();
+  bytes.resize(at + 4);
+  StoreUint32(reinterpret_cast<uint8_t*>(&bytes[at]), value);
+}
+
+template <typename Bytes>
+void AppendUint64(Bytes& bytes, uint64_t value) {
+  const size_t at = bytes.size();
+  bytes.resize(at + 8);
+  StoreUint64(reinterpret_cast<uint8_t*>(&bytes[at]), value);
 }

@@ -1,4 +1,4 @@
-#include "packer/system_error.h"
+#include "host/system_error.h"
 
 #include <windows.h>
 

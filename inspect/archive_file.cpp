@@ -1,4 +1,4 @@
-#include "archive/inspect/archive_file.h"
+#include "inspect/archive_file.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "archive/file_time.h"
+#include "base/file_time.h"
 
 timespec FileTimeToTimespec(uint64_t fileTime) {
   timespec result;

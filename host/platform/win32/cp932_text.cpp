@@ -1,8 +1,8 @@
 // Win32: conversions through UTF-16, refusing best-fit substitutes, so that
 // a character without a code page 932 form is an error, not a "?".
-#include "packer/cp932_text.h"
+#include "host/cp932_text.h"
 
-#include "packer/platform/win32/wide_text.h"
+#include "host/platform/win32/wide_text.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // POSIX: the system's narrow text is UTF-8.
-#include "packer/cp932_text.h"
+#include "host/cp932_text.h"
 
 #include <cerrno>
 

@@ -1,4 +1,4 @@
-#include "archive/inspect/payload_integrity.h"
+#include "inspect/payload_integrity.h"
 
 #include <cstdio>
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <span>
 
-#include "archive/inspect/extraction_watch.h"
+#include "inspect/extraction_watch.h"
 
 enum class WalkMode { kTest, kList };
 

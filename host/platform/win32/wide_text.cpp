@@ -1,4 +1,4 @@
-#include "packer/platform/win32/wide_text.h"
+#include "host/platform/win32/wide_text.h"
 
 bool ToWide(UINT codePage, DWORD flags, std::string_view in, std::wstring& out) {
   out.clear();

@@ -1,4 +1,4 @@
-#include "packer/system_error.h"
+#include "host/system_error.h"
 
 std::string PathError(const std::string& path) {
   const int error = LastSystemError();

@@ -1,9 +1,11 @@
-#include "archive/inspect/archive_walk.h"
+#include "inspect/archive_walk.h"
 
 #include <cstring>
+#include <string>
 
+#include "base/installer_rules.h"
+#include "inspect/install_folder_files.h"
 #include "packer/name_rules.h"
-#include "archive/inspect/install_folder_files.h"
 
 void WalkArchive(std::span<const uint8_t> archive, WalkMode mode, ArchiveWalk& walk) {
   walk = ArchiveWalk();
@@ -16,8 +18,8 @@ void WalkArchive(std::span<const uint8_t> archive, WalkMode mode, ArchiveWalk& w
   const bool test = mode == WalkMode::kTest;
   const char* folder = test ? kLongestInstallFolder : "";
   InstallFolderFiles files(test ? InstallFolderFiles::Mode::kRefuse : InstallFolderFiles::Mode::kFlag);
-  ExtractionWatch watch(walk, "the install folder (C:\\WINDOWS\\UnpackDir999\\ at the longest)",
-                        static_cast<int>(std::strlen(folder)) + 1, files.failure());
+  const std::string folderWords = std::string("the install folder (") + kLongestInstallFolder + "\\ at the longest)";
+  ExtractionWatch watch(walk, folderWords.c_str(), static_cast<int>(std::strlen(folder)) + 1, files.failure());
   PackReader reader;
   reader.SetFileSink(files);
   reader.SetObserver(&watch);

@@ -1,4 +1,4 @@
-#include "archive/inspect/extraction_watch.h"
+#include "inspect/extraction_watch.h"
 
 #include <new>
 
@@ -127,7 +127,7 @@ void ExtractionWatch::DescribeFault() {
       return;
     case ExtractionStep::kPathTooLong:
       cause = "its name takes " + std::to_string(fault.name.size()) + " bytes; behind " + folderWords_ +
-              " a name holds at most " + std::to_string(kEntryPathCapacity - prefixLength_ - 1);
+              " a name holds at most " + std::to_string(kPathBufferSize - prefixLength_ - 1);
       return;
     case ExtractionStep::kNameUnsafe:
       cause = std::string("the installer refuses its name: ") +

@@ -1,6 +1,8 @@
-#include "archive/inspect/install_folder_files.h"
+#include "inspect/install_folder_files.h"
 
 #include <new>
+
+#include "base/installer_rules.h"
 
 std::string InstallFolderCheck::Refusal(const std::string& name) {
   std::string refusal =
@@ -8,9 +10,9 @@ std::string InstallFolderCheck::Refusal(const std::string& name) {
   size_t earlier = 0;
   const InstallFolderNames::Clash clash = names_.Add(name, earlier);
   if (refusal.empty() && clash == InstallFolderNames::Clash::kSameFile) {
-    refusal = "Windows takes it for the same file as entry " + std::to_string(earlier + 1) + ", created before it";
+    refusal = kSameFileClash + ("entry " + std::to_string(earlier + 1)) + ", created before it";
   } else if (refusal.empty() && clash == InstallFolderNames::Clash::kShortName) {
-    refusal = "its name is a short (8.3) name that Windows may give entry " + std::to_string(earlier + 1) +
+    refusal = kShortNameClash + ("entry " + std::to_string(earlier + 1)) +
               ", created before it";
   }
   return refusal;

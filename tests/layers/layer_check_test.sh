@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# layer_check_test.sh LAYER_CHECK: the layer check on small trees, each a
+# file that includes one header: a header of a lower layer, of its own
+# folder, or found beside it passes; one from its own level or above fails,
+# naming the file and line.
+set -u
+check=$1
+tree=$(mktemp -d)
+trap 'rm -rf "$tree"' EXIT
+status=0
+# file, the header it includes, the check's expected exit code
+while read -r file header expected; do
+  rm -rf "$tree"/*
+  mkdir -p "$tree/$(dirname "$file")"
+  printf '#pragma once\n\n#include "%s"\n' "$header" >"$tree/$file"
+  output=$("$check" "$tree" 2>&1)
+  actual=$?
+  if [ "$actual" != "$expected" ]; then
+    echo "FAIL: $file including \"$header\": exit $actual, expected $expected: $output"
+    status=1
+  elif [ "$expected" = 1 ] && ! grep -q "^$file:3: " <<<"$output"; then
+    echo "FAIL: $file including \"$header\" is refused without naming the line: $output"
+    status=1
+  fi
+done <<'CASES'
+archive/reader.h base/little_endian.h 0
+archive/reader.h archive/archive_format.h 0
+archive/reader.h progress_target.h 0
+archive/platform/posix/files.cpp archive/pack_reader.h 0
+tools/filepacker/main.cpp inspect/archive_walk.h 0
+installer/main.cpp ui/progress_dialog.h 0
+tests/archive/test.cpp packer/archive_writer.h 0
+archive/reader.h gtest/gtest.h 0
+base/little_endian.h archive/archive_format.h 1
+archive/reader.h packer/name_rules.h 1
+archive/reader.h pe/pe_image.h 1
+pe/pe_image.cpp archive/crc32.h 1
+packer/name_rules.h inspect/install_folder_files.h 1
+inspect/archive_walk.cpp tools/filepacker/host_system.h 1
+ui/progress_dialog.cpp installer/globals.h 1
+archive/platform/win32/files.cpp tests/common/test_files.h 1
+CASES
+exit $status
