@@ -2,7 +2,7 @@
 // in as bytes under the paths the command would be given ("a.txt", or
 // "package/a.txt" for the files of a folder "package"), and what packing
 // writes through a temporary file is kept in memory until it is taken. The
-// functions of packer/pack_files.h work on these (platform/wasm/pack_files.cpp).
+// file-system layer under packing works on these (platform/wasm/file_system.cpp).
 #pragma once
 
 #include <cstdint>
