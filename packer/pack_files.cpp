@@ -1,14 +1,12 @@
 // What packing asks of the file system, the same on every system: what is
-// refused and in what words, and the temporary files that an interruption
-// removes. The system's own calls are behind file_system.h.
+// refused and in what words. The system's own calls, and the temporary files
+// that an interruption removes, are behind host/file_system.h.
 #include "packer/pack_files.h"
 
 #include <algorithm>
-#include <atomic>
-#include <cstring>
 
 #include "host/cp932_text.h"
-#include "packer/file_system.h"
+#include "host/file_system.h"
 #include "host/system_error.h"
 
 using file_system::Kind;
@@ -21,46 +19,7 @@ std::string ChangedError(const PackSource& source) {
          " bytes that was checked (it was changed or replaced while packing)";
 }
 
-// The temporary files that an interruption removes. A slot's path is
-// written before it is armed and only read by the handler while armed; the
-// handler runs in a signal (POSIX) or on a thread of its own (Win32), where
-// a lock-free atomic is safe.
-constexpr int kTempSlots = 4;
-constexpr size_t kTempPathCapacity = 4096;
-char tempSlotPath[kTempSlots][kTempPathCapacity];
-std::atomic<int> tempSlotArmed[kTempSlots];
-static_assert(std::atomic<int>::is_always_lock_free, "read in a signal handler");
-
-void RemoveArmedTemps() {
-  for (int i = 0; i < kTempSlots; i++) {
-    if (tempSlotArmed[i].load() != 0) file_system::DeleteNow(tempSlotPath[i]);
-  }
-}
-
 }  // namespace
-
-namespace file_system {
-
-void ArmTemp(const std::string& path) {
-  CatchInterruptions(RemoveArmedTemps);
-  for (int i = 0; i < kTempSlots; i++) {
-    if (tempSlotArmed[i].load() == 0 && path.size() < kTempPathCapacity) {
-      std::memcpy(tempSlotPath[i], path.c_str(), path.size() + 1);
-      tempSlotArmed[i].store(1);
-      return;
-    }
-  }
-}
-
-void DisarmTemp(const std::string& path) {
-  for (int i = 0; i < kTempSlots; i++) {
-    if (tempSlotArmed[i].load() != 0 && path == tempSlotPath[i]) tempSlotArmed[i].store(0);
-  }
-}
-
-std::string AlreadyExists(const std::string& target) { return target + ": already exists"; }
-
-}  // namespace file_system
 
 bool DescribePackFile(const std::string& path, PackSource& source, std::string& error, Links links) {
   Status status;
@@ -175,7 +134,4 @@ bool CommitTemp(const std::string& tempPath, const std::string& target, bool ove
   return true;
 }
 
-void RemoveTemp(const std::string& tempPath) {
-  file_system::DeleteNow(tempPath.c_str());
-  file_system::DisarmTemp(tempPath);
-}
+void RemoveTemp(const std::string& tempPath) { file_system::RemoveTempFile(tempPath); }

@@ -11,19 +11,7 @@
 #include <string>
 #include <vector>
 
-// Which file, and which state of it: a file replaced (renamed over) shows in
-// its device and number, one rewritten in place in its change and write
-// times, even when its size stays. Times are FILETIMEs; a change time of 0
-// where the system keeps none (Windows before Vista).
-struct FileIdentity {
-  uint64_t device = 0;
-  uint64_t number = 0;
-  int64_t size = 0;
-  uint64_t changeTime = 0;
-  uint64_t writeTime = 0;
-  bool operator==(const FileIdentity&) const = default;
-  bool SameFile(const FileIdentity& other) const { return device == other.device && number == other.number; }
-};
+#include "host/file_system.h"
 
 // One file to be packed.
 struct PackSource {
@@ -71,16 +59,6 @@ bool PackFileUnchanged(std::FILE* file, const PackSource& source, std::string& e
 // never end, so either is refused before anything is read, as is a folder.
 // False, with a message naming the file, otherwise.
 bool OpenInputFile(const std::string& path, std::FILE*& file, int64_t& length, std::string& error);
-
-// The identity of the file at path (a link's target); false when there is
-// none.
-bool IdentifyFile(const std::string& path, FileIdentity& identity);
-
-// True when path names an existing folder.
-bool IsFolder(const std::string& path);
-
-// True when anything exists at path.
-bool PathExists(const std::string& path);
 
 // The paths of the entries directly inside `folder`, in byte order of their
 // names ("." and ".." left out). False, naming the folder, on failure; a

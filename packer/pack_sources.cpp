@@ -1,5 +1,7 @@
 #include "packer/pack_sources.h"
 
+#include "host/file_system.h"
+
 bool CollectPackSources(const std::vector<std::string>& paths, std::vector<PackSource>& sources,
                         std::string& error, Links links) {
   sources.clear();

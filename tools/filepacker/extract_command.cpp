@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "packer/pack_files.h"
+#include "host/file_system.h"
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/disk_files.h"
 #include "tools/filepacker/fault_report.h"

@@ -1,5 +1,6 @@
 #include <cstdio>
 
+#include "host/file_system.h"
 #include "packer/archive_writer.h"
 #include "packer/pack_sources.h"
 #include "tools/filepacker/commands.h"

@@ -22,7 +22,7 @@
 
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/command_reports.h"
-#include "packer/platform/wasm/memory_folder.h"
+#include "host/platform/wasm/memory_folder.h"
 #include "tools/web/memory_files.h"
 
 #define FP_EXPORT(name) extern "C" __attribute__((export_name(#name)))

@@ -1,5 +1,5 @@
 // Win32: narrow text to and from UTF-16, the one pair of conversions the
-// packer's Windows layer uses (for code page 932 and for the ANSI code page).
+// host's Windows layer uses (for code page 932 and for the ANSI code page).
 #pragma once
 
 #include <windows.h>

@@ -7,7 +7,7 @@
 #ifndef _GNU_SOURCE
 #define _GNU_SOURCE  // fopencookie
 #endif
-#include "packer/file_system.h"
+#include "host/file_system.h"
 
 #include <errno.h>
 #include <stdio.h>
@@ -18,7 +18,7 @@
 #include <map>
 
 #include "host/system_error.h"
-#include "packer/platform/wasm/memory_folder.h"
+#include "host/platform/wasm/memory_folder.h"
 
 namespace {
 

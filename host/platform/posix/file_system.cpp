@@ -1,7 +1,7 @@
 // POSIX: file metadata from stat(), names in UTF-8, signals, and a temporary
 // file that is linked into place, so that an existing archive is never
 // replaced unless the caller asks for it.
-#include "packer/file_system.h"
+#include "host/file_system.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -15,7 +15,6 @@
 #include <cstring>
 
 #include "base/file_time.h"
-#include "packer/pack_files.h"
 #include "host/system_error.h"
 
 namespace file_system {
@@ -164,7 +163,7 @@ bool CreateTempFile(const std::string& target, std::string& tempPath, std::FILE*
   if (file == nullptr) {
     error = PathError(tempPath);
     close(fd);
-    RemoveTemp(tempPath);
+    RemoveTempFile(tempPath);
     return false;
   }
   return true;

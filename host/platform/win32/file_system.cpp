@@ -3,7 +3,7 @@
 // listed through UTF-16, where a backslash can never be the second byte of a
 // two-byte character and a name outside the ANSI code page shows up instead
 // of turning into "?".
-#include "packer/file_system.h"
+#include "host/file_system.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -11,7 +11,6 @@
 
 #include "host/platform/win32/wide_text.h"
 #include "host/system_error.h"
-#include "packer/pack_files.h"
 
 namespace file_system {
 
@@ -216,7 +215,7 @@ bool CreateTempFile(const std::string& target, std::string& tempPath, std::FILE*
   file = handle == INVALID_HANDLE_VALUE ? nullptr : StreamOf(handle, _O_WRONLY, "wb");
   if (file == nullptr) {
     error = PathError(tempPath);
-    RemoveTemp(tempPath);
+    RemoveTempFile(tempPath);
     return false;
   }
   return true;

@@ -1,8 +1,9 @@
-// The system's side of pack_files.cpp: the few file-system operations it
-// needs, one implementation per system (platform/<system>/file_system.cpp).
-// Everything that is the same on every system (what is refused and in what
-// words, the temporary files that an interruption removes) stays in
-// pack_files.cpp. Failures leave their cause for PathError.
+// The host tools' side of the file system: the few operations that packing
+// and the commands need, one implementation per system
+// (platform/<system>/file_system.cpp), and the temporary files that an
+// interruption removes (file_system.cpp), the same on every system. What
+// packing refuses and in what words is packer/pack_files.cpp's. Failures
+// leave their cause for PathError.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +11,29 @@
 #include <string>
 #include <vector>
 
-#include "packer/pack_files.h"
+// Which file, and which state of it: a file replaced (renamed over) shows in
+// its device and number, one rewritten in place in its change and write
+// times, even when its size stays. Times are FILETIMEs; a change time of 0
+// where the system keeps none (Windows before Vista).
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t number = 0;
+  int64_t size = 0;
+  uint64_t changeTime = 0;
+  uint64_t writeTime = 0;
+  bool operator==(const FileIdentity&) const = default;
+  bool SameFile(const FileIdentity& other) const { return device == other.device && number == other.number; }
+};
+
+// The identity of the file at path (a link's target); false when there is
+// none.
+bool IdentifyFile(const std::string& path, FileIdentity& identity);
+
+// True when path names an existing folder.
+bool IsFolder(const std::string& path);
+
+// True when anything exists at path.
+bool PathExists(const std::string& path);
 
 namespace file_system {
 
@@ -76,9 +99,14 @@ void DeleteNow(const char* path);
 // of ending the process.
 void CatchInterruptions(void (*removeTemps)());
 
-// pack_files.cpp: the temporary files that an interruption removes.
+// The temporary files that an interruption removes (file_system.cpp): one
+// is armed as soon as it exists, disarmed once moved to its target or
+// removed.
 void ArmTemp(const std::string& path);
 void DisarmTemp(const std::string& path);
+
+// Deletes a temporary file and disarms it.
+void RemoveTempFile(const std::string& path);
 
 // "<target>: already exists"
 std::string AlreadyExists(const std::string& target);
