@@ -8,9 +8,9 @@
 
 namespace {
 
-// A slot's path is written before it is armed and only read by the handler while armed; the
-// handler runs in a signal (POSIX) or on a thread of its own (Win32), where
-// a lock-free atomic is safe.
+// A slot's path is written before it is armed and only read by the handler
+// while armed; the handler runs in a signal (POSIX) or on a thread of its
+// own (Win32), where a lock-free atomic is safe.
 constexpr int kTempSlots = 4;
 constexpr size_t kTempPathCapacity = 4096;
 char tempSlotPath[kTempSlots][kTempPathCapacity];
