@@ -4,29 +4,14 @@
 // its bits.
 #pragma once
 
-#include <bit>
 #include <cstdint>
 #include <cstring>
 
 #include "archive/huffman_tables.h"
+#include "base/big_endian.h"
 #include "base/little_endian.h"
 
 namespace huffman {
-
-// The next stream bytes, most significant first, as the bits are read.
-inline uint64_t LoadBigEndian(const uint8_t* p) {
-  uint64_t value;
-  std::memcpy(&value, p, sizeof value);
-  if constexpr (std::endian::native == std::endian::little) value = __builtin_bswap64(value);
-  return value;
-}
-
-inline uint32_t LoadBigEndian32(const uint8_t* p) {
-  uint32_t value;
-  std::memcpy(&value, p, sizeof value);
-  if constexpr (std::endian::native == std::endian::little) value = __builtin_bswap32(value);
-  return value;
-}
 
 // The next stream bits, left-justified in 64 bits.
 struct CodeWindow {
@@ -36,7 +21,7 @@ struct CodeWindow {
   int32_t count;        // valid bits, 56 to 63 after a refill
 
   // Needs 8 readable bytes at next.
-  [[gnu::always_inline]] void Refill() { RefillWith(LoadBigEndian(next)); }
+  [[gnu::always_inline]] void Refill() { RefillWith(LoadBigEndian64(next)); }
   [[gnu::always_inline]] void RefillWith(uint64_t loaded) {
     bits |= loaded >> count;
     next += (63 - count) >> 3;
@@ -73,7 +58,7 @@ class StreamBytes {
     if (end_ - w.next >= 8) {
       w.Refill();
     } else {
-      w.RefillWith(LoadBigEndian(tail_ + (w.next - tailStart_)));
+      w.RefillWith(LoadBigEndian64(tail_ + (w.next - tailStart_)));
     }
   }
 

@@ -103,7 +103,7 @@ struct Lane {
 };
 
 inline void Load(Lane& lane, const uint8_t* start) {
-  lane.bits = LoadBigEndian(start + (lane.position >> 3)) << (lane.position & 7);
+  lane.bits = LoadBigEndian64(start + (lane.position >> 3)) << (lane.position & 7);
 }
 
 // One table step on a lane, the i-th since its load: writes one or two
@@ -267,8 +267,8 @@ void Reverse(uint8_t* low, uint8_t* high) {
     uint64_t a, b;
     std::memcpy(&a, low, 8);
     std::memcpy(&b, high - 8, 8);
-    a = __builtin_bswap64(a);
-    b = __builtin_bswap64(b);
+    a = ByteSwap64(a);
+    b = ByteSwap64(b);
     std::memcpy(low, &b, 8);
     std::memcpy(high - 8, &a, 8);
     low += 8;
@@ -288,7 +288,7 @@ void CopyReversed(uint8_t* to, const uint8_t* low, const uint8_t* high) {
     uint64_t word;
     high -= 8;
     std::memcpy(&word, high, 8);
-    word = __builtin_bswap64(word);
+    word = ByteSwap64(word);
     std::memcpy(to, &word, 8);
     to += 8;
   }
