@@ -199,6 +199,12 @@ async function make() {
 document.documentElement.lang = language;
 document.title = say('title');
 for (const node of document.querySelectorAll('[data-text]')) node.textContent = say(node.dataset.text);
+// The engine uses WebAssembly SIMD: a browser without it would fail on the
+// first file with a compiler's message, so the page says so at once. The
+// probe is a module of one function returning a v128 constant.
+const simdProbe = new Uint8Array([0, 0x61, 0x73, 0x6d, 1, 0, 0, 0, 1, 5, 1, 0x60, 0, 1, 0x7b, 3, 2, 1, 0,
+                                  0x0a, 0x16, 1, 0x14, 0, 0xfd, 0x0c, ...new Array(16).fill(0), 0x0b]);
+if (!WebAssembly.validate(simdProbe)) $('offline').after(element('p', { class: 'damaged', role: 'alert' }, say('noSimd')));
 $('open-file').addEventListener('change', (event) => event.target.files[0] && open(event.target.files[0]));
 const drop = $('drop');
 for (const type of ['dragenter', 'dragover']) {

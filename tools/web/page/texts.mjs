@@ -3,6 +3,7 @@
 const english = {
   title: 'Open, check and make installers',
   offline: 'Everything happens in this page: once it has loaded, nothing you open or make leaves your machine.',
+  noSimd: 'This browser cannot run the engine: it needs WebAssembly SIMD (Chrome or Edge 91, Firefox 89, Safari 16.4 or later).',
   openHeading: 'Open an installer or archive',
   openLabel: 'Installer or archive',
   dropHint: 'Choose a file, or drop one here.',
@@ -56,6 +57,7 @@ const english = {
 const japanese = {
   title: 'インストーラーを開く・確かめる・作る',
   offline: 'すべてこのページの中で行います。読み込んだ後は、開いたファイルも作ったファイルもこのコンピューターの外へ送られません。',
+  noSimd: 'このブラウザーではエンジンを動かせません。WebAssembly SIMD が必要です（Chrome・Edge 91、Firefox 89、Safari 16.4 以降）。',
   openHeading: 'インストーラーまたはアーカイブを開く',
   openLabel: 'インストーラーまたはアーカイブ',
   dropHint: 'ファイルを選ぶか、ここにドロップしてください。',
