@@ -137,12 +137,21 @@ if [ $wine_ok = 1 ]; then
     elapsed=$(rounds=1 best_ns wine "$exe32" --version)
     [ -z "$start_ns" ] || [ "$elapsed" -lt "$start_ns" ] && start_ns=$elapsed
   done
-  listing=$("$filepacker" list --json "$work/ours-adaptive.exe")
-  read -r payload_offset payload_bytes < <(perl -MJSON::PP -0777 -ne \
-    '$p = decode_json($_)->{payload}; print "$p->{offset} $p->{bytes}\n"' <<<"$listing")
-  tail -c +$((payload_offset + 1)) "$work/ours-adaptive.exe" | head -c "$payload_bytes" >"$work/payload.bin"
-  read -r crc_ns crc_ours crc_zlib < <(wine "$build_dir/bench/codec_bench32.exe" --crc "$(windows_path "$work/payload.bin")" \
-    2>/dev/null | tr -d '\r')
+  # payload NAME: its installer's payload (the archive) into NAME.bin;
+  # payload_bytes its length.
+  payload() {
+    local listing offset
+    listing=$("$filepacker" list --json "$work/$1.exe")
+    read -r offset payload_bytes < <(perl -MJSON::PP -0777 -ne \
+      '$p = decode_json($_)->{payload}; print "$p->{offset} $p->{bytes}\n"' <<<"$listing")
+    tail -c +$((offset + 1)) "$work/$1.exe" | head -c "$payload_bytes" >"$work/$1.bin"
+  }
+  payload ours-fixed
+  payload ours-adaptive
+  read -r crc_ns crc_ours crc_zlib < <(wine "$build_dir/bench/codec_bench32.exe" --crc \
+    "$(windows_path "$work/ours-adaptive.bin")" 2>/dev/null | tr -d '\r')
+  read -r engine_adaptive_ns engine_fixed_ns < <(wine "$build_dir/bench/codec_bench32.exe" --unpack \
+    "$(windows_path "$work/ours-adaptive.bin")" "$(windows_path "$work/ours-fixed.bin")" 2>/dev/null | tr -d '\r')
 fi
 
 printf 'peer installers of the benchmark package (%d files, %d bytes); make: native tools, best of %d;\n' \
@@ -177,6 +186,9 @@ if [ $wine_ok = 1 ]; then
   goal "ours (adaptive) / NSIS zlib unpack time" "$(ratio "$(net ours-adaptive)" "$(net nsis-zlib)")" $zlib_goal
   goal "32-bit engine, adaptive / fixed cut unpack time" "$(ratio "$(net ours-adaptive)" "$(net ours-fixed)")" \
     $fixed_goal
+  printf '  the same in one process, writing nowhere (the extractor alone, best of 25): %s ms / %s ms\n' \
+    "$(ms "$engine_adaptive_ns")" "$(ms "$engine_fixed_ns")"
+  goal "  its ratio" "$(ratio "$engine_adaptive_ns" "$engine_fixed_ns")" $fixed_goal
   share=$(awk -v c="$crc_ns" -v u="$(net ours-adaptive)" 'BEGIN { printf "%.1f", 100 * c / u }')
   printf 'payload check at start-up (CRC-32 of the %d payload bytes, 32-bit build, best of 25): %s ms;\n' \
     "$payload_bytes" "$(ms "$crc_ns")"
