@@ -45,9 +45,13 @@ bool ReadLevelIndices(BitReader& reader, CodeTables& t) {
 // level before the last that uses the code space up exactly (the last one
 // may). Also lays out the levels that hold codes for the level walk.
 bool AssignCodes(CodeTables& t) {
-  for (int32_t k = 0; k < t.levelCount; ++k) t.levelSize[k] = 0;
+  // Byte values without a code (a level index past the last level) are
+  // counted at levelCount and placed past the symbols, rather than passed
+  // by a branch that each value's presence would decide.
+  for (int32_t k = 0; k <= t.levelCount; ++k) t.levelSize[k] = 0;
   for (int32_t s = 0; s < kSymbols; ++s) {
-    if (t.levelIndex[s] < t.levelCount) ++t.levelSize[t.levelIndex[s]];
+    const int32_t k = t.levelIndex[s];
+    ++t.levelSize[k < t.levelCount ? k : t.levelCount];
   }
   // Code order is level order, and within a level the order of the byte
   // values: each level's values follow those of the levels before it.
@@ -56,13 +60,13 @@ bool AssignCodes(CodeTables& t) {
   // cost a comparison each for every code.
   int32_t place[kLevels];  // where level k's next byte value goes
   int32_t placed = 0;
-  for (int32_t k = 0; k < t.levelCount; ++k) {
+  for (int32_t k = 0; k <= t.levelCount; ++k) {
     place[k] = placed;
     placed += t.levelSize[k];
   }
   for (int32_t s = 0; s < kSymbols; ++s) {
     const int32_t k = t.levelIndex[s];
-    if (k < t.levelCount) t.symbols[place[k]++] = static_cast<uint8_t>(s);
+    t.symbols[place[k < t.levelCount ? k : t.levelCount]++] = static_cast<uint8_t>(s);
   }
 
   uint64_t nextFree = 0;  // next free code value of length L[k]
@@ -145,24 +149,40 @@ uint32_t EntriesOf(const ShortCode& code, int32_t bits) { return 1u << (bits - c
 // short enough to follow it in the remaining bits fill sub-ranges in code
 // order too, as pairs; the rest of the range holds the code alone. A later
 // entry holds the start of a longer code, or of none.
+//
+// A range depends on the first code only through Entry's fields of it,
+// which never carry into the others: the ranges of codes of one length
+// differ by a constant. So only the first code of each length fills its
+// range code by code; the others of that length add the difference of
+// their fields to its entries, which costs an entry a few instructions
+// where the pairs cost a loop each.
 TableShares BuildFastTable(CodeTables& t, int32_t bits) {
   const int32_t justify = kMaxLength - bits;
   ShortCode codes[kSymbols];
   int32_t level;
   const int32_t count = CollectShortCodes(t, bits, codes, &level);
   int32_t pairs = 0;
-  for (int32_t a = 0; a < count; ++a) {
+  for (int32_t a = 0; a < count;) {
     const ShortCode first = codes[a];
     const uint32_t rest = static_cast<uint32_t>(bits) - first.length;
-    uint32_t* entry = t.fast + first.first;
-    uint32_t* const end = entry + EntriesOf(first, bits);
+    uint32_t* const range = t.fast + first.first;
+    uint32_t* entry = range;
     for (int32_t b = 0; b < count && codes[b].length <= rest; ++b) {
       const uint32_t pair = Entry(first.length + codes[b].length, 2, first.symbol, codes[b].symbol);
       for (uint32_t* const stop = entry + (1u << (rest - codes[b].length)); entry != stop; ++entry) *entry = pair;
     }
-    pairs += static_cast<int32_t>(entry - (t.fast + first.first));
+    const int32_t paired = static_cast<int32_t>(entry - range);
     const uint32_t single = Entry(first.length, 1, first.symbol, 0);
-    for (; entry != end; ++entry) *entry = single;
+    for (uint32_t* const end = range + EntriesOf(first, bits); entry != end; ++entry) *entry = single;
+    const uint32_t span = EntriesOf(first, bits);
+    int32_t next = a + 1;
+    for (; next < count && codes[next].length == first.length; ++next) {
+      uint32_t* const to = t.fast + codes[next].first;
+      const uint32_t difference = Entry(0, 0, codes[next].symbol, 0) - Entry(0, 0, first.symbol, 0);
+      for (uint32_t k = 0; k < span; ++k) to[k] = range[k] + difference;
+    }
+    pairs += paired * (next - a);
+    a = next;
   }
   // The rest, level by level: a prefix starts a code of the first level
   // whose limit lies above it, and of none past the last level.

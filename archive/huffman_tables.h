@@ -21,7 +21,7 @@ constexpr int kFastBits = 12;
 // blocks below kSmallBlock bytes that one stream decodes get a table of
 // kSmallFastBits (1024 entries), a quarter of the work.
 constexpr int kSmallFastBits = 10;
-constexpr int32_t kSmallBlock = 8192;
+constexpr int32_t kSmallBlock = 4096;
 // Table steps per refill: a refill leaves at least 56 bits, and a step that
 // the table serves takes at most kFastBits of them.
 constexpr int kStepsPerRefill = 56 / kFastBits;
@@ -74,8 +74,8 @@ struct CodeTables {
   int32_t lengths[kLevels];          // L[k], code length of level k
   int32_t levelIndex[kSymbols];      // level of each byte value (>= g: none)
   int32_t step[kLevels];             // L[k] - L[k-1]; step[0] = L[0]
-  int32_t levelSize[kLevels];        // byte values at level k
-  uint8_t symbols[kSymbols];         // the byte values in code order
+  int32_t levelSize[kLevels];        // byte values at level k; at g, those without a code
+  uint8_t symbols[kSymbols];         // the byte values in code order, then those without a code
   int32_t decodeCount;               // levels that hold codes
   bool fastTable;                    // fast is filled
   int32_t fastBits;                  // ... for windows of this many bits
