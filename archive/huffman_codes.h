@@ -113,9 +113,10 @@ inline int32_t OneCode(uint64_t bits, const CodeTables& t) {
   } else if (CodesIn(entry) == 1) {
     return static_cast<int32_t>((Consumed(entry) & 63) << 8 | (entry & 0xFF));
   } else if (CodesIn(entry) == 2) {
-    // The first of two short codes, whose length the entry does not keep:
-    // a short walk, since short codes lie in the first levels.
-    return WalkLevels(bits, t, 1);
+    // The first of two short codes, whose length the entry does not keep
+    // but its byte value's level does.
+    const uint32_t symbol = entry & 0xFF;
+    return t.lengths[t.levelIndex[symbol]] << 8 | static_cast<int32_t>(symbol);
   }
   return WalkLevels(bits, t, StartLevel(entry));
 }
