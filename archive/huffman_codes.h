@@ -106,7 +106,7 @@ inline int32_t CountLevels(uint64_t bits, const CodeTables& t, uint32_t startLev
 // byte value, or -1.
 inline int32_t OneCode(uint64_t bits, const CodeTables& t) {
   if (!t.fastTable) return WalkLevels(bits, t, 1);
-  const uint32_t prefix = static_cast<uint32_t>(bits >> (64 - t.fastBits));
+  const uint32_t prefix = static_cast<uint32_t>(bits >> (64 - kFastBits));
   const uint32_t entry = t.fast[prefix];
   if (t.firstCodes) {
     if (t.firstCode[prefix] != 0) return t.firstCode[prefix];

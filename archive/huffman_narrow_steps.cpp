@@ -44,7 +44,6 @@ struct NarrowWindow {
 
 }  // namespace
 
-template <int kBits>
 void FastSteps32(StreamCursor& s, const StreamBytes& bytes, const CodeTables& t, const uint8_t* outStop) {
   if (s.failed) return;
   const uint8_t* const base = bytes.Start();
@@ -61,7 +60,7 @@ void FastSteps32(StreamCursor& s, const StreamBytes& bytes, const CodeTables& t,
   while (w.next < fetchLimit && out < outLimit) {
     w.Refill();
     for (int step = 0; step < 2; ++step) {
-      const uint32_t entry = t.fast[w.bits >> (32 - kBits)];
+      const uint32_t entry = t.fast[w.bits >> (32 - kFastBits)];
       if (CodesIn(entry) == 0) {
         const uint32_t at = w.Position(base);
         const int32_t code = WalkLevelsAt(base, at, t, StartLevel(entry));
@@ -77,7 +76,7 @@ void FastSteps32(StreamCursor& s, const StreamBytes& bytes, const CodeTables& t,
       }
       StoreUint32(out, entry);
       out += CodesIn(entry);
-      // Two codes of kBits at most: the count is below 32.
+      // Two codes of kFastBits at most: the count is below 32.
       const uint32_t consumed = Consumed(entry) & 31;
       w.bits <<= consumed;
       w.count -= static_cast<int32_t>(consumed);
@@ -87,7 +86,5 @@ void FastSteps32(StreamCursor& s, const StreamBytes& bytes, const CodeTables& t,
   s.out = out;
 }
 
-template void FastSteps32<kFastBits>(StreamCursor&, const StreamBytes&, const CodeTables&, const uint8_t*);
-template void FastSteps32<kSmallFastBits>(StreamCursor&, const StreamBytes&, const CodeTables&, const uint8_t*);
 
 }  // namespace huffman

@@ -38,8 +38,8 @@ constexpr int32_t kOutputClear = kWideRegisters ? 32 : 8;
 
 // Table steps per refill of a stream alone: one refill serves as many
 // steps as the longest step allows.
-constexpr int32_t AloneSteps(int32_t longestCode, int32_t fastBits = kFastBits) {
-  return 56 / (longestCode > fastBits ? longestCode : fastBits);
+constexpr int32_t AloneSteps(int32_t longestCode) {
+  return 56 / (longestCode > kFastBits ? longestCode : kFastBits);
 }
 
 // A stream of codes in the fast steps: its window, where its output goes,
@@ -59,7 +59,7 @@ struct StreamCursor {
 // to the next, not by the work of a step: it takes the two-code entries,
 // and keeps its window as the format's decoder does, `steps` steps per
 // refill (AloneSteps), so that a long code needs no load of its own.
-template <int kDirection, int kBits = kFastBits>
+template <int kDirection>
 void FastSteps(StreamCursor& s, const StreamBytes& bytes, const CodeTables& t, int32_t steps, const uint8_t* outStop) {
   if (s.failed) return;
   CodeWindow w = s.window;
@@ -67,7 +67,7 @@ void FastSteps(StreamCursor& s, const StreamBytes& bytes, const CodeTables& t, i
   while (bytes.Position(w) < s.fetchEnd && (kDirection > 0 ? outStop - out : out - outStop) > kOutputClear) {
     w.Refill();
     for (int32_t i = 0; i < steps; ++i) {
-      const uint32_t entry = t.fast[w.bits >> (64 - kBits)];
+      const uint32_t entry = t.fast[w.bits >> (64 - kFastBits)];
       if (CodesIn(entry) == 0) {
         if (!StoreCode<kDirection>(WalkLevels(w.bits, t, StartLevel(entry)), out, w)) {
           s.failed = true;
@@ -96,8 +96,6 @@ void FastSteps(StreamCursor& s, const StreamBytes& bytes, const CodeTables& t, i
 // register, refilled to 24 bits or more, which two table steps (12 bits at
 // most each) use up; the rare code longer than the table reaches is walked
 // from a wide load at its bit, after which the window starts afresh there.
-// kBits is the table's (t.fastBits).
-template <int kBits>
 void FastSteps32(StreamCursor& s, const StreamBytes& bytes, const CodeTables& t, const uint8_t* outStop);
 
 // What a decode left: the bytes of output written from the start, and

@@ -44,7 +44,7 @@ using namespace huffman;
 namespace {
 
 // Blocks that decode to fewer bytes go without the fast table.
-constexpr int32_t kTableBytes = 1024;
+constexpr int32_t kTableBytes = 512;
 
 // Decodes d codes into out (room bytes; see DecodeHuffmanInto).
 Decoded DecodeSymbols(const StreamBytes& bytes, int64_t headerBits, CodeTables& t, uint8_t* out, size_t room,
@@ -65,7 +65,7 @@ Decoded DecodeSymbols(const StreamBytes& bytes, int64_t headerBits, CodeTables& 
   if constexpr (kMaxPairs > 0) {
     const int pairs = PairsWorth(d, bytes.End() - bytes.Start(), room);
     if (pairs > 0) {
-      const TableShares shares = BuildFastTable(t, kFastBits);
+      const TableShares shares = BuildFastTable(t);
       FillFirstCodes(t);
       const Handover handover = DecodeStreams(window, pairs, shares, bytes, headerBits, t, out, d);
       if (handover.position == d) return {d, true};
@@ -73,18 +73,11 @@ Decoded DecodeSymbols(const StreamBytes& bytes, int64_t headerBits, CodeTables& 
     }
   }
   StreamCursor alone{window, out, (bytes.End() - bytes.Start() - kEndMargin) * int64_t{8}};
-  const bool small = d < kSmallBlock;
-  BuildFastTable(t, small ? kSmallFastBits : kFastBits);
-  if constexpr (!kWideRegisters) {
-    if (small) {
-      FastSteps32<kSmallFastBits>(alone, bytes, t, out + d);
-    } else {
-      FastSteps32<kFastBits>(alone, bytes, t, out + d);
-    }
-  } else if (small) {
-    FastSteps<1, kSmallFastBits>(alone, bytes, t, AloneSteps(t.longestCode, kSmallFastBits), out + d);
-  } else {
+  BuildFastTable(t);
+  if constexpr (kWideRegisters) {
     FastSteps<1>(alone, bytes, t, AloneSteps(t.longestCode), out + d);
+  } else {
+    FastSteps32(alone, bytes, t, out + d);
   }
   return FinishExactly(alone.window, bytes, t, codes, out, static_cast<int32_t>(alone.out - out), d);
 }

@@ -156,7 +156,8 @@ uint32_t EntriesOf(const ShortCode& code, int32_t bits) { return 1u << (bits - c
 // range code by code; the others of that length add the difference of
 // their fields to its entries, which costs an entry a few instructions
 // where the pairs cost a loop each.
-TableShares BuildFastTable(CodeTables& t, int32_t bits) {
+TableShares BuildFastTable(CodeTables& t) {
+  constexpr int32_t bits = kFastBits;
   const int32_t justify = kMaxLength - bits;
   ShortCode codes[kSymbols];
   int32_t level;
@@ -197,7 +198,6 @@ TableShares BuildFastTable(CodeTables& t, int32_t bits) {
   const int32_t walks = static_cast<int32_t>(prefix - firstWalk);
   for (; prefix < entries; ++prefix) t.fast[prefix] = 0;
   t.firstCodes = false;
-  t.fastBits = bits;
   return {pairs, walks};
 }
 

@@ -17,11 +17,6 @@ constexpr int kMaxStep = 25;   // the widest field the reader delivers
 // Bits of the window that index the fast table: 4096 entries of 4 bytes,
 // well inside the first-level data cache, and up to two codes per entry.
 constexpr int kFastBits = 12;
-// A small block would spend more on filling 4096 entries than on decoding:
-// blocks below kSmallBlock bytes that one stream decodes get a table of
-// kSmallFastBits (1024 entries), a quarter of the work.
-constexpr int kSmallFastBits = 10;
-constexpr int32_t kSmallBlock = 4096;
 // Table steps per refill: a refill leaves at least 56 bits, and a step that
 // the table serves takes at most kFastBits of them.
 constexpr int kStepsPerRefill = 56 / kFastBits;
@@ -78,7 +73,6 @@ struct CodeTables {
   uint8_t symbols[kSymbols];         // the byte values in code order, then those without a code
   int32_t decodeCount;               // levels that hold codes
   bool fastTable;                    // fast is filled
-  int32_t fastBits;                  // ... for windows of this many bits
   bool firstCodes;                   // firstCode is filled
   int32_t longestCode;               // bits
   int32_t lengthDivisor;             // greatest common divisor of the code lengths
@@ -97,9 +91,11 @@ struct TableShares {
   int32_t walks;  // entries that send the step to the walk
 };
 
-// Fills t.fast, indexed by a window's first `bits` bits (kFastBits or
-// kSmallFastBits), from the levels that ReadCodeTables laid out.
-TableShares BuildFastTable(CodeTables& t, int32_t bits);
+// Fills t.fast, indexed by a window's first kFastBits bits, from the levels
+// that ReadCodeTables laid out. Small blocks take it too: a table of fewer
+// entries costs less to fill but sends more codes to the walk, and does
+// not pay for them in blocks of 1 KiB or more.
+TableShares BuildFastTable(CodeTables& t);
 // Fills t.firstCode too. It costs as much as the fast table again, so only
 // the multi-stream decoder, which large blocks repay, asks for it.
 void FillFirstCodes(CodeTables& t);
