@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
   for (const fs::path& path : inputs) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-      std::fprintf(stderr, "%s: cannot read\n", path.c_str());
+      std::fprintf(stderr, "%s: cannot read\n", path.string().c_str());
       return 2;
     }
     const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
