@@ -166,6 +166,7 @@ TableShares BuildFastTable(CodeTables& t) {
   for (int32_t a = 0; a < count;) {
     const ShortCode first = codes[a];
     const uint32_t rest = static_cast<uint32_t>(bits) - first.length;
+    const uint32_t span = EntriesOf(first, bits);
     uint32_t* const range = t.fast + first.first;
     uint32_t* entry = range;
     for (int32_t b = 0; b < count && codes[b].length <= rest; ++b) {
@@ -174,8 +175,7 @@ TableShares BuildFastTable(CodeTables& t) {
     }
     const int32_t paired = static_cast<int32_t>(entry - range);
     const uint32_t single = Entry(first.length, 1, first.symbol, 0);
-    for (uint32_t* const end = range + EntriesOf(first, bits); entry != end; ++entry) *entry = single;
-    const uint32_t span = EntriesOf(first, bits);
+    for (uint32_t* const end = range + span; entry != end; ++entry) *entry = single;
     int32_t next = a + 1;
     for (; next < count && codes[next].length == first.length; ++next) {
       uint32_t* const to = t.fast + codes[next].first;
