@@ -23,9 +23,23 @@ namespace {
 
 using archive_test::Bytes;
 
+// Words in a fixed pseudo-random order: a block long enough for the fast
+// table, with short codes that its entries hold in pairs, also on the exact
+// path at the block's end.
+std::string MixedText() {
+  static const char* const kWords[] = {"the ", "packed ", "file ", "of ", "Setup.exe ",
+                                       "block ", "code ", "a ", "and ", "table\n"};
+  std::string text;
+  for (uint32_t state = 1; text.size() < 1500;) {
+    state = state * 1103515245 + 12345;
+    text += kWords[(state >> 16) % 10];
+  }
+  return text;
+}
+
 const std::vector<std::string> kSamples = {
     "a", "hello, world", std::string(300, 'x'), "abcabcabcabcabcabcabcabc\n", "\x81\x40\x82\xa0 text",
-    std::string(2000, '\0') + "tail",
+    std::string(2000, '\0') + "tail", MixedText(),
 };
 
 bool WriteSeed(const std::filesystem::path& folder, const std::string& target, int index, const Bytes& bytes) {
