@@ -16,3 +16,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # ctest runs the Windows programs under Wine, in a private prefix of the build.
 set(CMAKE_CROSSCOMPILING_EMULATOR
     "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run;${CMAKE_BINARY_DIR}/wine")
+
+# The Pentium's instruction set, not the compiler's default of the Pentium
+# Pro: the installer runs on every PC that runs Windows 98 or later, and a
+# conditional move (cmov), which the Pentium Pro brought, would stop it
+# there with an illegal instruction.
+set(CMAKE_C_FLAGS_INIT "-march=pentium -mtune=generic")
+set(CMAKE_CXX_FLAGS_INIT "-march=pentium -mtune=generic")
