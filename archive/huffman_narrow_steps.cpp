@@ -86,5 +86,4 @@ void FastSteps32(StreamCursor& s, const StreamBytes& bytes, const CodeTables& t,
   s.out = out;
 }
 
-
 }  // namespace huffman

@@ -121,11 +121,12 @@ struct ShortCode {
   uint8_t symbol;
 };
 
-// The codes no longer than `bits`, in code order. Levels are ordered by
+// The codes no longer than kFastBits, in code order. Levels are ordered by
 // code value, and level k's codes, left-justified, take the values from
 // level k-1's limit up to its own. Returns how many; *level becomes the
 // first level of longer codes.
-int32_t CollectShortCodes(const CodeTables& t, int32_t bits, ShortCode* codes, int32_t* level) {
+int32_t CollectShortCodes(const CodeTables& t, ShortCode* codes, int32_t* level) {
+  constexpr int32_t bits = kFastBits;
   const int32_t justify = kMaxLength - bits;
   int32_t count = 0;
   uint32_t prefix = 0;
@@ -140,7 +141,7 @@ int32_t CollectShortCodes(const CodeTables& t, int32_t bits, ShortCode* codes, i
   return count;
 }
 
-uint32_t EntriesOf(const ShortCode& code, int32_t bits) { return 1u << (bits - code.length); }
+uint32_t EntriesOf(const ShortCode& code) { return 1u << (kFastBits - code.length); }
 
 }  // namespace
 
@@ -161,12 +162,12 @@ TableShares BuildFastTable(CodeTables& t) {
   const int32_t justify = kMaxLength - bits;
   ShortCode codes[kSymbols];
   int32_t level;
-  const int32_t count = CollectShortCodes(t, bits, codes, &level);
+  const int32_t count = CollectShortCodes(t, codes, &level);
   int32_t pairs = 0;
   for (int32_t a = 0; a < count;) {
     const ShortCode first = codes[a];
     const uint32_t rest = static_cast<uint32_t>(bits) - first.length;
-    const uint32_t span = EntriesOf(first, bits);
+    const uint32_t span = EntriesOf(first);
     uint32_t* const range = t.fast + first.first;
     uint32_t* entry = range;
     for (int32_t b = 0; b < count && codes[b].length <= rest; ++b) {
@@ -188,7 +189,7 @@ TableShares BuildFastTable(CodeTables& t) {
   // The rest, level by level: a prefix starts a code of the first level
   // whose limit lies above it, and of none past the last level.
   const uint32_t entries = 1u << bits;
-  uint32_t prefix = count > 0 ? codes[count - 1].first + EntriesOf(codes[count - 1], bits) : 0;
+  uint32_t prefix = count > 0 ? codes[count - 1].first + EntriesOf(codes[count - 1]) : 0;
   const uint32_t firstWalk = prefix;
   for (; prefix < entries && level <= t.decodeCount; ++level) {
     const uint64_t limit = (uint64_t{t.decode[level].limit} + (1u << justify) - 1) >> justify;
@@ -204,11 +205,11 @@ TableShares BuildFastTable(CodeTables& t) {
 void FillFirstCodes(CodeTables& t) {
   ShortCode codes[kSymbols];
   int32_t level;
-  const int32_t count = CollectShortCodes(t, kFastBits, codes, &level);
+  const int32_t count = CollectShortCodes(t, codes, &level);
   uint16_t* entry = t.firstCode;
   for (int32_t a = 0; a < count; ++a) {
     const uint16_t code = static_cast<uint16_t>(codes[a].length << 8 | codes[a].symbol);
-    for (uint16_t* const end = entry + EntriesOf(codes[a], kFastBits); entry != end; ++entry) *entry = code;
+    for (uint16_t* const end = entry + EntriesOf(codes[a]); entry != end; ++entry) *entry = code;
   }
   for (; entry != t.firstCode + (1 << kFastBits); ++entry) *entry = 0;
   t.firstCodes = true;

@@ -93,8 +93,8 @@ struct TableShares {
 
 // Fills t.fast, indexed by a window's first kFastBits bits, from the levels
 // that ReadCodeTables laid out. Small blocks take it too: a table of fewer
-// entries costs less to fill but sends more codes to the walk, and does
-// not pay for them in blocks of 1 KiB or more.
+// entries costs less to fill but sends more codes to the walk, which costs
+// them more than the filling saves.
 TableShares BuildFastTable(CodeTables& t);
 // Fills t.firstCode too. It costs as much as the fast table again, so only
 // the multi-stream decoder, which large blocks repay, asks for it.

@@ -36,7 +36,6 @@ const args = sets.map((set) => {
 });
 const speeds = (text) => Object.fromEntries(text.trim().split('\n').map((line) => line.split(' ')).map(([n, s]) => [n, +s]));
 
-
 // The WASI program writes its lines to a file of the preopened folder.
 const out = join(work, 'wasm-out.txt');
 const module = await WebAssembly.compile(readFileSync(join(webFolder, 'decode_speed.wasm')));
