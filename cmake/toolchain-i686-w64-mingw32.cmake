@@ -3,6 +3,12 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 
+# Without the cross compiler CMake would only say that it found none.
+find_program(kormit_mingw_gxx i686-w64-mingw32-g++)
+if(NOT kormit_mingw_gxx)
+  message(FATAL_ERROR "i686-w64-mingw32-g++ is missing: install Debian's g++-mingw-w64-i686-win32 "
+                      "(scripts/install-deps does)")
+endif()
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc)
 set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++)
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
