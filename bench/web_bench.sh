@@ -29,4 +29,4 @@ trap 'rm -rf "$work"' EXIT
 "$source_dir/bench/bench_package.sh" "$work/bench-package"
 "$filepacker" installer --adaptive --allow-no-setup -o "$work/bench-package.exe" "$work/bench-package" >/dev/null
 node --no-warnings "$source_dir/bench/web_bench.mjs" "$corpus" "$decode_speed" "$web_build" \
-  "$work/bench-package.exe" "$work/decode"
+  "$work/bench-package.exe" "$work/bench-package" "$work/decode"
