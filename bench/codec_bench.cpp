@@ -2,10 +2,10 @@
 // 32-bit Windows DLLs, texts and images, the content of an installer.
 // Decoding is timed beside zlib's inflate of the same blocks compressed at
 // level 9 (target: at least twice as fast on every set, in the same run),
-// every block's result checked once before the timing. The encoder's coded size is set beside zlib -9 and
-// beside the order-0 entropy of the run stage's output, which bounds what
-// the Huffman stage can reach, and its speed beside deflate -9 (target: at
-// least as fast on every set).
+// every block's result checked once before the timing. The encoder's coded
+// size is set beside zlib -9 and beside the order-0 entropy of the run
+// stage's output, which bounds what the Huffman stage can reach, and its
+// speed beside deflate -9 (target: at least as fast on every set).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 #include <zlib.h>
