@@ -3,7 +3,8 @@
 # The WebAssembly engine in Node (web_bench.mjs): built in WEB_BUILD_DIR with
 # decode_speed.wasm, timed on the codec corpus beside DECODE_SPEED (the same
 # loop built natively), and on the benchmark installer, made here as the
-# installer step makes it.
+# installer step makes it; the module's answers for it are checked against
+# the package it was made of.
 set -eu
 source_dir=$1
 web_build=$2
