@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "base/little_endian.h"
+#include "bench/block_round_trip.h"
 #include "bench/machine_corpus.h"
 #include "packer/block_encoder.h"
 
@@ -163,4 +164,41 @@ void CodeCorpus(std::vector<CorpusSet>& sets) {
       block.deflated.resize(deflatedSize);
     }
   }
+}
+
+int InflateInto(z_stream& stream, Bytes& output, const Bytes& deflated) {
+  inflateReset(&stream);
+  stream.next_in = const_cast<Bytef*>(deflated.data());
+  stream.avail_in = static_cast<uInt>(deflated.size());
+  stream.next_out = output.data();
+  stream.avail_out = static_cast<uInt>(output.size());
+  return inflate(&stream, Z_FINISH);
+}
+
+bool CorpusDecodesBack(const std::vector<CorpusSet>& sets, const char* program) {
+  BlockCodec codec;  // one for all blocks, as the benchmarks keep one
+  Bytes buffer(kCorpusBufferBytes);
+  z_stream stream{};
+  inflateInit(&stream);
+  Bytes output(kCorpusBlockBytes);
+  bool exact = true;
+  for (const CorpusSet& set : sets) {
+    for (size_t i = 0; i < set.blocks.size() && exact; ++i) {
+      const CodecBlock& block = set.blocks[i];
+      const char* wrong = nullptr;
+      if (!DecodesBack(codec, buffer, block.coded, block.data, kCorpusCapacity)) {
+        wrong = "BlockCodec::Decode";
+      } else if (InflateInto(stream, output, block.deflated) != Z_STREAM_END || stream.total_out != block.data.size() ||
+                 !std::equal(block.data.begin(), block.data.end(), output.begin())) {
+        wrong = "zlib's inflate";
+      }
+      if (wrong != nullptr) {
+        std::fprintf(stderr, "%s: set %s, block %zu of %zu: %s gave other bytes than the block's data\n", program,
+                     set.name.c_str(), i + 1, set.blocks.size(), wrong);
+        exact = false;
+      }
+    }
+  }
+  inflateEnd(&stream);
+  return exact;
 }

@@ -5,6 +5,8 @@
 // one, under Wine, reads the same blocks.
 #pragma once
 
+#include <zlib.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -40,3 +42,13 @@ bool ReadCorpus(const std::string& path, std::vector<CorpusSet>& sets);
 
 // Codes every block of the sets; exits with a message when a coder fails.
 void CodeCorpus(std::vector<CorpusSet>& sets);
+
+// One block's deflated bytes inflated into output (reset stream, one call),
+// as both benchmarks time it; zlib's result.
+int InflateInto(z_stream& stream, std::vector<uint8_t>& output, const std::vector<uint8_t>& deflated);
+
+// Decodes and inflates every block of the coded sets once, as the
+// benchmarks time them, and compares each with its data. Meant for once per
+// run, outside the timing; false, with a message on stderr naming the
+// program, the set and the block, when a block gives other bytes.
+bool CorpusDecodesBack(const std::vector<CorpusSet>& sets, const char* program);

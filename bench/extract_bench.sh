@@ -49,9 +49,9 @@ for round in $(seq 1 "$rounds"); do
       tgz_times+=($(($(now_ns) - start)))
     fi
   done
-  # Both must give back the package exactly.
+  # Each must give back the package exactly; diff names the files that differ.
   for tool in pak adaptive tgz; do
-    diff -r "$pkg" "$work/out-$tool-$round" >/dev/null || { echo "extract_bench: $tool round $round differs" >&2; exit 1; }
+    diff -rq "$pkg" "$work/out-$tool-$round" >&2 || { echo "extract_bench: $tool round $round differs" >&2; exit 1; }
     rm -rf "$work/out-$tool-$round"
   done
 done

@@ -148,10 +148,22 @@ if [ $wine_ok = 1 ]; then
   }
   payload ours-fixed
   payload ours-adaptive
-  read -r crc_ns crc_ours crc_zlib < <(wine "$build_dir/bench/codec_bench32.exe" --crc \
-    "$(windows_path "$work/ours-adaptive.bin")" 2>/dev/null | tr -d '\r')
-  read -r engine_adaptive_ns engine_fixed_ns < <(wine "$build_dir/bench/codec_bench32.exe" --unpack \
-    "$(windows_path "$work/ours-adaptive.bin")" "$(windows_path "$work/ours-fixed.bin")" 2>/dev/null | tr -d '\r')
+  # bench32 ARGS...: codec_bench32.exe's line; its complaint and a failed
+  # step when it finds a wrong result (a CRC or an unpacked file that differs).
+  bench32() {
+    local line
+    line=$(wine "$build_dir/bench/codec_bench32.exe" "$@" 2>"$work/bench32.err") || {
+      cat "$work/bench32.err" >&2
+      echo "peer_bench: codec_bench32.exe $1 failed" >&2
+      exit 1
+    }
+    echo "${line//$'\r'/}"
+  }
+  crc_line=$(bench32 --crc "$(windows_path "$work/ours-adaptive.bin")")
+  read -r crc_ns crc_ours crc_zlib <<<"$crc_line"
+  engine_line=$(bench32 --unpack "$(windows_path "$work/ours-adaptive.bin")" "$(windows_path "$work/ours-fixed.bin")" \
+    "$(windows_path "$pkg")")
+  read -r engine_adaptive_ns engine_fixed_ns <<<"$engine_line"
 fi
 
 printf 'peer installers of the benchmark package (%d files, %d bytes); make: native tools, best of %d;\n' \

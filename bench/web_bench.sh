@@ -3,7 +3,8 @@
 # The WebAssembly engine in Node (web_bench.mjs): built in WEB_BUILD_DIR with
 # decode_speed.wasm, timed on the codec corpus beside DECODE_SPEED (the same
 # loop built natively), and on the benchmark installer, made here as the
-# installer step makes it.
+# installer step makes it; the module's answers for it are checked against
+# the package it was made of.
 set -eu
 source_dir=$1
 web_build=$2
@@ -29,4 +30,4 @@ trap 'rm -rf "$work"' EXIT
 "$source_dir/bench/bench_package.sh" "$work/bench-package"
 "$filepacker" installer --adaptive --allow-no-setup -o "$work/bench-package.exe" "$work/bench-package" >/dev/null
 node --no-warnings "$source_dir/bench/web_bench.mjs" "$corpus" "$decode_speed" "$web_build" \
-  "$work/bench-package.exe" "$work/decode"
+  "$work/bench-package.exe" "$work/bench-package" "$work/decode"
