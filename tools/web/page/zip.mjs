@@ -34,7 +34,7 @@ const past16 = 0xffff;
 const past32 = 0xffffffff;
 const utf8 = new TextEncoder();
 
-// A header of `length` bytes that fill() writes through a DataView.
+// A record of `length` bytes that fill() writes through a DataView.
 function header(length, fill) {
   const bytes = new Uint8Array(length);
   fill(new DataView(bytes.buffer));
@@ -42,87 +42,94 @@ function header(length, fill) {
 }
 
 // Writes the zip of files [{name, size, crc, lastModified (Date)}] in
-// order: its headers through write(bytes), and where file i's bytes go,
+// order: its headers through write(bytes), which must copy what it keeps
+// (every header is made in the same buffer, as 100,000 files' headers each
+// in its own took hundreds of megabytes), and where file i's bytes go,
 // writeFile(i).
 export function writeZip(files, write, writeFile) {
-  const directory = [];
-  let offset = 0;
-  files.forEach((file, index) => {
-    const name = utf8.encode(file.name);
+  const longestName = files.reduce((most, file) => Math.max(most, file.name.length), 0);
+  const record = new Uint8Array(46 + 3 * longestName + 9 + 12);  // UTF-8 takes at most 3 bytes a UTF-16 unit
+  const view = new DataView(record.buffer);
+  // Lays out file's local header (central false) or its directory record,
+  // its local header at `offset`; returns the record's length.
+  const layOut = (file, offset, central) => {
     const { time, date } = dosTime(file.lastModified);
-    const seconds = Math.floor(file.lastModified.getTime() / 1000);
     const farOffset = offset >= past32;
-    // The fields the local header and the central directory share, from
-    // "version needed" on; the name and the time field, at nameAt.
-    const common = (view, at, extraLength, nameAt) => {
-      view.setUint16(at, farOffset ? 45 : 10, true);
-      view.setUint16(at + 2, 0x0800, true);  // UTF-8 names
-      view.setUint16(at + 4, 0, true);  // stored
-      view.setUint16(at + 6, time, true);
-      view.setUint16(at + 8, date, true);
-      view.setUint32(at + 10, file.crc, true);
-      view.setUint32(at + 14, file.size, true);
-      view.setUint32(at + 18, file.size, true);
-      view.setUint16(at + 22, name.length, true);
-      view.setUint16(at + 24, extraLength, true);
-      new Uint8Array(view.buffer).set(name, nameAt);
-      const field = nameAt + name.length;
-      view.setUint16(field, 0x5455, true);
-      view.setUint16(field + 2, 5, true);
-      view.setUint8(field + 4, 1);  // the modification time alone
-      view.setInt32(field + 5, seconds, true);
-    };
-    write(header(30 + name.length + 9, (view) => {
-      view.setUint32(0, 0x04034b50, true);
-      common(view, 4, 9, 30);
-    }));
-    writeFile(index);
-    // The local header's offset, in a zip64 field where the directory's
-    // own cannot hold it.
-    const extra64 = farOffset ? 12 : 0;
-    directory.push(header(46 + name.length + 9 + extra64, (view) => {
-      view.setUint32(0, 0x02014b50, true);
-      view.setUint16(4, farOffset ? 0x032d : 0x0314, true);  // made by: Unix, 4.5 or 2.0
-      common(view, 6, 9 + extra64, 46);
+    const nameAt = central ? 46 : 30;
+    const nameLength = utf8.encodeInto(file.name, record.subarray(nameAt)).written;
+    const extraLength = 9 + (central && farOffset ? 12 : 0);
+    record.fill(0, 0, nameAt);
+    view.setUint32(0, central ? 0x02014b50 : 0x04034b50, true);
+    // Made by (Unix; 4.5 for zip64, else 2.0), in the directory alone.
+    if (central) view.setUint16(4, farOffset ? 0x032d : 0x0314, true);
+    // The fields both share, from "version needed" on.
+    const at = central ? 6 : 4;
+    view.setUint16(at, farOffset ? 45 : 10, true);
+    view.setUint16(at + 2, 0x0800, true);  // UTF-8 names
+    view.setUint16(at + 4, 0, true);  // stored
+    view.setUint16(at + 6, time, true);
+    view.setUint16(at + 8, date, true);
+    view.setUint32(at + 10, file.crc, true);
+    view.setUint32(at + 14, file.size, true);
+    view.setUint32(at + 18, file.size, true);
+    view.setUint16(at + 22, nameLength, true);
+    view.setUint16(at + 24, extraLength, true);
+    if (central) {
       view.setUint32(38, 0o100644 * 0x10000, true);  // a regular file, rw-r--r--
       view.setUint32(42, Math.min(offset, past32), true);
-      if (farOffset) {
-        const field = 46 + name.length + 9;
-        view.setUint16(field, 0x0001, true);
-        view.setUint16(field + 2, 8, true);
-        view.setBigUint64(field + 4, BigInt(offset), true);
-      }
-    }));
-    offset += 30 + name.length + 9 + file.size;
+    }
+    const field = nameAt + nameLength;
+    view.setUint16(field, 0x5455, true);
+    view.setUint16(field + 2, 5, true);
+    view.setUint8(field + 4, 1);  // the modification time alone
+    view.setInt32(field + 5, Math.floor(file.lastModified.getTime() / 1000), true);
+    // The local header's offset, in a zip64 field where the directory's
+    // own cannot hold it.
+    if (central && farOffset) {
+      view.setUint16(field + 9, 0x0001, true);
+      view.setUint16(field + 11, 8, true);
+      view.setBigUint64(field + 13, BigInt(offset), true);
+    }
+    return field + extraLength;
+  };
+  const offsets = new Float64Array(files.length);
+  let offset = 0;
+  files.forEach((file, index) => {
+    offsets[index] = offset;
+    const length = layOut(file, offset, false);
+    write(record.subarray(0, length));
+    writeFile(index);
+    offset += length + file.size;
   });
   let directoryLength = 0;
-  for (const entry of directory) {
-    write(entry);
-    directoryLength += entry.length;
-  }
+  files.forEach((file, index) => {
+    const length = layOut(file, offsets[index], true);
+    write(record.subarray(0, length));
+    directoryLength += length;
+  });
   if (files.length >= past16 || offset >= past32 || directoryLength >= past32) {
-    write(header(56, (view) => {
-      view.setUint32(0, 0x06064b50, true);
-      view.setBigUint64(4, 44n, true);  // the record's length after this field
-      view.setUint16(12, 0x032d, true);
-      view.setUint16(14, 45, true);
-      view.setBigUint64(24, BigInt(files.length), true);
-      view.setBigUint64(32, BigInt(files.length), true);
-      view.setBigUint64(40, BigInt(directoryLength), true);
-      view.setBigUint64(48, BigInt(offset), true);
+    write(header(56, (end) => {
+      end.setUint32(0, 0x06064b50, true);
+      end.setBigUint64(4, 44n, true);  // the record's length after this field
+      end.setUint16(12, 0x032d, true);
+      end.setUint16(14, 45, true);
+      end.setBigUint64(24, BigInt(files.length), true);
+      end.setBigUint64(32, BigInt(files.length), true);
+      end.setBigUint64(40, BigInt(directoryLength), true);
+      end.setBigUint64(48, BigInt(offset), true);
     }));
-    write(header(20, (view) => {
-      view.setUint32(0, 0x07064b50, true);
-      view.setBigUint64(8, BigInt(offset + directoryLength), true);  // where the record above starts
-      view.setUint32(16, 1, true);  // one disk
+    write(header(20, (locator) => {
+      locator.setUint32(0, 0x07064b50, true);
+      locator.setBigUint64(8, BigInt(offset + directoryLength), true);  // where the record above starts
+      locator.setUint32(16, 1, true);  // one disk
     }));
   }
-  write(header(22, (view) => {
-    view.setUint32(0, 0x06054b50, true);
-    view.setUint16(8, Math.min(files.length, past16), true);
-    view.setUint16(10, Math.min(files.length, past16), true);
-    view.setUint32(12, Math.min(directoryLength, past32), true);
-    view.setUint32(16, Math.min(offset, past32), true);
+  write(header(22, (end) => {
+    end.setUint32(0, 0x06054b50, true);
+    end.setUint16(8, Math.min(files.length, past16), true);
+    end.setUint16(10, Math.min(files.length, past16), true);
+    end.setUint32(12, Math.min(directoryLength, past32), true);
+    end.setUint32(16, Math.min(offset, past32), true);
   }));
 }
 
