@@ -12,7 +12,7 @@
 // page for 200 ms or taking 1 GB, and its zip is a zip64 with every file.
 // The worker runs under the page's content security policy. Any request
 // that leaves the page's own origin fails the test.
-// Usage: node page-in-chromium.mjs FILEPACKER WEB_BUILD_FOLDER SAMPLE_PACKAGE_FOLDER SCRATCH [--screenshots FOLDER]
+// Usage: node page-in-chromium.mjs FILEPACKER PAGE_FOLDER SAMPLE_PACKAGE_FOLDER SCRATCH [--screenshots FOLDER]
 // Exit 77 (skipped) only when chromium cannot be started.
 import assert from 'node:assert/strict';
 import { execFileSync, spawnSync } from 'node:child_process';
@@ -282,9 +282,9 @@ try {
   // stays under 1 GB, and the zip of all is a zip64 of every file.
   const large = await openPage('en-US');
   await large.evaluate(() => {
-    window.longestFrame = 0;
+    window.longestFrame = { duration: 0 };
     new PerformanceObserver((frames) => {
-      for (const frame of frames.getEntries()) window.longestFrame = Math.max(window.longestFrame, frame.duration);
+      for (const frame of frames.getEntries()) if (frame.duration > window.longestFrame.duration) window.longestFrame = frame;
     }).observe({ type: 'long-animation-frame' });
   });
   const browserSession = await browser.target().createCDPSession();
@@ -302,9 +302,11 @@ try {
   const manyZipped = zipContents(join(downloads, 'many.zip'));
   assert.equal(manyZipped.length, 100000, 'files in the zip');
   assert.deepEqual(manyZipped[99999].slice(0, 2), ['f99999.txt', sha('99999')]);
-  const longestFrame = await large.evaluate(() => window.longestFrame);
-  console.log(`100,000 files: the longest frame ${longestFrame.toFixed(0)} ms, the tab ${(mostMemory / 2 ** 20).toFixed(0)} MiB at most`);
-  assert.ok(longestFrame < 200, `the page's thread was held up for ${longestFrame} ms`);
+  // The longest frame, with where its time went.
+  const longestFrame = await large.evaluate(() => JSON.stringify(window.longestFrame));
+  const { duration } = JSON.parse(longestFrame);
+  console.log(`100,000 files: the longest frame ${duration.toFixed(0)} ms, the tab ${(mostMemory / 2 ** 20).toFixed(0)} MiB at most`);
+  assert.ok(duration < 200, `the page's thread was held up: ${longestFrame}`);
   assert.ok(mostMemory > 0 && mostMemory < 2 ** 30, `the tab took ${mostMemory} bytes`);
   passed += 2;
 
