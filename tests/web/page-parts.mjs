@@ -1,9 +1,9 @@
 // The page's own pieces under Node: the treemap's areas are in proportion
-// to their values, inside the picture and apart, and 100,000 of them are
-// laid out at once; the zip reads back in Python's zipfile with its names,
-// bytes, CRCs and DOS times, and carries each write time to the second in
-// its extended-timestamp field; past 65,534 files, and with files beyond
-// 4 GiB, it is a zip64 that zipfile and Debian's unzip read.
+// to their values, inside the picture and apart; the zip reads back in
+// Python's zipfile with its names, bytes, CRCs and DOS times, and carries
+// each write time to the second in its extended-timestamp field; past
+// 65,534 files, and with files beyond 4 GiB, it is a zip64 that zipfile,
+// zipinfo and Debian's unzip read.
 // Usage: node page-parts.mjs SCRATCH_FOLDER
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -34,11 +34,6 @@ for (const values of [[1], [5, 5], [500, 120, 90, 60, 33, 20, 7, 1, 1], [3, 0, 2
   }
   passed++;
 }
-// Many equal files make one long row: laid out in one pass, not one per
-// file (which took a minute for 100,000).
-const many = squarify(Array.from({ length: 100000 }, (_, i) => ({ value: 1 + (i % 3) })), 720, 300);
-assert.equal(many.length, 100000, 'one area for each of 100,000 files');
-passed++;
 
 // Times in UTC, so that the DOS fields (local time) are known.
 process.env.TZ = 'UTC';
@@ -71,23 +66,18 @@ assert.deepEqual(read, files.map((file) => [
 passed++;
 
 const python = (script, ...args) => execFileSync('/usr/bin/python3', ['-c', script, ...args], { encoding: 'utf8' });
-// More files than the end record's 16-bit count: zipfile tests each one.
+// More files than the end record's 16-bit count: zipfile tests each one,
+// zipinfo counts them.
 const tiny = Array.from({ length: 65536 }, (_, i) => ({ name: `f${i}.txt`, bytes: new TextEncoder().encode(String(i)),
                                                        lastModified: new Date(Date.UTC(2020, 0, 1)) }));
 writeFileSync(path, new Uint8Array(await storedZip(tiny).arrayBuffer()));
 assert.match(execFileSync('/usr/bin/python3', ['-m', 'zipfile', '-t', path], { encoding: 'utf8' }), /Done testing/);
-assert.deepEqual(JSON.parse(python(`
-import json, sys, zipfile
-with zipfile.ZipFile(sys.argv[1]) as z:
-    names = z.namelist()
-    print(json.dumps([len(names), names[-1], z.read(names[-1]).decode()]))
-`, path)), [65536, 'f65535.txt', '65535']);
 assert.match(execFileSync('/usr/bin/zipinfo', ['-t', path], { encoding: 'utf8' }), /^65536 files/);
 passed++;
 
-// Files past 4 GiB, written to a sparse file: the bytes of the
-// 1 GiB files are holes, the last file is real and is read back through
-// the offset in its zip64 field.
+// Files past 4 GiB, written to a sparse file: the bytes of the 1 GiB files
+// are holes, the last file is real and is read back through the offset in
+// its zip64 field.
 const gib = 2 ** 30;
 const last = new TextEncoder().encode('the last file\n');
 const far = [...Array.from({ length: 5 }, (_, i) => ({ name: `big${i}.bin`, size: gib, crc: 0 })),

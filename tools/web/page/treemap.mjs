@@ -2,8 +2,8 @@
 // whose rectangles stay as near to square as they can.
 // items: [{value, ...}] (value > 0); returns [{item, x, y, width, height}].
 // A row's worst aspect ratio is kept from its sum, least and greatest area
-// as it grows, so that laying out n items takes n steps: an archive of many
-// equal files makes rows of thousands.
+// as it grows, so that laying out n items takes n steps, not n² (many
+// equal files make long rows).
 export function squarify(items, width, height) {
   const total = items.reduce((sum, item) => sum + item.value, 0);
   const sorted = items.filter((item) => item.value > 0).sort((a, b) => b.value - a.value);
