@@ -56,12 +56,12 @@ function run(kind, data = {}) {
   }).finally(() => document.body.removeAttribute('aria-busy'));
 }
 
-function save(name, blob) {
-  const link = element('a', { href: URL.createObjectURL(blob), download: name });
+// Downloads what `url` holds as `name`.
+function save(name, url) {
+  const link = element('a', { href: url, download: name });
   document.body.append(link);
   link.click();
   link.remove();
-  setTimeout(() => URL.revokeObjectURL(link.href), 60000);
 }
 
 // ---- what the file holds, as `filepacker list` shows it
@@ -239,14 +239,14 @@ async function downloadOne(index) {
   const then = shown;
   const result = await run('extract', { index });
   await extracted(result, then);
-  if (result.bytes !== undefined) save(result.name, new Blob([result.bytes]));
+  if (result.url !== undefined) save(result.name, result.url);
 }
 
 async function downloadAll() {
   const then = shown;
-  const result = await run('extract');
+  const result = await run('extract', { zipName: `${openedName.replace(/\.[^.]*$/, '')}.zip` });
   await extracted(result, then);
-  if (result.zip !== undefined) save(`${openedName.replace(/\.[^.]*$/, '')}.zip`, result.zip);
+  if (result.url !== undefined) save(result.name, result.url);
 }
 
 // ---- making an installer
@@ -271,9 +271,9 @@ async function make() {
                     allowNoSetup: $('allow-no-setup').checked, name };
   outcome.replaceChildren();
   try {
-    const { bytes } = await run('make', { files: picked, options });
-    outcome.replaceChildren(element('p', { class: 'whole' }, say('made', name, number(bytes.length))));
-    save(name, new Blob([bytes], { type: 'application/vnd.microsoft.portable-executable' }));
+    const { size, url } = await run('make', { files: picked, options });
+    outcome.replaceChildren(element('p', { class: 'whole' }, say('made', name, number(size))));
+    save(name, url);
   } catch (error) {
     outcome.replaceChildren(element('p', { class: 'damaged' }, say('refused', plainRefusal(error.message))),
                             element('p', {}, say('commandWords'), ' ', element('code', { lang: 'en' }, error.message)));
