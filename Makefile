@@ -17,12 +17,15 @@ native asan win32: deps
 	cmake --build --preset $@
 
 # The engine as a WebAssembly module with filepacker.mjs beside it, and the
-# page that runs it (index.html), in $(BUILD)/web/.
+# page that runs it (index.html), built in $(BUILD)/web-module; the page's
+# files alone, the folder to serve, in $(BUILD)/web/.
 web: deps
-	cmake -S tools/web -B $(BUILD)/web -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/toolchain-wasm32-wasi.cmake \
+	cmake -S tools/web -B $(BUILD)/web-module -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/toolchain-wasm32-wasi.cmake \
 	  -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-	cmake --build $(BUILD)/web
-	@ls -l $(BUILD)/web/filepacker.wasm $(BUILD)/web/filepacker.mjs $(BUILD)/web/index.html
+	cmake --build $(BUILD)/web-module
+	rm -rf $(BUILD)/web
+	cmake --install $(BUILD)/web-module --prefix $(BUILD)/web >/dev/null
+	@ls -l $(BUILD)/web
 
 test-native: native
 	ctest --preset native
@@ -79,13 +82,13 @@ bench: deps
 
 # The dialogs under Xvfb, as PNG files in build/win32/screenshots/, and the
 # page in headless chromium with the sample installer open, in English and
-# Japanese, in build/web/screenshots/.
+# Japanese, in build/web-screenshots/ (beside the served folder, not in it).
 screenshots: win32 web
 	tests/ui/take-screenshots $(BUILD)/win32
 	cmake --preset native >/dev/null
 	cmake --build --preset native --target filepacker
 	node tests/web/browser/page-in-chromium.mjs $(BUILD)/native/tools/filepacker $(BUILD)/web resources/package \
-	  $(BUILD)/web/screenshot-scratch --screenshots $(BUILD)/web/screenshots
+	  $(BUILD)/web-screenshots/scratch --screenshots $(BUILD)/web-screenshots
 
 # The installer with the sample package under Wine: on the display when one
 # answers, else played through under Xvfb (pictures in build/win32/).

@@ -1,15 +1,17 @@
 // The page's own pieces under Node: the treemap's areas are in proportion
 // to their values, inside the picture and apart; the zip reads back in
 // Python's zipfile with its names, bytes, CRCs and DOS times, and carries
-// each write time to the second in its extended-timestamp field.
+// each write time to the second in its extended-timestamp field; past
+// 65,534 files, and with files beyond 4 GiB, it is a zip64 that zipfile,
+// zipinfo and Debian's unzip read.
 // Usage: node page-parts.mjs SCRATCH_FOLDER
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { mkdirSync, rmSync, writeFileSync } from 'node:fs';
+import { closeSync, mkdirSync, openSync, rmSync, writeFileSync, writeSync } from 'node:fs';
 import { join, resolve } from 'node:path';
 
 import { squarify } from '../../tools/web/page/treemap.mjs';
-import { storedZip } from '../../tools/web/page/zip.mjs';
+import { crc32, storedZip, writeZip } from '../../tools/web/page/zip.mjs';
 
 const scratch = resolve(process.argv[2]);
 let passed = 0;
@@ -61,6 +63,41 @@ assert.deepEqual(read, files.map((file) => [
     : [file.lastModified.getUTCFullYear(), file.lastModified.getUTCMonth() + 1, file.lastModified.getUTCDate(),
        file.lastModified.getUTCHours(), file.lastModified.getUTCMinutes(), file.lastModified.getUTCSeconds() & ~1],
   0x800, 0x5455, file.lastModified.getTime() / 1000]));
+passed++;
+
+const python = (script, ...args) => execFileSync('/usr/bin/python3', ['-c', script, ...args], { encoding: 'utf8' });
+// More files than the end record's 16-bit count: zipfile tests each one,
+// zipinfo counts them.
+const tiny = Array.from({ length: 65536 }, (_, i) => ({ name: `f${i}.txt`, bytes: new TextEncoder().encode(String(i)),
+                                                       lastModified: new Date(Date.UTC(2020, 0, 1)) }));
+writeFileSync(path, new Uint8Array(await storedZip(tiny).arrayBuffer()));
+assert.match(execFileSync('/usr/bin/python3', ['-m', 'zipfile', '-t', path], { encoding: 'utf8' }), /Done testing/);
+assert.match(execFileSync('/usr/bin/zipinfo', ['-t', path], { encoding: 'utf8' }), /^65536 files/);
+passed++;
+
+// Files past 4 GiB, written to a sparse file: the bytes of the 1 GiB files
+// are holes, the last file is real and is read back through the offset in
+// its zip64 field.
+const gib = 2 ** 30;
+const last = new TextEncoder().encode('the last file\n');
+const far = [...Array.from({ length: 5 }, (_, i) => ({ name: `big${i}.bin`, size: gib, crc: 0 })),
+             { name: 'last.txt', size: last.length, crc: crc32(last) }]
+  .map((file) => ({ ...file, lastModified: new Date(Date.UTC(2020, 0, 1)) }));
+const sparse = join(scratch, 'far.zip');
+const handle = openSync(sparse, 'w');
+let at = 0;
+writeZip(far, (bytes) => { at += writeSync(handle, bytes, 0, bytes.length, at); }, (index) => {
+  if (far[index].name === 'last.txt') writeSync(handle, last, 0, last.length, at);
+  at += far[index].size;
+});
+closeSync(handle);
+assert.deepEqual(JSON.parse(python(`
+import json, sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as z:
+    print(json.dumps([[i.filename, i.header_offset, i.file_size] for i in z.infolist()] + [z.read('last.txt').decode()]))
+`, sparse)), [...far.map((file, i) => [file.name, i * (gib + 30 + 8 + 9), file.size]),  // header, name, time field
+             'the last file\n']);
+assert.match(execFileSync('/usr/bin/unzip', ['-p', sparse, 'last.txt'], { encoding: 'utf8' }), /^the last file$/m);
 passed++;
 rmSync(scratch, { recursive: true, force: true });
 console.log(`${passed} passed, 0 failed`);

@@ -18,9 +18,7 @@ FileHandle MemoryFiles::Create(const char* path, int nameStart, uint32_t creatio
   // A fresh folder holds only "." and "..", and no subfolder.
   if (utf8 == "." || utf8 == "..") return Refuse(EEXIST);
   if (utf8.find('/') != std::string::npos) return Refuse(ENOENT);
-  for (const MemoryFile& file : files_) {
-    if (file.name == utf8) return Refuse(EEXIST);
-  }
+  if (!names_.insert(utf8).second) return Refuse(EEXIST);
   files_.push_back({utf8, {}, {}});
   failure_.clear();
   return static_cast<FileHandle>(files_.size() - 1);

@@ -1,7 +1,7 @@
 // The page: opens an installer or archive, shows its files, its verdict and
 // where its bytes go, hands out its files, and makes installers. The engine
 // runs in worker.mjs; this thread only shows.
-import { language, plainRefusal, say } from './texts.mjs';
+import { isNotArchive, language, plainCause, plainRefusal, say } from './texts.mjs';
 import { squarify } from './treemap.mjs';
 
 const $ = (id) => document.getElementById(id);
@@ -19,7 +19,13 @@ function element(tag, attributes = {}, ...children) {
 
 // ---- the worker, one job at a time, with the progress bar
 
-const worker = new Worker(new URL('./worker.mjs', import.meta.url), { type: 'module' });
+// Made from a blob: URL that imports worker.mjs, so that it runs under
+// this page's content security policy: a worker loaded from its own URL
+// takes the policy of its own response, which a static server leaves
+// empty, while a blob: worker inherits its maker's.
+const workerUrl = new URL('./worker.mjs', import.meta.url).href;
+const worker = new Worker(URL.createObjectURL(new Blob([`import ${JSON.stringify(workerUrl)};`],
+                                                       { type: 'text/javascript' })), { type: 'module' });
 const waiting = new Map();
 let jobCount = 0;
 
@@ -28,6 +34,7 @@ worker.onmessage = ({ data }) => {
   if (data.progress !== undefined) {
     const [done, total] = data.progress;
     $('progress').value = total > 0 ? done / total : 0;
+    $('progress-box').hidden = false;
     $('progress-label').textContent = say(data.stage, data.detail ?? '');
     return;
   }
@@ -37,10 +44,11 @@ worker.onmessage = ({ data }) => {
   else job.resolve(data.result);
 };
 
+// The progress bar shows once the job reports progress (a page of rows
+// comes back without).
 function run(kind, data = {}) {
   const job = ++jobCount;
   $('progress').value = 0;
-  $('progress-box').hidden = false;
   document.body.setAttribute('aria-busy', 'true');
   return new Promise((resolve, reject) => {
     waiting.set(job, { resolve, reject });
@@ -48,74 +56,121 @@ function run(kind, data = {}) {
   }).finally(() => document.body.removeAttribute('aria-busy'));
 }
 
-function save(name, blob) {
-  const link = element('a', { href: URL.createObjectURL(blob), download: name });
+// Downloads what `url` holds as `name`.
+function save(name, url) {
+  const link = element('a', { href: url, download: name });
   document.body.append(link);
   link.click();
   link.remove();
-  setTimeout(() => URL.revokeObjectURL(link.href), 60000);
 }
 
 // ---- what the file holds, as `filepacker list` shows it
 
-const fileTimeOf1970 = 11644473600000n;
 const two = (n) => String(n).padStart(2, '0');
-// A FILETIME in local time, as list shows it.
-function localTime(fileTime) {
-  const date = new Date(Number(fileTime / 10000n - fileTimeOf1970));
+// A write time (milliseconds since 1970) in local time, as list shows it.
+function localTime(milliseconds) {
+  const date = new Date(milliseconds);
   return `${date.getFullYear()}-${two(date.getMonth() + 1)}-${two(date.getDate())} `
          + `${two(date.getHours())}:${two(date.getMinutes())}:${two(date.getSeconds())}`;
 }
 const ratio = (packed, size) => (size > 0 ? `${((100 * packed) / size).toFixed(1)}%` : '-');
-const number = (n) => n.toLocaleString(language);
+// One formatter for every number: toLocaleString(language) makes one a
+// call, a third of a millisecond each, which for a page of rows held up the
+// page for 100 ms.
+const numberFormat = new Intl.NumberFormat(language);
+const number = (n) => numberFormat.format(n);
 
-function showFiles(listing) {
-  const body = $('files').tBodies[0];
-  body.replaceChildren(...listing.entries.map((entry, index) => element('tr', entry.refused ? { class: 'refused' } : {},
-    element('td', {}, number(entry.size)), element('td', {}, number(entry.packed)),
-    element('td', {}, ratio(entry.packed, entry.size)), element('td', {}, entry.attribute_letters),
-    element('td', {}, localTime(entry.filetimes[2])), element('td', {}, String(entry.chunks.length)),
-    element('th', { scope: 'row', lang: 'ja' }, entry.refused ? `! ${entry.name}` : entry.name),
-    element('td', {}, element('button', { type: 'button', 'aria-label': say('downloadOf', entry.name),
-                                          onclick: () => downloadOne(index) }, say('download'))))));
-  const { totals } = listing;
+// The file open now: its listing and verdict, how many files it holds and
+// how many of them unpack whole (the rest are not offered), the faults
+// already shown, and the page of rows on screen. The rows stay in the
+// worker, which hands out a page of them at a time.
+let shown = null;
+const rowsPerPage = 100;
+
+async function showRows() {
+  const { count, whole } = shown;
+  const first = shown.page * rowsPerPage;
+  const rows = await run('rows', { first, end: first + rowsPerPage });
+  $('files').tBodies[0].replaceChildren(...rows.map(({ index, name, size, packed, attributes, written, chunks, refusal }) => {
+    const offer = index < whole
+      ? element('button', { type: 'button', 'aria-label': say('downloadOf', name), onclick: () => downloadOne(index) },
+                say('download'))
+      : element('span', { class: 'damaged' }, say('notWhole'));
+    return element('tr', refusal !== null ? { class: 'refused' } : {},
+      element('td', {}, number(size)), element('td', {}, number(packed)), element('td', {}, ratio(packed, size)),
+      element('td', {}, attributes), element('td', {}, localTime(written)), element('td', {}, String(chunks)),
+      element('th', { scope: 'row', lang: 'ja' }, refusal !== null ? `! ${name}` : name), element('td', {}, offer));
+  }));
+  const last = first + rows.length;
+  $('pages').hidden = count <= rowsPerPage;
+  $('page-of').textContent = say('rowsOf', number(first + 1), number(last), number(count));
+  $('previous-page').disabled = first === 0;
+  $('next-page').disabled = last >= count;
+  $('download-all').hidden = whole === 0;
+  $('download-all').textContent = whole === count ? say('downloadAll') : say('downloadWhole', number(whole));
+}
+
+function turnPage(step) {
+  shown.page += step;
+  return showRows();
+}
+
+function showTotals() {
+  const { listing: { totals, block_size: blockSize, archive_bytes: archiveBytes } } = shown;
   $('files').tFoot.replaceChildren(element('tr', {},
     element('td', {}, number(totals.size)), element('td', {}, number(totals.packed)),
     element('td', {}, ratio(totals.packed, totals.size)), element('td', { colspan: 3 }),
-    element('td', { colspan: 2 }, say('totals', totals.files, listing.block_size, listing.archive_bytes))));
+    element('td', { colspan: 2 }, say('totals', number(totals.files), number(blockSize), number(archiveBytes)))));
 }
 
-function showVerdict(listing, verdict) {
+// A fault in the page's words, once: the same fault met again (by test,
+// then by extraction) is not shown twice.
+function faultLine(fault) {
+  const key = `${fault.entry}\n${fault.cause}`;
+  if (shown.faults.has(key)) return [];
+  shown.faults.add(key);
+  const words = plainCause(fault.cause);
+  if (!fault.name) return [element('p', { class: 'damaged' }, words.charAt(0).toUpperCase() + words.slice(1))];
+  return [element('p', { class: 'damaged' }, element('span', { lang: 'ja' }, fault.name), ': ', words)];
+}
+
+function showVerdict() {
+  const { verdict, count, whole, refused, refusals } = shown;
   const lines = [];
+  const { check } = verdict;
   if (verdict.ok) {
     lines.push(element('p', { class: 'whole' }, say('whole')));
   } else {
-    const fault = verdict.fault;
-    const place = fault.name ? `${fault.name}: ` : '';
-    lines.push(element('p', { class: 'damaged' }, say('damaged')),
-               element('p', { lang: 'en' }, `${place}${fault.cause}`, fault.message ? ` [${fault.message}]` : ''));
+    lines.push(element('p', { class: 'damaged' }, say('damaged')));
+    // A damaged payload is the check's line below.
+    if (check?.holds !== false) lines.push(...faultLine(verdict.fault));
+    if (whole > 0 && whole < count) lines.push(element('p', {}, say('wholeBefore', number(whole))));
   }
-  const { check } = verdict;
   if (check === null) lines.push(element('p', {}, say('bareArchive')));
   else if (!check.carried) lines.push(element('p', {}, say('noCheck')));
   else if (check.holds) lines.push(element('p', {}, say('checkHolds', check.expected, number(check.covered))));
-  else lines.push(element('p', { class: 'damaged' }, say('checkFails', check.expected, check.computed)));
-  const refused = listing.entries.filter((entry) => entry.refused);
-  if (refused.length > 0) {
-    lines.push(element('p', {}, say('refusedNames', refused.length)),
-               element('ul', {}, ...refused.map((entry) => element('li', {}, `${entry.name}: `,
-                                                                    element('span', { lang: 'en' }, entry.refusal)))));
+  else lines.push(element('p', { class: 'damaged' }, say('checkFails', check.expected, check.computed ?? '-')));
+  if (refused > 0) {
+    const listed = refusals.map(({ name, refusal }) => element('li', {}, element('span', { lang: 'ja' }, name), ': ',
+                                                             plainCause(refusal)));
+    if (refused > refusals.length) listed.push(element('li', {}, say('more', number(refused - refusals.length))));
+    lines.push(element('p', {}, say('refusedNames', number(refused))), element('ul', {}, ...listed));
   }
   $('verdict').replaceChildren(...lines);
 }
 
-// The files as areas of their packed bytes, shaded by ratio; the rest of
-// the file (the installer program, headers) as one more area.
-function showMap(listing, fileSize) {
+// The largest files as areas of their packed bytes, shaded by ratio; the
+// other files as one area, and the rest of the file (the installer
+// program, headers) as one more.
+function showMap(fileSize) {
   const width = 720;
   const height = 300;
-  const items = listing.entries.map((entry) => ({ value: entry.packed, label: entry.name,
-                                                  share: entry.size > 0 ? Math.min(entry.packed / entry.size, 1) : 1 }));
+  const { largest, count, listing } = shown;
+  const items = largest.map(({ name, size, packed }) => ({ value: packed, label: name,
+                                                          share: size > 0 ? Math.min(packed / size, 1) : 1 }));
+  const others = count - items.length;
+  const othersPacked = listing.totals.packed - items.reduce((sum, item) => sum + item.value, 0);
+  if (others > 0 && othersPacked > 0) items.push({ value: othersPacked, label: say('mapOthers', number(others)), share: null });
   const rest = fileSize - listing.totals.packed;
   if (rest > 0) items.push({ value: rest, label: say('mapProgram'), share: null });
   const svg = $('map');
@@ -139,28 +194,59 @@ let openedName = '';
 
 async function open(file) {
   openedName = file.name;
+  shown = null;
   $('result').hidden = true;
   $('verdict').replaceChildren();
   try {
-    const { listing, verdict } = await run('open', { file });
-    showFiles(listing);
-    showVerdict(listing, verdict);
-    showMap(listing, file.size);
+    const opened = await run('open', { file });
+    const { listing, verdict, count } = opened;
+    // A bare "archive" whose header is not one is no archive at all.
+    if (listing.container === 'archive' && verdict.fault !== null && isNotArchive(verdict.fault.cause)) {
+      $('verdict').replaceChildren(element('p', { class: 'damaged' }, say('notArchive')));
+      return;
+    }
+    const whole = verdict.ok ? count : Math.min(count, (verdict.fault.entry ?? 1) - 1);
+    shown = { ...opened, whole, page: 0, faults: new Set() };
+    await showRows();
+    showTotals();
+    showVerdict();
     $('result').hidden = false;
+    // The picture in a frame of its own, after the table's; the page is
+    // busy until it is drawn.
+    document.body.setAttribute('aria-busy', 'true');
+    await new Promise((drawn) => requestAnimationFrame(() => setTimeout(drawn)));
+    showMap(file.size);
+    document.body.removeAttribute('aria-busy');
   } catch (error) {
-    $('verdict').replaceChildren(element('p', { class: 'damaged' }, say('notReadable', error.message)));
+    $('verdict').replaceChildren(element('p', { class: 'damaged' }, say('notReadable', plainCause(error.message))));
   }
 }
 
+// After an extraction of the file shown then: fewer whole files than the
+// test found (a name the folder refused) are no longer offered, and why is
+// shown. A file opened meanwhile is left as it is.
+function extracted({ whole, fault }, then) {
+  if (shown !== then) return undefined;
+  if (fault !== null) $('verdict').append(...faultLine(fault));
+  if (whole < shown.whole) {
+    shown.whole = whole;
+    return showRows();
+  }
+  return undefined;
+}
+
 async function downloadOne(index) {
-  const { name, bytes } = await run('extract', { index });
-  save(name, new Blob([bytes]));
+  const then = shown;
+  const result = await run('extract', { index });
+  await extracted(result, then);
+  if (result.url !== undefined) save(result.name, result.url);
 }
 
 async function downloadAll() {
-  const { zip, fault } = await run('extract');
-  if (zip !== undefined) save(`${openedName.replace(/\.[^.]*$/, '')}.zip`, zip);
-  else $('verdict').append(element('p', { class: 'damaged' }, fault.cause));
+  const then = shown;
+  const result = await run('extract', { zipName: `${openedName.replace(/\.[^.]*$/, '')}.zip` });
+  await extracted(result, then);
+  if (result.url !== undefined) save(result.name, result.url);
 }
 
 // ---- making an installer
@@ -185,9 +271,9 @@ async function make() {
                     allowNoSetup: $('allow-no-setup').checked, name };
   outcome.replaceChildren();
   try {
-    const { bytes } = await run('make', { files: picked, options });
-    outcome.replaceChildren(element('p', { class: 'whole' }, say('made', name, number(bytes.length))));
-    save(name, new Blob([bytes], { type: 'application/vnd.microsoft.portable-executable' }));
+    const { size, url } = await run('make', { files: picked, options });
+    outcome.replaceChildren(element('p', { class: 'whole' }, say('made', name, number(size))));
+    save(name, url);
   } catch (error) {
     outcome.replaceChildren(element('p', { class: 'damaged' }, say('refused', plainRefusal(error.message))),
                             element('p', {}, say('commandWords'), ' ', element('code', { lang: 'en' }, error.message)));
@@ -219,6 +305,8 @@ drop.addEventListener('drop', (event) => {
   if (event.dataTransfer.files[0]) open(event.dataTransfer.files[0]);
 });
 $('download-all').addEventListener('click', downloadAll);
+$('previous-page').addEventListener('click', () => turnPage(-1));
+$('next-page').addEventListener('click', () => turnPage(1));
 $('make-files').addEventListener('change', (event) => pick(event.target.files, false));
 $('make-folder').addEventListener('change', (event) => pick(event.target.files, true));
 $('make').addEventListener('click', make);

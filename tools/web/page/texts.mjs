@@ -24,6 +24,33 @@ const english = {
   checkFails: 'Its payload is damaged: the check record expects CRC-32 {0}, the bytes give {1}.',
   refusedNames: 'Windows would refuse {0} of its names:',
   notReadable: 'This file cannot be read: {0}',
+  notWhole: 'Cannot be unpacked',
+  downloadWhole: 'Download the {0} whole files as a zip',
+  wholeBefore: 'Only the first {0} files unpack whole; the file where it stops and those after it are not offered.',
+  rowsOf: 'Files {0}–{1} of {2}',
+  previousPage: 'Previous files', nextPage: 'Next files',
+  more: 'and {0} more (marked in the table)',
+  mapOthers: '{0} other files',
+  notArchive: 'Not an installer or archive: this file holds neither.',
+  cause: {
+    notArchive: 'it is not an installer or archive.',
+    noPayload: 'it is a Windows program, but not an installer: it carries no archive.',
+    cut: 'it is cut short: its archive ends before its files do (an incomplete download?).',
+    decode: 'its packed bytes are damaged: they do not unpack to the file.',
+    payload: 'its payload is damaged: its bytes do not match its check record.',
+    checkRecord: 'its check record is damaged.',
+    coded: 'its archive is coded or not of this installer; the installer reads plain archives only.',
+    values: 'its archive holds sizes that no packer writes: it is damaged.',
+    noBytes: 'it holds no bytes to unpack (no files, or only empty ones), and the installer refuses that.',
+    memory: 'this page ran out of memory: the file may be too large for it.',
+    tooLong: 'the name is too long for the install folder.',
+    separator: 'the name holds a folder separator; the installer makes no subfolders.',
+    badCharacter: 'the name holds a character that Windows file names cannot hold.',
+    badName: 'Windows cannot use the name (a device name such as CON, or a name ending in a dot or space).',
+    sameFile: 'Windows takes it for the same file as one before it (it ignores case, and full- and half-width letters are one).',
+    shortName: 'the name is the short (8.3) name Windows may give a file before it.',
+    created: 'the file cannot be made: a file before it has the same name, or the name is refused.',
+  },
   mapHeading: 'Where its bytes go',
   mapHint: 'Each file is an area as large as its packed bytes; the darker, the less it was compressed.',
   mapProgram: 'installer program',
@@ -78,6 +105,33 @@ const japanese = {
   checkFails: 'ペイロードが壊れています：検査値は CRC-32 {0} ですが、実際は {1} です。',
   refusedNames: 'Windows が拒否する名前が {0} 個あります：',
   notReadable: 'このファイルは読めません：{0}',
+  notWhole: '展開できません',
+  downloadWhole: '正常な {0} ファイルを zip でダウンロード',
+  wholeBefore: '正常に展開できるのは最初の {0} ファイルだけです。止まったファイルとその後のファイルは提供しません。',
+  rowsOf: 'ファイル {0}～{1}（全 {2}）',
+  previousPage: '前のファイル', nextPage: '次のファイル',
+  more: 'ほか {0} 個（表に印があります）',
+  mapOthers: 'その他の {0} ファイル',
+  notArchive: 'インストーラーでもアーカイブでもありません。',
+  cause: {
+    notArchive: 'インストーラーでもアーカイブでもありません。',
+    noPayload: 'Windows のプログラムですが、インストーラーではありません（アーカイブを含みません）。',
+    cut: '途中で切れています：ファイルより先にアーカイブが終わります（ダウンロードが途中で止まった可能性があります）。',
+    decode: '圧縮されたデータが壊れていて、元のファイルに展開できません。',
+    payload: 'ペイロードが壊れています：検査値と一致しません。',
+    checkRecord: '検査値の記録が壊れています。',
+    coded: 'アーカイブが暗号化されているか、このインストーラーのものではありません。',
+    values: 'アーカイブにありえないサイズが書かれています：壊れています。',
+    noBytes: '展開するデータがありません（ファイルがないか、空のファイルだけです）。インストーラーはこれを拒否します。',
+    memory: 'このページのメモリーが足りません：ファイルが大きすぎる可能性があります。',
+    tooLong: 'インストール先のフォルダーには長すぎる名前です。',
+    separator: '名前にフォルダーの区切りがあります。インストーラーはサブフォルダーを作りません。',
+    badCharacter: 'Windows のファイル名に使えない文字を含む名前です。',
+    badName: 'Windows で使えない名前です（CON などのデバイス名や、点・空白で終わる名前）。',
+    sameFile: 'Windows では前のファイルと同じファイルになります（大文字と小文字、全角と半角は区別されません）。',
+    shortName: '前のファイルに Windows が付けうる短い名前（8.3 形式）と同じです。',
+    created: 'ファイルを作れません：前に同じ名前のファイルがあるか、名前が拒否されました。',
+  },
   mapHeading: 'バイトの内訳',
   mapHint: '各ファイルの面積は圧縮後のバイト数です。色が濃いほど圧縮されていません。',
   mapProgram: 'インストーラー本体',
@@ -134,3 +188,35 @@ export function plainRefusal(message) {
   const found = refusals.find(([pattern]) => pattern.test(message));
   return found === undefined ? message : say(found[1]);
 }
+
+// Which plain words fit a fault or a refused name, by the engine's words
+// (which are English, with offsets and sizes for a developer); words no
+// pattern knows are shown as they are.
+const causes = [
+  [/^not an archive:|ends inside its \d+-byte header|fewer than the \d+ of a header/, 'cause.notArchive'],
+  [/not an installer that can be read/, 'cause.noPayload'],
+  [/the payload is damaged/, 'cause.payload'],
+  [/check record .*is damaged/, 'cause.checkRecord'],
+  [/would pass the end of the container|size field claims/, 'cause.cut'],
+  [/do not decode as a block|decodes to \d+ bytes, more than|chunks end after/, 'cause.decode'],
+  [/coded archive|transform|signature is not/, 'cause.coded'],
+  [/size field|block size -?\d+ is outside|chunk length -?\d+ is above|add up past/, 'cause.values'],
+  [/holds no bytes to unpack/, 'cause.noBytes'],
+  [/out of memory|no memory for|engine stopped/, 'cause.memory'],
+  [/its name takes \d+ bytes/, 'cause.tooLong'],
+  [/a separator/, 'cause.separator'],
+  [/which a Windows file name cannot hold/, 'cause.badCharacter'],
+  [/refuses its name/, 'cause.badName'],
+  [/takes it for the same file/, 'cause.sameFile'],
+  [/short \(8\.3\) name/, 'cause.shortName'],
+  [/cannot create|cannot be created|cannot be written/, 'cause.created'],
+];
+
+export function plainCause(cause) {
+  const found = causes.find(([pattern]) => pattern.test(cause));
+  return found === undefined ? cause : say(found[1]);
+}
+
+// Whether a bare archive's fault says it is none: a file that does not
+// begin as an archive does, or is shorter than its header.
+export const isNotArchive = (cause) => causes[0][0].test(cause);
