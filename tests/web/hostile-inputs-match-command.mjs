@@ -7,7 +7,7 @@
 // folder, with the files it leaves there.
 // Usage: node hostile-inputs-match-command.mjs FILEPACKER WEB_BUILD_FOLDER FUZZ_INPUTS_FOLDER SCRATCH_FOLDER
 import assert from 'node:assert/strict';
-import { spawnSync } from 'node:child_process';
+import { execFile } from 'node:child_process';
 import { mkdirSync, readdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { join, resolve } from 'node:path';
 import { pathToFileURL } from 'node:url';
@@ -17,68 +17,79 @@ const engine = await import(pathToFileURL(join(webFolder, 'filepacker.mjs')));
 // The command shows local times, the module UTC.
 const environment = { ...process.env, TZ: 'UTC' };
 
-function command(args, cwd = scratch) {
-  const run = spawnSync(filepacker, args, { encoding: 'utf8', env: environment, cwd });
-  return { status: run.status, printed: engine.parseFilepackerJson(run.stdout) };
+function command(args) {
+  return new Promise((done) => {
+    execFile(filepacker, args, { encoding: 'utf8', env: environment, cwd: scratch, maxBuffer: 1 << 28 },
+             (error, stdout) => done({ status: error ? error.code : 0, printed: engine.parseFilepackerJson(stdout) }));
+  });
 }
 
-async function sameAsCommand(name, path, bytes) {
-  for (const verb of ['list', 'test']) {
-    const { status, printed } = command([verb, '--json', path]);
-    const label = `${verb} ${name}`;
-    if (printed.ok === false && printed.error !== undefined) {
-      await assert.rejects(engine[verb](bytes, { name: path }), { message: printed.error, status }, label);
-    } else {
-      assert.deepEqual(await engine[verb](bytes, { name: path }), printed, label);
-    }
-  }
-}
+let longNames = 0;  // names the command's file system cannot hold
 
-// extract into a fresh folder (given to the command as `folder`, relative to
-// the scratch folder) and extract() with the same folder, or with none when
-// moduleFolder is null: the same object, or the same refusal, and the same
-// files with the same bytes.
-async function sameExtraction(name, path, bytes, folder, moduleFolder = folder) {
-  const out = resolve(scratch, folder);
-  rmSync(out, { recursive: true, force: true });
-  mkdirSync(out);
-  const { status, printed } = command(['extract', '--json', path, folder]);
-  const label = `extract ${name}`;
-  const options = moduleFolder === null ? { name: path } : { name: path, folder: moduleFolder };
+// What the module gives for the command's run, as the command prints it: the
+// same object, or the same refusal. extract: its entries, apart.
+async function sameAsPrinted(label, run, verb, bytes, options) {
+  const { status, printed } = await run;
   if (printed.ok === false && printed.error !== undefined) {
-    await assert.rejects(engine.extract(bytes, options), { message: printed.error, status }, label);
-    return printed;
+    await assert.rejects(engine[verb](bytes, options), { message: printed.error, status }, label);
+    return { printed, entries: [] };
   }
-  const { entries, ...report } = await engine.extract(bytes, options);
-  let extracted = entries;
+  const given = await engine[verb](bytes, options);
+  if (verb !== 'extract') {
+    assert.deepEqual(given, printed, label);
+    return { printed, entries: [] };
+  }
+  const { entries, ...report } = given;
   if (printed.fault?.cause === 'cannot create: the name is too long for the file system') {
     // Linux holds 255 bytes of UTF-8 a name, Windows 255 characters: the
     // installer (and filepacker.exe) create what the command cannot here, and
     // extract(), which stands for no one system, goes on as they do.
     const entry = printed.fault.entry;
     assert.ok(Buffer.byteLength(entries[entry - 1]?.name ?? '') > 255, `${label}: ${printed.fault.cause}`);
-    extracted = entries.slice(0, entry - 1);
     longNames++;
-  } else {
-    assert.deepEqual(report, printed, label);
+    return { printed, entries: entries.slice(0, entry - 1) };
   }
-  const made = Object.fromEntries(readdirSync(out).map((file) => [file, readFileSync(join(out, file))]));
-  assert.deepEqual(Object.fromEntries(extracted.map((entry) => [entry.name, Buffer.from(entry.bytes)])), made,
-                   `${label}: files`);
+  assert.deepEqual(report, printed, label);
+  return { printed, entries };
+}
+
+// list, test and extract of the file by the command (its runs at once) and
+// by the module. Each extraction: a fresh folder given to the command
+// (relative to the scratch folder) and the folder given to extract(), or
+// none when it is null; the module's files are the ones the command leaves,
+// with the same bytes. Returns what the command's extractions printed.
+async function sameAsCommand(name, path, bytes, extractions) {
+  for (const [folder] of extractions) {
+    rmSync(resolve(scratch, folder), { recursive: true, force: true });
+    mkdirSync(resolve(scratch, folder));
+  }
+  const [listed, tested, ...extracted] = await Promise.all([
+    command(['list', '--json', path]), command(['test', '--json', path]),
+    ...extractions.map(([folder]) => command(['extract', '--json', path, folder]))]);
+  await sameAsPrinted(`list ${name}`, listed, 'list', bytes, { name: path });
+  await sameAsPrinted(`test ${name}`, tested, 'test', bytes, { name: path });
+  const printed = [];
+  for (const [index, [folder, moduleFolder]] of extractions.entries()) {
+    const label = `extract ${name} into ${folder}`;
+    const options = moduleFolder === null ? { name: path } : { name: path, folder: moduleFolder };
+    const outcome = await sameAsPrinted(label, extracted[index], 'extract', bytes, options);
+    const out = resolve(scratch, folder);
+    const made = Object.fromEntries(readdirSync(out).map((file) => [file, readFileSync(join(out, file))]));
+    assert.deepEqual(Object.fromEntries(outcome.entries.map((entry) => [entry.name, Buffer.from(entry.bytes)])), made,
+                     `${label}: files`);
+    printed.push(outcome.printed);
+  }
   return printed;
 }
 
 rmSync(scratch, { recursive: true, force: true });
 mkdirSync(scratch, { recursive: true });
 let passed = 0;
-let longNames = 0;  // names the command's file system cannot hold
 for (const target of ['walk_archive', 'extract_archive', 'read_pe']) {
   const folder = join(inputs, target);
   for (const name of readdirSync(folder).sort()) {
     const path = join(folder, name);
-    const bytes = new Uint8Array(readFileSync(path));
-    await sameAsCommand(`${target}/${name}`, path, bytes);
-    await sameExtraction(`${target}/${name}`, path, bytes, 'out');
+    await sameAsCommand(`${target}/${name}`, path, new Uint8Array(readFileSync(path)), [['out', 'out']]);
     passed += 3;
   }
 }
@@ -130,11 +141,10 @@ for (const [index, [names, entry, cause]] of refusedNames.entries()) {
   const path = join(scratch, `names-${index}.pak`);
   const bytes = archiveOf(names);
   writeFileSync(path, bytes);
-  await sameAsCommand(name, path, new Uint8Array(bytes));
-  const inFolder = await sameExtraction(name, path, new Uint8Array(bytes), installLong, null);
+  const [inFolder] = await sameAsCommand(name, path, new Uint8Array(bytes),
+                                         [[installLong, null], [join(scratch, 'out'), join(scratch, 'out')]]);
   assert.equal(inFolder.fault?.entry ?? 0, entry, `${name}: the entry refused`);
   if (entry !== 0) assert.ok(inFolder.fault.cause.includes(cause), `${name}: ${inFolder.fault.cause}`);
-  await sameExtraction(name, path, new Uint8Array(bytes), join(scratch, 'out'));
   passed += 4;
 }
 rmSync(scratch, { recursive: true, force: true });
