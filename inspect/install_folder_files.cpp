@@ -18,7 +18,15 @@ std::string InstallFolderCheck::Refusal(const std::string& name) {
   return refusal;
 }
 
-FileHandle InstallFolderFiles::Create(const char* path, int nameStart, uint32_t) noexcept {
+void InstallFolderFiles::TakeFilesFailure() noexcept {
+  try {
+    failure_ = *filesFailure_;
+  } catch (const std::bad_alloc&) {
+    failure_.clear();
+  }
+}
+
+FileHandle InstallFolderFiles::Create(const char* path, int nameStart, uint32_t creationDisposition) noexcept {
   try {
     std::string refusal = check_.Refusal(path + nameStart);
     if (mode_ == Mode::kRefuse && !refusal.empty()) {
@@ -26,11 +34,25 @@ FileHandle InstallFolderFiles::Create(const char* path, int nameStart, uint32_t)
       return NoFileHandle();
     }
     failure_.clear();
-    flags_.push_back(std::move(refusal));
+    if (mode_ == Mode::kFlag) flags_.push_back(std::move(refusal));
   } catch (const std::bad_alloc&) {
     failure_.clear();
     return NoFileHandle();
   }
-  // Any handle but NoFileHandle(): nothing is ever opened.
-  return static_cast<FileHandle>(flags_.size());
+  // Simulated: any handle but NoFileHandle(), since nothing is ever opened.
+  if (files_ == nullptr) return static_cast<FileHandle>(flags_.size());
+  const FileHandle file = files_->Create(path, nameStart, creationDisposition);
+  if (file == NoFileHandle()) TakeFilesFailure();
+  return file;
+}
+
+int32_t InstallFolderFiles::Write(FileHandle file, const uint8_t* bytes, int32_t count) noexcept {
+  if (files_ == nullptr) return count;
+  const int32_t written = files_->Write(file, bytes, count);
+  if (written != count) TakeFilesFailure();
+  return written;
+}
+
+void InstallFolderFiles::Finish(FileHandle file, const char* path, const EntryInfo& info) noexcept {
+  if (files_ != nullptr) files_->Finish(file, path, info);
 }

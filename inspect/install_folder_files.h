@@ -32,27 +32,47 @@ class InstallFolderCheck {
   InstallFolderNames names_;
 };
 
-// The file sink of `test` and `list`: writes nothing and refuses (or, for
-// list, only flags) what InstallFolderCheck refuses.
+// The sink every extraction that filepacker and the web module run goes
+// through, so that each stops where the installer would whatever it writes
+// into: test's and list's simulated folder, which writes nothing and
+// refuses (or, for list, only flags) what InstallFolderCheck refuses; and
+// extract's files, on disk or in memory, which are asked to create a name
+// only once the check has let it through. A case-sensitive file system
+// would hold "A.TXT" beside "a.txt", a volume without short names
+// "LONGFI~1.TXT" beside "LongFileName.txt", and memory any name at all.
 class InstallFolderFiles final : public FileSink {
  public:
   enum class Mode { kRefuse, kFlag };
 
+  // The simulated folder of test (kRefuse) and list (kFlag).
   explicit InstallFolderFiles(Mode mode) : mode_(mode) {}
+  // In front of `files`, which leave why their last create or write failed
+  // in filesFailure. Names are refused, the length left to the real
+  // folder's path.
+  InstallFolderFiles(FileSink& files, const std::string& filesFailure)
+      : mode_(Mode::kRefuse), check_(InstallFolderCheck::Length::kRealFolder), files_(&files),
+        filesFailure_(&filesFailure) {}
 
-  // Why the last create was refused (kRefuse); empty when it was not.
+  // Why the last create was refused, or why the files failed it or the
+  // last write; empty when neither did, and when there was no memory for
+  // the words.
   const std::string& failure() const { return failure_; }
   // kFlag: per file created, in order, why it would be refused, or empty.
   const std::vector<std::string>& flags() const { return flags_; }
 
   // Without memory to remember a name, its create fails.
   FileHandle Create(const char* path, int nameStart, uint32_t creationDisposition) noexcept override;
-  int32_t Write(FileHandle, const uint8_t*, int32_t count) noexcept override { return count; }
-  void Finish(FileHandle, const char*, const EntryInfo&) noexcept override {}
+  int32_t Write(FileHandle file, const uint8_t* bytes, int32_t count) noexcept override;
+  void Finish(FileHandle file, const char* path, const EntryInfo& info) noexcept override;
 
  private:
+  // failure_ as the files left it.
+  void TakeFilesFailure() noexcept;
+
   Mode mode_;
-  std::string failure_;
   InstallFolderCheck check_{InstallFolderCheck::Length::kLongestInstallFolder};
+  FileSink* files_ = nullptr;  // none: nothing is written
+  const std::string* filesFailure_ = nullptr;
+  std::string failure_;
   std::vector<std::string> flags_;
 };

@@ -1,7 +1,8 @@
-// The inspection engine behind filepacker's test and list: one tiny archive
-// per fault, with the cause, the place and the extractor's text that the
-// message must carry; one table of names on which pack, test and list agree;
-// and no bytes at all that make the walk read outside the file.
+// The inspection engine behind filepacker's test, list and extract: one tiny
+// archive per fault, with the cause, the place and the extractor's text that
+// the message must carry; one table of names on which pack, test, list and
+// extract into any files agree; and no bytes at all that make the walk read
+// outside the file.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,11 +10,28 @@
 #include <string>
 #include <vector>
 
+#include "base/installer_rules.h"
 #include "packer/archive_writer.h"
 #include "tests/archive/extract_archive_builder.h"
 #include "inspect/archive_walk.h"
 
 namespace {
+
+// Files that refuse nothing, as memory or a case-sensitive file system takes
+// them: what they are asked to create is what the install folder's rules
+// let through.
+class AnyFiles final : public FileSink {
+ public:
+  FileHandle Create(const char* path, int nameStart, uint32_t) noexcept override {
+    created.emplace_back(path + nameStart);
+    return static_cast<FileHandle>(created.size());
+  }
+  int32_t Write(FileHandle, const uint8_t*, int32_t count) noexcept override { return count; }
+  void Finish(FileHandle, const char*, const EntryInfo&) noexcept override {}
+
+  std::vector<std::string> created;
+  const std::string failure;  // they never fail
+};
 
 using archive_test::ArchiveBuilder;
 using archive_test::Bytes;
@@ -127,8 +145,10 @@ TEST(ArchiveWalk, EachFaultIsNamedWithItsPlaceAndText) {
 
 // Names on which the installer's install folder decides: pack refuses them
 // before writing, test fails on them, list flags them (or, where the
-// extractor itself refuses, stops there). One table for all three.
-TEST(ArchiveWalk, PackTestAndListAgreeOnNames) {
+// extractor itself refuses, stops there), and extract stops at them behind a
+// folder as long as the install folder, before its files are asked. One
+// table for all four.
+TEST(ArchiveWalk, PackTestListAndExtractAgreeOnNames) {
   const struct {
     std::vector<std::string> names;
     const char* refusal;  // a part of the reason; "" when all are accepted
@@ -192,6 +212,15 @@ TEST(ArchiveWalk, PackTestAndListAgreeOnNames) {
     if (list.ok) {
       EXPECT_EQ(c.names.size(), list.entries.size());
       for (size_t i = 0; i + 1 < list.entries.size(); i++) EXPECT_EQ("", list.entries[i].refusal);
+    }
+
+    AnyFiles files;
+    ArchiveWalk extracted;
+    ExtractArchiveInto(builder.Build(), kLongestInstallFolder, files, files.failure, nullptr, extracted);
+    EXPECT_EQ(accepted, extracted.ok) << extracted.fault.cause;
+    EXPECT_EQ(accepted ? c.names : std::vector<std::string>(c.names.begin(), c.names.end() - 1), files.created);
+    if (!accepted) {
+      EXPECT_NE(std::string::npos, extracted.fault.cause.find(c.refusal)) << extracted.fault.cause;
     }
   }
 }

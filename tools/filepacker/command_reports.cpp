@@ -109,19 +109,14 @@ nlohmann::json TestJson(const ArchiveWalk& walk, const IntegrityCheck& check) {
 ArchiveWalk ExtractArchive(const std::vector<uint8_t>& bytes, const ArchiveContainer& container,
                            const std::string& target, FileSink& files, const std::string& sinkFailure) {
   ArchiveWalk walk;
-  walk.fileLength = static_cast<int64_t>(bytes.size());
   // As the installer does at start-up, before a file is written.
   const IntegrityCheck check = CheckIntegrity(bytes, container);
   if (check.integrity == Integrity::kDamaged) {
+    walk.fileLength = static_cast<int64_t>(bytes.size());
     walk.fault = DamageFault(check);
-  } else if (CheckArchiveFits(bytes, walk.fault)) {
-    ExtractionWatch watch(walk, "the destination folder", static_cast<int>(target.size()) + 1, sinkFailure);
-    PackReader reader;
-    reader.SetFileSink(files);
-    reader.SetObserver(&watch);
-    UnpackReport report;
-    const int result = RunExtraction(reader, bytes.data(), target.c_str(), &report);
-    watch.Finish(result, report);
+  } else {
+    ExtractionBar bar;
+    ExtractArchiveInto(bytes, target, files, sinkFailure, bar.Target(), walk);
   }
   return walk;
 }

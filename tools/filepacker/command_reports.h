@@ -47,10 +47,12 @@ nlohmann::json ListEntryJson(const WalkedEntry& entry, int32_t blockSize);
 ArchiveWalk TestArchive(const std::vector<uint8_t>& bytes, const ArchiveContainer& container, IntegrityCheck& check);
 nlohmann::json TestJson(const ArchiveWalk& walk, const IntegrityCheck& check);
 
-// The extraction of `extract` into files (target: the folder, without a
-// trailing separator, that names are created behind): refused before a file
-// is made when the payload is damaged or its size field claims more than it
-// holds. sinkFailure is where files leaves why a create or write failed.
+// The extraction of `extract` into files, the command's on disk or the web
+// module's in memory (target: the folder, without a trailing separator,
+// that names are created behind), through the install folder's rules
+// (ExtractArchiveInto): refused before a file is made when the payload is
+// damaged or its size field claims more than it holds. sinkFailure is where
+// files leaves why a create or write failed.
 ArchiveWalk ExtractArchive(const std::vector<uint8_t>& bytes, const ArchiveContainer& container,
                            const std::string& target, FileSink& files, const std::string& sinkFailure);
 nlohmann::json ExtractJson(const ArchiveWalk& walk);

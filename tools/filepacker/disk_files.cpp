@@ -16,13 +16,6 @@ void DiskFiles::Explain(const char* prefix) noexcept {
 }
 
 FileHandle DiskFiles::Create(const char* path, int nameStart, uint32_t creationDisposition) noexcept {
-  try {
-    failure_ = check_.Refusal(path + nameStart);
-  } catch (const std::bad_alloc&) {
-    failure_.clear();  // without memory to remember the name, no file is made
-    return NoFileHandle();
-  }
-  if (!failure_.empty()) return NoFileHandle();
   const FileHandle file = theSystemFiles.Create(path, nameStart, creationDisposition);
   if (file == NoFileHandle()) {
     Explain("cannot create: ");

@@ -1,17 +1,13 @@
 // The file sink of `extract`: the system's own files (theSystemFiles), and
 // why a create or write failed, in words, for the command's message. The
-// installer's own sink says nothing: it shows only its fixed texts.
-//
-// A name that the installer could not create in its fresh folder on
-// Windows is refused before the system is asked, in test's words, so that
-// extract stops where the installer would on any system: POSIX would make
-// "a.txt" beside "A.TXT", and a volume without short names "LONGFI~1.TXT"
-// beside "LongFileName.txt".
+// installer's own sink says nothing: it shows only its fixed texts. The
+// install folder's rules stand in front of it (ExtractArchiveInto), so that
+// extract stops where the installer would on any system, before the system
+// is asked for a name the installer could not create.
 #pragma once
 
 #include <string>
 
-#include "inspect/install_folder_files.h"
 #include "archive/pack_reader.h"
 
 class DiskFiles final : public FileSink {
@@ -29,7 +25,6 @@ class DiskFiles final : public FileSink {
   void Explain(const char* prefix) noexcept;
 
   std::string failure_;
-  InstallFolderCheck check_{InstallFolderCheck::Length::kRealFolder};
 };
 
 // Why an entry could not be created or written, in plain words for the

@@ -1,14 +1,10 @@
-// Runs PackReader::ExtractFromMemory, with a progress bar on stderr when it
-// is a console.
+// The extractor's progress as a bar on stderr, when it is a console.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 
 #include "archive/pack_reader.h"
-
-// Returns ExtractFromMemory's result.
-int RunExtraction(PackReader& reader, const uint8_t* archive, const char* folder, UnpackReport* report);
 
 // True when `stream` is a terminal (on Win32 a console, which the NUL
 // device is not, though the C library takes it for one): only then is a
@@ -27,4 +23,24 @@ class ProgressBar {
  private:
   std::FILE* out_;
   int shown_ = -1;  // the percentage drawn last
+};
+
+// The extractor tells the bar after every chunk, on this thread. Target()
+// is what to hand the extractor: null when stderr is no console; the bar's
+// line ends when this goes.
+class ExtractionBar final : public ProgressReceiver {
+ public:
+  ExtractionBar() : shown_(IsConsole(stderr)) {}
+  ~ExtractionBar() {
+    if (shown_) bar_.End();
+  }
+  ExtractionBar(const ExtractionBar&) = delete;
+  ExtractionBar& operator=(const ExtractionBar&) = delete;
+
+  ProgressReceiver* Target() { return shown_ ? this : nullptr; }
+  void OnProgress(int32_t position, int32_t total) noexcept override { bar_.Show(position, total); }
+
+ private:
+  bool shown_;
+  ProgressBar bar_{stderr};
 };

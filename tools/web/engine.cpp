@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "base/installer_rules.h"
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/command_reports.h"
 #include "host/platform/wasm/memory_folder.h"
@@ -31,7 +32,7 @@ namespace {
 
 std::vector<uint8_t> theInput;
 std::string theName;    // what the input is called in messages
-std::string theFolder;  // the folder extract's names are created behind
+std::string theFolder;  // the folder extract's names are created behind; empty: the install folder
 std::string theResult;
 MemoryFiles* theFiles = nullptr;
 std::vector<uint8_t> theOutput;  // the installer made last
@@ -156,7 +157,10 @@ FP_EXPORT(fp_extract) int Extract() {
   ArchiveContainer container;
   if (!TakeInput(bytes, container)) return kExitFailed;
   theFiles = new MemoryFiles;
-  const ArchiveWalk walk = ExtractArchive(bytes, container, theFolder, *theFiles, theFiles->failure());
+  // Without a folder of the caller's, names go behind the longest install
+  // folder, so that what comes out is what install mode could create.
+  const std::string folder = theFolder.empty() ? std::string(kLongestInstallFolder) : theFolder;
+  const ArchiveWalk walk = ExtractArchive(bytes, container, folder, *theFiles, theFiles->failure());
   const int status = walk.ok ? kExitSuccess : kExitFailed;
   nlohmann::json files = nlohmann::json::array();
   for (const MemoryFile& file : theFiles->files()) {

@@ -5,8 +5,10 @@
 //
 //   list(bytes)    the object `filepacker list --json` prints
 //   test(bytes)    the object `filepacker test --json` prints
-//   extract(bytes) the object `filepacker extract --json` prints, and its
-//                  entries: [{name, bytes, attributes, filetimes, ...}]
+//   extract(bytes, {folder})
+//                  the object `filepacker extract --json` prints for that
+//                  folder, refusals included, and its entries: [{name,
+//                  bytes, attributes, filetimes, ...}]
 //   installer(files, {adaptive, blockSize, allowNoSetup, onProgress})
 //                  the installer (a Uint8Array) that `filepacker installer`
 //                  makes of the files, byte for byte
@@ -109,7 +111,11 @@ function engineStopped(error) {
   return new Error(`filepacker: the engine stopped (${error.message}); the input may be too large for memory`);
 }
 
-async function run(command, bytes, { name = 'input', folder = 'out' } = {}) {
+// folder: what extract's names are created behind, for the length a name
+// may take there, as the command's folder; by default the installer's
+// longest install folder, so that extract() gives only files that install
+// mode could create.
+async function run(command, bytes, { name = 'input', folder = '' } = {}) {
   if (!(bytes instanceof Uint8Array)) throw new TypeError('filepacker: bytes must be a Uint8Array');
   const exports = await engine();
   try {

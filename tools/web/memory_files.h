@@ -1,7 +1,10 @@
 // The file sink of the WebAssembly engine's extract: a fresh, empty folder
 // in memory, which takes what the extractor writes as the command's disk
 // folder would (names as UTF-8 with "/" separators, a second file of the same
-// name refused, no subfolders, since the extractor makes none).
+// name refused, no subfolders, since the extractor makes none). The install
+// folder's rules stand in front of it as in front of the disk
+// (ExtractArchiveInto), so it is asked for no name the installer could not
+// create.
 #pragma once
 
 #include <cstdint>
