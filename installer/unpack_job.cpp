@@ -14,8 +14,11 @@ void Tell(const ProgressDialog& dialog, UINT message) {
   if (dialog.window != nullptr) SendMessageA(dialog.window, message, 0, 0);
 }
 
-// Starts the package's Setup.exe with the installer's own current directory
-// and waits for that one process (not for what it starts) to end.
+// Starts the package's Setup.exe in the folder it was unpacked to and waits
+// for that one process (not for what it starts) to end. The installer's own
+// current directory is often the folder it was downloaded to, where anyone
+// may leave a DLL or a settings file for Setup.exe's relative names to find
+// in an elevated process.
 void RunSetupAndWait(const ProgressDialog& dialog, const char* folder) {
   STARTUPINFOA startup;
   ZeroMemory(&startup, sizeof startup);
@@ -25,7 +28,7 @@ void RunSetupAndWait(const ProgressDialog& dialog, const char* folder) {
   Tell(dialog, WM_UNPACK_WAIT);
   PROCESS_INFORMATION process;
   // Every folder copy fits; were one not to, nothing would be started.
-  if (fits && CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+  if (fits && CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, folder, &startup,
                              &process)) {
     WaitForSingleObject(process.hProcess, INFINITE);
     CloseHandle(process.hProcess);
