@@ -2,6 +2,7 @@
 
 #include <commdlg.h>
 
+#include "base/platform/win32/system_libraries.h"
 #include "installer/shift_jis_path.h"
 #include "ui/progress_dialog.h"
 #include "ui/shared_texts.h"
@@ -15,6 +16,16 @@ const char kSaveAsTitle[] = "解凍先ディレクトリの選択[ Kormit Ver 1.
 // One filter with an empty description and the pattern "*.*", then the end
 // of the list: 00 2A 2E 2A 00 00.
 const char kAnyFileFilter[] = "\0*.*\0";
+
+// The Save-As dialog, from the common dialogs loaded from the system folder
+// (not imported, so that the loader never looks for them beside the
+// program). 0, as for a cancel, when they cannot be loaded.
+BOOL ShowSaveAs(OPENFILENAMEA& saveAs) {
+  typedef BOOL(WINAPI * GetSaveFileNameACall)(OPENFILENAMEA*);
+  const auto show = reinterpret_cast<GetSaveFileNameACall>(
+      reinterpret_cast<void*>(SystemLibraryFunction("comdlg32.dll", "GetSaveFileNameA")));
+  return show != nullptr && show(&saveAs);
+}
 
 }  // namespace
 
@@ -42,7 +53,7 @@ int MakeExtractFolder(ProgressDialog& dialog) {
     char message[sizeof kRetryFormat + kPathBufferSize];
     wsprintfA(message, kRetryFormat, folder);
     if (MessageBoxA(dialog.window, message, kBoxCaption, MB_OKCANCEL) != IDOK) return 0;
-    if (!GetSaveFileNameA(&saveAs)) return 0;
+    if (!ShowSaveAs(saveAs)) return 0;
     lstrcpynA(folder, chosen, kPathBufferSize);
     if (CreateDirectoryA(folder, nullptr)) return 1;
   }
