@@ -93,5 +93,43 @@ TEST_F(DownloadFolderTest, NoPlantedLibraryRunsInAnyMode) {
   }
 }
 
+// A name that code page 932 cannot hold, in the installer's own name or in
+// a folder above it. Its ANSI path would hold the character's best fit: a
+// yen sign becomes a backslash and moves the folder up and over; "Ü" becomes
+// "U", another folder, which someone may have made. Instead the user picks
+// the folder, as when the one beside the installer cannot be made.
+TEST_F(DownloadFolderTest, NameThatCodePage932CannotHoldLetsTheUserPick) {
+  struct Case {
+    const char* what;
+    const wchar_t* folder;      // under the scratch folder; empty: the scratch folder itself
+    const wchar_t* name;        // the installer's file name
+    const char* bestFitFolder;  // where its best-fit path would extract to, under the scratch folder
+    const char* madeByOthers;   // a folder that someone made there beforehand, or null
+  };
+  const Case cases[] = {
+      {"a yen sign", L"", L"Kormit\u00A5..\u00A5moved.exe", "moved", nullptr},
+      {"letters with diaereses", L"\u00DCn\u00EF", L"Kormit_test.exe", "Uni\\Kormit_test", "Uni"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::wstring folder = Widen(scratch_) + (c.folder[0] != L'\0' ? L"\\" + std::wstring(c.folder) : L"");
+    CreateDirectoryW(folder.c_str(), nullptr);
+    if (c.madeByOthers != nullptr) CreateDirectoryA((scratch_ + "\\" + c.madeByOthers).c_str(), nullptr);
+    const std::wstring exe = folder + L"\\" + c.name;
+    ASSERT_TRUE(CopyFileW(Widen(FromBuildPath(KORMIT_INSTALLER_EXE)).c_str(), exe.c_str(), FALSE));
+
+    InstallerRun run(exe, scratch_);
+    Confirm(run, /*extractOnly=*/true);
+    Answer(run, "Self Unpack", RetryText(""), IDOK);  // no path of its own to name
+    HWND saveAs = run.WaitForSaveAsDialog();
+    ASSERT_NE(saveAs, nullptr);
+    const std::string chosen = scratch_ + "\\chosen-" + (c.madeByOthers != nullptr ? "2" : "1");
+    ASSERT_TRUE(ChooseInSaveAs(saveAs, chosen));
+    EXPECT_EQ(run.WaitForExit(), 0u);
+    ExpectPackageIn(chosen);
+    EXPECT_FALSE(Exists(scratch_ + "\\" + c.bestFitFolder)) << "extracted by the name's best fit";
+  }
+}
+
 }  // namespace
 }  // namespace kormit_test
