@@ -67,7 +67,7 @@ int MakeExtractFolder(ProgressDialog& dialog) {
   // creation.
   ReadOwnPath(folder);
   CutExtension(folder);
-  if (folder[0] != '\0' && CreateDirectoryA(folder, nullptr)) return 1;
+  if (folder[0] != '\0' && MakeHeldFolder(dialog)) return 1;
 
   char chosen[kPathBufferSize] = "Kormit";  // kept between rounds
   OPENFILENAMEA saveAs;
@@ -86,6 +86,6 @@ int MakeExtractFolder(ProgressDialog& dialog) {
     if (MessageBoxA(dialog.window, message, kBoxCaption, MB_OKCANCEL) != IDOK) return 0;
     if (!ShowSaveAs(saveAs)) return 0;
     lstrcpynA(folder, chosen, kPathBufferSize);
-    if (CreateDirectoryA(folder, nullptr)) return 1;
+    if (MakeHeldFolder(dialog)) return 1;
   }
 }

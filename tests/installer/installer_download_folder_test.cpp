@@ -131,5 +131,40 @@ TEST_F(DownloadFolderTest, NameThatCodePage932CannotHoldLetsTheUserPick) {
   }
 }
 
+// A Windows program tries to move the extract folder aside while the
+// installer still works in it, here while the failure box of a damaged
+// payload waits before the clean-up, and to put another folder in its place:
+// a link's target, as far as the clean-up can tell (Wine gives a Windows
+// program no junction to make). The folder is held, so neither can happen,
+// and the clean-up touches nothing but the folder's own files.
+TEST_F(DownloadFolderTest, FolderInUseCannotBeSwappedForAnother) {
+  const std::string exe = CopyInstaller(KORMIT_DAMAGED_EXE, scratch_, "Kormit_damaged.exe");
+  const std::string folder = scratch_ + "\\Kormit_damaged";
+  const std::string aside = scratch_ + "\\moved-aside";
+  InstallerRun run(exe, scratch_);
+  Confirm(run, /*extractOnly=*/true);
+  std::string shown;
+  HWND box = run.WaitForMessageBox("Self Unpack", &shown);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(shown, kFailureTextExtractOnly);
+  ASSERT_FALSE(FilesIn(folder).empty()) << "the first files should be there before the failure";
+
+  const bool moved = MoveFileA(folder.c_str(), aside.c_str()) != 0;
+  const DWORD error = GetLastError();
+  if (moved) {
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    WriteWholeFile(folder + "\\keep.txt", "not the package's");
+  }
+  ASSERT_TRUE(PressButton(box, IDOK));
+  EXPECT_EQ(run.WaitForExit(), 0u);
+  EXPECT_FALSE(moved) << "the folder was moved while the installer worked in it";
+  if (moved) {
+    EXPECT_TRUE(Exists(folder + "\\keep.txt")) << "the clean-up deleted a file the package never had";
+  } else {
+    EXPECT_TRUE(error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) << "error " << error;
+    EXPECT_FALSE(Exists(folder)) << "the partial folder stayed";
+  }
+}
+
 }  // namespace
 }  // namespace kormit_test
