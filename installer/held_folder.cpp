@@ -13,13 +13,13 @@ int MakeHeldFolder(ProgressDialog& dialog) {
   const HANDLE held = CreateFileA(folder, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
                                   nullptr);
+  dialog.heldFolder = held != INVALID_HANDLE_VALUE ? held : nullptr;
   BY_HANDLE_FILE_INFORMATION facts;
-  if (held != INVALID_HANDLE_VALUE && GetFileInformationByHandle(held, &facts) &&
+  if (dialog.heldFolder != nullptr && GetFileInformationByHandle(held, &facts) &&
       (facts.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == FILE_ATTRIBUTE_DIRECTORY) {
-    dialog.heldFolder = held;
     return 1;
   }
-  if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+  LetGoOfFolder(dialog);
   // Removes the empty folder made above, or only the link that replaced it,
   // never what a link points to.
   RemoveDirectoryA(folder);

@@ -13,26 +13,28 @@ typedef BOOL(WINAPI* SetDllDirectoryACall)(LPCSTR);
 // the system folder too.
 DWORD theFullPathLoadFlags = LOAD_WITH_ALTERED_SEARCH_PATH;
 
-FARPROC KernelFunction(const char* name) { return GetProcAddress(GetModuleHandleA("kernel32.dll"), name); }
-
 }  // namespace
 
 void KeepLibrariesToTheSystemFolder() {
+  const HMODULE kernel = GetModuleHandleA("kernel32.dll");
   // Windows 8 and later, and Vista and 7 with the update that brought it:
   // the system folder alone, for every later load and what it imports. Not
   // imported, so that the program still starts where it is missing.
   const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesCall>(
-      reinterpret_cast<void*>(KernelFunction("SetDefaultDllDirectories")));
+      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
   if (setDefault != nullptr && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
     theFullPathLoadFlags = 0;
     return;
   }
   // XP SP1 to 7 without it: the current directory leaves the search; the
   // program's folder stays first for names the program does not load by
-  // path. Windows 98 and Me have neither: there only full paths help.
+  // path.
   const auto setDirectory =
-      reinterpret_cast<SetDllDirectoryACall>(reinterpret_cast<void*>(KernelFunction("SetDllDirectoryA")));
+      reinterpret_cast<SetDllDirectoryACall>(reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA")));
   if (setDirectory != nullptr) setDirectory("");
+  // Windows 98 and Me (the top bit of GetVersion) have neither, and their
+  // loader is asked for nothing but the full path.
+  if (GetVersion() & 0x80000000u) theFullPathLoadFlags = 0;
 }
 
 FARPROC SystemLibraryFunction(const char* fileName, const char* name) {
