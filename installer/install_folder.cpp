@@ -33,5 +33,5 @@ int MakeInstallFolder(ProgressDialog& dialog) {
     }
   }
   CutAtLastSeparator(folder);  // drops the "\*.*" of the probe
-  return CreateDirectoryA(folder, nullptr) ? 1 : 0;
+  return MakeHeldFolder(dialog);
 }

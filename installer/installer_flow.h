@@ -30,6 +30,16 @@ int MakeExtractFolder(ProgressDialog& dialog);
 // Makes the destination folder of the dialog's mode. 1 on success.
 int ChooseFolder(ProgressDialog& dialog);
 
+// Makes the dialog's destination folder and, on NT, holds it open without
+// delete sharing (dialog.heldFolder) until LetGoOfFolder, once it has been
+// checked to be a real folder and not a link put in its place. 1 on
+// success; 0 when it cannot be made or held, leaving no folder behind.
+int MakeHeldFolder(ProgressDialog& dialog);
+
+// Closes the held folder, if any: before the folder itself is removed, and
+// when the job is done with it.
+void LetGoOfFolder(ProgressDialog& dialog);
+
 // Checks the payload against the check record beside it, before anything
 // is asked or written: 1 when it is whole, or when there is nothing to check
 // it by; 0, after telling the user that the file is damaged, when not.

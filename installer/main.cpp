@@ -2,15 +2,30 @@
 // the start decision, the extraction job on its own thread, the message
 // loop, and the wait for the job. It takes no arguments and always ends with exit code 0.
 #include <windows.h>
-#include <commctrl.h>
 #include <process.h>
 
 #include "archive/pack_reader.h"
+#include "base/platform/win32/system_libraries.h"
 #include "installer/installer_flow.h"
 #include "ui/progress_dialog.h"
 
+namespace {
+
+// Registers the progress bar's class. The common controls are not imported:
+// the loader would look for them beside the program first. Without them the
+// progress dialog cannot be made, which start-up reports as it reports any
+// dialog that cannot be made.
+void RegisterProgressBar() {
+  typedef void(WINAPI * InitCommonControlsCall)();
+  const auto initialise = reinterpret_cast<InitCommonControlsCall>(
+      reinterpret_cast<void*>(SystemLibraryFunction("comctl32.dll", "InitCommonControls")));
+  if (initialise != nullptr) initialise();
+}
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  InitCommonControls();  // registers the progress bar's class
+  RegisterProgressBar();
   theProgressDialog.CreateModeless(nullptr, kProgressDialogTemplate);
   if (!CheckPayload() || !DecideStart(theProgressDialog)) {
     theProgressDialog.Destroy();

@@ -8,6 +8,8 @@
 // import that would have needed the runtime's pseudo-relocations.
 #include <windows.h>
 
+#include "base/system_libraries.h"
+
 extern "C" void __main();  // the compiler's support library: runs the static constructors
 
 namespace {
@@ -27,6 +29,9 @@ extern "C" int atexit(void (*call)()) {
 
 // Windows calls the entry with whatever stack alignment it has; realign.
 extern "C" __attribute__((force_align_arg_pointer)) void WinMainCRTStartup() {
+  // Before anything can load a library: the program imports only libraries
+  // that Windows takes from its own folder, and loads the others itself.
+  KeepLibrariesToTheSystemFolder();
   __main();
   const int exitCode = WinMain(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(), SW_SHOWDEFAULT);
   while (theExitCallCount > 0) theExitCalls[--theExitCallCount]();

@@ -14,8 +14,11 @@ void Tell(const ProgressDialog& dialog, UINT message) {
   if (dialog.window != nullptr) SendMessageA(dialog.window, message, 0, 0);
 }
 
-// Starts the package's Setup.exe with the installer's own current directory
-// and waits for that one process (not for what it starts) to end.
+// Starts the package's Setup.exe in the folder it was unpacked to and waits
+// for that one process (not for what it starts) to end. The installer's own
+// current directory is often the folder it was downloaded to, where anyone
+// may leave a DLL or a settings file for Setup.exe's relative names to find
+// in an elevated process.
 void RunSetupAndWait(const ProgressDialog& dialog, const char* folder) {
   STARTUPINFOA startup;
   ZeroMemory(&startup, sizeof startup);
@@ -25,7 +28,7 @@ void RunSetupAndWait(const ProgressDialog& dialog, const char* folder) {
   Tell(dialog, WM_UNPACK_WAIT);
   PROCESS_INFORMATION process;
   // Every folder copy fits; were one not to, nothing would be started.
-  if (fits && CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+  if (fits && CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, folder, &startup,
                              &process)) {
     WaitForSingleObject(process.hProcess, INFINITE);
     CloseHandle(process.hProcess);
@@ -35,8 +38,11 @@ void RunSetupAndWait(const ProgressDialog& dialog, const char* folder) {
 
 // Deletes the folder's top-level files and then the folder. Names that start
 // with "." are left, and so is anything that cannot be deleted (a subfolder,
-// a read-only or busy file); the folder then stays as well.
-void RemoveUnpackedFiles(const char* folder) {
+// a read-only or busy file); the folder then stays as well. The folder is
+// held meanwhile, so the names are those of its own files; it is let go
+// only for its own removal, which takes an empty folder or a bare link,
+// never anything a link points to.
+void RemoveUnpackedFiles(ProgressDialog& dialog, const char* folder) {
   char path[kPathBufferSize];
   if (ComposeFolderPattern(path, folder)) {
     WIN32_FIND_DATAA entry;
@@ -51,6 +57,7 @@ void RemoveUnpackedFiles(const char* folder) {
       FindClose(walk);
     }
   }
+  LetGoOfFolder(dialog);
   RemoveDirectoryA(folder);
 }
 
@@ -101,7 +108,7 @@ void UnpackPayload(ProgressDialog& dialog, const uint8_t* payload) {
   if (extracted && dialog.installMode) RunSetupAndWait(dialog, folder);
   if (!extracted || dialog.installMode) {
     Tell(dialog, WM_UNPACK_WAIT);
-    RemoveUnpackedFiles(folder);
+    RemoveUnpackedFiles(dialog, folder);
   }
   if (dialog.window != nullptr) PostMessageA(dialog.window, WM_CLOSE, 0, 0);
 }
@@ -122,6 +129,8 @@ unsigned __stdcall UnpackJob(void* progressDialog) {
   } else {
     UnpackPayload(dialog, payload);
   }
+
+  LetGoOfFolder(dialog);  // a folder that stays: extract only, or no payload
 
   // The field is cleared before the handle goes, so that nobody who reads it
   // can get a handle that is already closed.

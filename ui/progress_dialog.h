@@ -46,6 +46,7 @@ class ProgressDialog : public DialogBase, public ProgressReceiver {
   HWND progressBar = nullptr;  // control 1001, fetched at WM_INITDIALOG
   HANDLE jobMutex = nullptr;   // the job's completion token while it runs
   char destinationFolder[kPathBufferSize];  // code page 932, no trailing backslash
+  HANDLE heldFolder = nullptr;  // the destination folder, held open while the job works in it
   int installMode = 1;         // nonzero: install; zero: extract only
 
  private:

@@ -49,6 +49,21 @@ bool IsMessageBox(HWND window) {
 
 }  // namespace
 
+std::wstring Widen(const std::string& text) {
+  std::wstring wide(text.size() + 1, L'\0');
+  wide.resize(MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size())));
+  if (!wide.empty()) wide.pop_back();  // the terminator
+  return wide;
+}
+
+std::string Narrow(const std::wstring& text) {
+  std::string narrow(text.size() * 2 + 1, '\0');
+  narrow.resize(WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0], static_cast<int>(narrow.size()),
+                                    nullptr, nullptr));
+  if (!narrow.empty()) narrow.pop_back();
+  return narrow;
+}
+
 std::string FromBuildPath(const char* unixPath) {
   std::string path = std::string("Z:") + unixPath;
   for (char& c : path) {
@@ -95,15 +110,18 @@ std::string WindowText(HWND window) {
   return buffer;
 }
 
-InstallerRun::InstallerRun(const std::string& exe, const std::string& currentFolder) {
-  STARTUPINFOA startup;
+InstallerRun::InstallerRun(const std::string& exe, const std::string& currentFolder)
+    : InstallerRun(Widen(exe), currentFolder) {}
+
+InstallerRun::InstallerRun(const std::wstring& exe, const std::string& currentFolder) {
+  STARTUPINFOW startup;
   ZeroMemory(&startup, sizeof startup);
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info;
-  std::string commandLine = "\"" + exe + "\"";
-  if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, currentFolder.c_str(),
-                      &startup, &info)) {
-    ADD_FAILURE() << "cannot start " << exe << ": error " << GetLastError();
+  std::wstring commandLine = L"\"" + exe + L"\"";
+  if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                      Widen(currentFolder).c_str(), &startup, &info)) {
+    ADD_FAILURE() << "cannot start " << Narrow(exe) << ": error " << GetLastError();
     return;
   }
   CloseHandle(info.hThread);

@@ -18,6 +18,11 @@ namespace kormit_test {
 extern const char kConfirmCaption[];    // the confirmation and the progress dialog
 extern const char kSaveAsCaption[];
 
+// A text of the ANSI code page in UTF-16, and back (where the code page
+// lacks a character, its best fit).
+std::wstring Widen(const std::string& text);
+std::string Narrow(const std::wstring& text);
+
 // A Windows path for a path of the build machine (Wine's drive Z:).
 std::string FromBuildPath(const char* unixPath);
 
@@ -35,6 +40,9 @@ class InstallerRun {
  public:
   // Starts `exe` with `currentFolder` as its current directory.
   InstallerRun(const std::string& exe, const std::string& currentFolder);
+  // The same for a path that the ANSI code page may not hold: the program is
+  // started under its very name, which it then reads back as its own.
+  InstallerRun(const std::wstring& exe, const std::string& currentFolder);
   ~InstallerRun();  // a process still running is ended
 
   bool started() const { return process_ != nullptr; }

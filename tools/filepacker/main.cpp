@@ -5,6 +5,7 @@
 #include <string>
 
 #include "archive/archive_format.h"
+#include "base/system_libraries.h"
 
 #include "packer/archive_writer.h"
 #include "tools/filepacker/commands.h"
@@ -52,6 +53,9 @@ std::string OutOfMemoryText(const CLI::App* command) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // filepacker.exe is unpacked and run wherever a user put it, often a
+  // download folder: whatever it loads from here on comes from the system.
+  KeepLibrariesToTheSystemFolder();
   CLI::App app{std::string("Packs, lists, tests and extracts ") + archive_format::kMagic +
                    " archives, and makes and opens installers.",
                "filepacker"};

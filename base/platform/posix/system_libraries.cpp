@@ -1,0 +1,3 @@
+#include "base/system_libraries.h"
+
+void KeepLibrariesToTheSystemFolder() {}
