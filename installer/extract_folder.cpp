@@ -29,14 +29,18 @@ BOOL ShowSaveAs(OPENFILENAMEA& saveAs) {
   return show != nullptr && show(&saveAs);
 }
 
-// The executable's full path in code page 932, or an empty one when it has
-// none there that names the same file. The ANSI path that NT would give
-// replaces a character that code page 932 cannot hold by its best fit: a
-// yen sign (U+00A5) by 0x5C, a backslash, so "Kormit¥..¥x.exe" would make
-// the folder elsewhere; "Ü" by "U", another folder that someone else may
-// have made. So NT's path is read as it is held, in UTF-16, and taken only
-// when it converts exactly and the ANSI functions, which get it, read it
-// back the same. Windows 98 and Me hold paths in their code page already.
+// The executable's full path in the ANSI code page (932 on a Japanese
+// Windows), or an empty one when it has none there that names the same
+// file. The ANSI path that NT would give replaces a character that the
+// code page cannot hold by its best fit: a yen sign (U+00A5) by 0x5C, a
+// backslash, so "Kormit¥..¥x.exe" would make the folder elsewhere; "Ü" by
+// "U", another folder that someone else may have made. So NT's path is read
+// as it is held, in UTF-16, and taken only when it converts exactly and the
+// ANSI functions, which get it, read it back the same. The ANSI code page,
+// not 932 itself: the folder is made by the ANSI functions, which read its
+// bytes in that code page, and a Western Windows then keeps the folder
+// beside a path such as "José\Kormit.exe" as it always did. Windows 98 and
+// Me hold paths in their code page already.
 void ReadOwnPath(char* path) {
   ZeroMemory(path, kPathBufferSize);
   if (!IsNtPlatform()) {
@@ -50,7 +54,7 @@ void ReadOwnPath(char* path) {
   const DWORD length = GetModuleFileNameW(nullptr, wide, kPathBufferSize);
   BOOL lossy = FALSE;
   if (length == 0 || length >= static_cast<DWORD>(kPathBufferSize) ||
-      WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide, -1, path, kPathBufferSize, nullptr, &lossy) == 0 ||
+      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, path, kPathBufferSize, nullptr, &lossy) == 0 ||
       lossy ||
       MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, readBack, kPathBufferSize) !=
           static_cast<int>(length) + 1 ||
