@@ -95,7 +95,7 @@ function randomSource(state) {
 function slicesOf(files) {
   const random = randomSource(seed);
   const sources = files.filter((file) => file.bytes.length > 0);
-  return Array.from({ length: sliceCount }, (_, i) => {
+  return Array.from({ length: sliceCount }, () => {
     const from = sources[random(sources.length)];
     // Lengths spread over every scale up to 256 KiB: many short, some long.
     const length = Math.min(from.bytes.length, random(1 << (1 + random(18))) + 1);
@@ -112,14 +112,13 @@ function plan(files, slices) {
     for (const blockSize of blockSizes) archives.push({ adaptive, blockSize, members: [...files] });
   }
   slices.forEach((slice, i) => archives[i % archives.length].members.push(slice));
-  return archives.map((archive, i) => ({
+  return archives.map((archive) => ({
     ...archive,
     name: `${archive.adaptive ? 'adaptive' : 'fixed'}-${archive.blockSize}`,
     members: archive.members.map((member, k) => ({
       ...member,
       name: `${String(k).padStart(3, '0')}-${basename(member.source).replace(/[^A-Za-z0-9.-]+/g, '_').slice(0, 60)}`,
     })),
-    index: i,
   }));
 }
 
