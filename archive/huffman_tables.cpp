@@ -8,10 +8,10 @@ namespace {
 // Level count and level lengths. Lengths that fall, reach 32 bits or step
 // by more than 25 bits cannot be decoded: refused.
 bool ReadLevels(BitReader& reader, CodeTables& t) {
-  t.levelCount = static_cast<int32_t>(reader.ReadField(8));
+  t.levelCount = static_cast<int32_t>(reader.ReadField(kLevelCountBits));
   int32_t previous = 0;
   for (int32_t k = 0; k < t.levelCount; ++k) {
-    const int32_t length = static_cast<int32_t>(reader.ReadField(8));
+    const int32_t length = static_cast<int32_t>(reader.ReadField(kLevelLengthBits));
     // Checked per field, so that a short block never runs the reader far
     // past the end of the data.
     if (reader.Overrun()) return false;
@@ -31,8 +31,7 @@ bool ReadLevelIndices(BitReader& reader, CodeTables& t) {
     for (int32_t& index : t.levelIndex) index = 0;
     return true;
   }
-  int width = 1;
-  for (int32_t power = 2; power < t.levelCount; power *= 2) ++width;
+  const int width = LevelIndexWidth(t.levelCount);
   // Any field past the data leaves the last one past it too.
   reader.ReadFields(width, kSymbols, t.levelIndex);
   return !reader.Overrun();

@@ -6,13 +6,12 @@
 #include <cstdint>
 
 #include "archive/bit_reader.h"
+#include "archive/huffman_header.h"
 
 namespace huffman {
 
-constexpr int kLevels = 256;   // the level count has 8 bits: up to 255 levels
+constexpr int kLevels = 1 << kLevelCountBits;  // up to 255 levels, and the one past them
 constexpr int kSymbols = 256;  // byte values
-constexpr int kMaxLength = 31; // code lengths must fit a 32-bit code value
-constexpr int kMaxStep = 25;   // the widest field the reader delivers
 
 // Bits of the window that index the fast table: 4096 entries of 4 bytes,
 // well inside the first-level data cache, and up to two codes per entry.

@@ -2,7 +2,8 @@
 // and the commands need, one implementation per system
 // (platform/<system>/file_system.cpp), and the temporary files that an
 // interruption removes (file_system.cpp), the same on every system. What
-// packing refuses and in what words is packer/pack_files.cpp's. Failures
+// packing refuses and in what words is packer/pack_files.cpp's, what the
+// commands and the readers refuse host/input_files.cpp's. Failures
 // leave their cause for PathError.
 #pragma once
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "packer/pack_files.h"
+#include "host/input_files.h"
 #include "pe/payload_resource.h"
 
 LoadOutcome LoadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {

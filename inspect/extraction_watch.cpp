@@ -3,7 +3,7 @@
 #include <new>
 
 #include "archive/archive_format.h"
-#include "packer/name_rules.h"
+#include "archive/name_rules.h"
 
 namespace {
 

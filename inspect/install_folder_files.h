@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "archive/pack_reader.h"
-#include "packer/name_rules.h"
+#include "archive/name_rules.h"
 
 // The names created one after another in the install folder, each judged
 // as the installer would fare with it there. test and list judge the

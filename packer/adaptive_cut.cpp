@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "archive/block_format.h"
+#include "archive/huffman_header.h"
 #include "packer/byte_lanes.h"
 #include "packer/level_table.h"
 #include "packer/run_tokens.h"
@@ -151,13 +152,14 @@ int64_t PieceBits(const Counts& counts) {
     lengths |= 1u << std::clamp<int64_t>((cost + kOneBit / 2) >> kFractionBits, 1, kMaxCodeLength);
   }
   const int levels = std::popcount(lengths) + (coded < 256 ? 1 : 0);
-  const int64_t tableBits = 8 + 8 * levels + (levels >= 2 ? 256 * LevelIndexWidth(levels) : 0);
+  const int64_t tableBits = static_cast<int64_t>(huffman::HeaderBits(levels));
   // Where the data is close to random, the identity table (every byte its
   // own 8 bits, no level indices) is cheaper; a small sample's entropy is
   // below 8 bits even then, which would make cutting random data look
   // worthwhile. A single level of codes is that table, whatever the
   // entropy says.
-  const int64_t identityBits = (8 * static_cast<int64_t>(counts.total) + 16) * kOneBit;
+  const int64_t identityBits =
+      (8 * static_cast<int64_t>(counts.total) + static_cast<int64_t>(huffman::HeaderBits(1))) * kOneBit;
   const int64_t huffmanBits = levels <= 1 ? identityBits : bits + tableBits * kOneBit;
   return std::min(huffmanBits, identityBits) + (16 + 64) * kOneBit;
 }

@@ -11,7 +11,7 @@
 #include "packer/adaptive_cut.h"
 #include "packer/block_pipeline.h"
 #include "packer/worker_threads.h"
-#include "packer/name_rules.h"
+#include "archive/name_rules.h"
 #include "packer/temp_file.h"
 #include "base/installer_rules.h"
 #include "host/system_error.h"

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 
+#include "archive/huffman_header.h"
+
 using ByteCounts = std::array<uint64_t, 256>;
 using CodeLengths = std::array<uint8_t, 256>;  // 0: the byte value has no code
 
@@ -12,6 +14,7 @@ using CodeLengths = std::array<uint8_t, 256>;  // 0: the byte value has no code
 // of at most 25 bits and keeps lengths below 32; staying well under that also
 // keeps every canonical code value within 32-bit arithmetic.
 inline constexpr int kMaxCodeLength = 24;
+static_assert(kMaxCodeLength <= huffman::kMaxLength && kMaxCodeLength <= huffman::kMaxStep);
 
 // Code lengths that minimise sum(count * length) with every length at most
 // maxLength (1 to kMaxCodeLength). Byte values with count 0 get no code unless

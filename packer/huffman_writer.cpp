@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "archive/huffman_header.h"
 #include "packer/bit_writer.h"
 
 namespace {
@@ -41,8 +42,8 @@ void WriteHuffmanBlock(const HuffmanTable& table, std::span<const uint8_t> strea
 
   BitWriter bits(at + 4);
   const int levelCount = static_cast<int>(table.levelLengths.size());
-  bits.Put(static_cast<uint32_t>(levelCount), 8);
-  for (const uint8_t length : table.levelLengths) bits.Put(length, 8);
+  bits.Put(static_cast<uint32_t>(levelCount), huffman::kLevelCountBits);
+  for (const uint8_t length : table.levelLengths) bits.Put(length, huffman::kLevelLengthBits);
   if (levelCount >= 2) {
     const int width = LevelIndexWidth(levelCount);
     std::array<uint32_t, 33> levelOfLength;

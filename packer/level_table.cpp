@@ -58,13 +58,6 @@ class LevelPlan {
   size_t size_ = 0;
 };
 
-// Bits of the level count, level lengths and level indices of g levels.
-uint64_t HeaderBits(int levelCount) {
-  uint64_t bits = 8 + 8 * static_cast<uint64_t>(levelCount);
-  if (levelCount >= 2) bits += 256 * static_cast<uint64_t>(LevelIndexWidth(levelCount));
-  return bits;
-}
-
 int BeginOf(const LevelPlan& plan, size_t k) { return k == 0 ? 0 : plan[k - 1].end; }
 
 uint64_t SpaceUsed(const LevelPlan& plan) {
@@ -220,7 +213,7 @@ void ConsiderCodes(const ByteCounts& counts, bool codeEveryValue, HuffmanTable& 
     if (fits) {
       // Every byte value that occurs has a code in the plan, so this is
       // CodedBits of its table.
-      const uint64_t bits = HeaderBits(static_cast<int>(usable.size())) + DataBits(usable, sorted);
+      const uint64_t bits = huffman::HeaderBits(static_cast<int>(usable.size())) + DataBits(usable, sorted);
       if (bits < bestBits) {
         bestBits = bits;
         best = TableOf(usable, sorted);
@@ -233,12 +226,6 @@ void ConsiderCodes(const ByteCounts& counts, bool codeEveryValue, HuffmanTable& 
 
 }  // namespace
 
-int LevelIndexWidth(int levelCount) {
-  int width = 1;
-  for (int power = 2; power < levelCount; power *= 2) ++width;
-  return width;
-}
-
 HuffmanTable IdentityTable() {
   HuffmanTable table;
   table.levelLengths = {8};
@@ -247,7 +234,7 @@ HuffmanTable IdentityTable() {
 }
 
 uint64_t TableHeaderBits(const HuffmanTable& table) {
-  return HeaderBits(static_cast<int>(table.levelLengths.size()));
+  return huffman::HeaderBits(static_cast<int>(table.levelLengths.size()));
 }
 
 uint64_t CodedBits(const HuffmanTable& table, const ByteCounts& counts) {

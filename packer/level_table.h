@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "archive/huffman_header.h"
 #include "packer/code_lengths.h"
 
 struct HuffmanTable {
@@ -18,8 +19,8 @@ struct HuffmanTable {
 // carries no level indices.
 HuffmanTable IdentityTable();
 
-// Width of each byte value's level index: the smallest w >= 1 with 2^w >= g.
-int LevelIndexWidth(int levelCount);
+// Width of each byte value's level index (archive/huffman_header.h).
+using huffman::LevelIndexWidth;
 
 // Bits of the level count, level lengths and level indices.
 uint64_t TableHeaderBits(const HuffmanTable& table);

@@ -3,8 +3,6 @@
 // that an interruption removes, are behind host/file_system.h.
 #include "packer/pack_files.h"
 
-#include <algorithm>
-
 #include "host/cp932_text.h"
 #include "host/file_system.h"
 #include "host/system_error.h"
@@ -93,35 +91,6 @@ bool PackFileUnchanged(std::FILE* file, const PackSource& source, std::string& e
   if (file_system::StatOpen(file, status) && status.identity == source.identity) return true;
   error = ChangedError(source);
   return false;
-}
-
-bool OpenInputFile(const std::string& path, std::FILE*& file, int64_t& length, std::string& error) {
-  Status status;
-  bool linkRefused = false;
-  const bool opened = file_system::OpenToRead(path, true, file, status, linkRefused);
-  if (status.kind == Kind::kFolder) {
-    error = path + ": is a folder, not a file";
-  } else if (!opened) {
-    error = PathError(path);
-  } else if (status.kind != Kind::kRegular) {
-    error = path + ": not a regular file (" + file_system::kNotRegularWhat + "); none is read";
-  } else {
-    length = status.identity.size;
-    return true;
-  }
-  if (opened) std::fclose(file);
-  file = nullptr;
-  return false;
-}
-
-bool ListFolder(const std::string& folder, std::vector<std::string>& paths, std::string& error) {
-  paths.clear();
-  std::vector<std::string> names;
-  std::string prefix;
-  if (!file_system::ListNames(folder, names, prefix, error)) return false;
-  std::sort(names.begin(), names.end());
-  for (const std::string& name : names) paths.push_back(prefix + name);
-  return true;
 }
 
 bool CreateTempBeside(const std::string& target, std::string& tempPath, std::FILE*& file, std::string& error) {

@@ -1,6 +1,6 @@
 // The file-system side of packing: what the archive writer needs to know of
-// each file (its stored name, size, attributes and times), folder listings,
-// and the temporary file that becomes the archive only once it is complete.
+// each file (its stored name, size, attributes and times), and the temporary
+// file that becomes the archive only once it is complete.
 //
 // Paths are the system's own narrow strings: UTF-8 bytes on POSIX, the ANSI
 // code page on Win32. Error texts are in the same encoding and name the file.
@@ -52,19 +52,6 @@ bool OpenPackFile(const PackSource& source, std::FILE*& file, std::string& error
 // After the file opened by OpenPackFile has been read: false, with a message
 // naming it, when it was rewritten meanwhile (its identity moved).
 bool PackFileUnchanged(std::FILE* file, const PackSource& source, std::string& error);
-
-// Opens the file at path to be read whole (an archive, an installer, the
-// installer program), with its length: only a regular file, and without
-// waiting. A FIFO's opening waits for a writer and a device's reading may
-// never end, so either is refused before anything is read, as is a folder.
-// False, with a message naming the file, otherwise.
-bool OpenInputFile(const std::string& path, std::FILE*& file, int64_t& length, std::string& error);
-
-// The paths of the entries directly inside `folder`, in byte order of their
-// names ("." and ".." left out). False, naming the folder, on failure; a
-// name that the system cannot hand over (Win32: one outside the ANSI code
-// page) is an error naming it.
-bool ListFolder(const std::string& folder, std::vector<std::string>& paths, std::string& error);
 
 // Creates a new, empty temporary file in the folder of `target`, opened for
 // binary writing, under a name that fits wherever `target` fits. Until

@@ -1,6 +1,8 @@
 #include "packer/pack_sources.h"
 
+#include "archive/name_rules.h"
 #include "host/file_system.h"
+#include "host/input_files.h"
 
 bool CollectPackSources(const std::vector<std::string>& paths, std::vector<PackSource>& sources,
                         std::string& error, Links links) {
@@ -25,4 +27,11 @@ bool CollectPackSources(const std::vector<std::string>& paths, std::vector<PackS
     }
   }
   return true;
+}
+
+bool HoldsSetupExe(const std::vector<PackSource>& sources) {
+  for (const PackSource& source : sources) {
+    if (IsSetupExeName(source.storedName)) return true;
+  }
+  return false;
 }

@@ -12,3 +12,7 @@
 // taken as `links` says.
 bool CollectPackSources(const std::vector<std::string>& paths, std::vector<PackSource>& sources,
                         std::string& error, Links links = Links::kRefuse);
+
+// Whether the sources hold a top-level file that Windows takes for
+// "Setup.exe" (IsSetupExeName): what the installer runs in install mode.
+bool HoldsSetupExe(const std::vector<PackSource>& sources);

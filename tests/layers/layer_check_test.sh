@@ -36,6 +36,7 @@ archive/reader.h packer/name_rules.h 1
 archive/reader.h pe/pe_image.h 1
 pe/pe_image.cpp archive/crc32.h 1
 packer/name_rules.h inspect/install_folder_files.h 1
+inspect/archive_walk.cpp packer/pack_files.h 1
 inspect/archive_walk.cpp tools/filepacker/host_system.h 1
 ui/progress_dialog.cpp installer/globals.h 1
 archive/platform/win32/files.cpp tests/common/test_files.h 1

@@ -12,7 +12,8 @@
 #include "base/escaped_bytes.h"
 #include "archive/windows_cp932.h"
 #include "host/cp932_text.h"
-#include "packer/name_rules.h"
+#include "archive/name_rules.h"
+#include "packer/pack_sources.h"
 #include "tests/common/test_files.h"
 #include "tests/packer/writer_system.h"
 

@@ -8,6 +8,7 @@
 
 #include "packer/archive_writer.h"
 #include "packer/pack_sources.h"
+#include "host/input_files.h"
 #include "tests/common/test_files.h"
 #include "tests/packer/writer_system.h"
 

@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "packer/pack_files.h"
+#include "host/input_files.h"
 #include "tests/common/test_files.h"
 #include "tests/pe/synthetic_pe.h"
 #include "tests/tools/filepacker_process.h"

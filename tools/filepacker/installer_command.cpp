@@ -6,8 +6,9 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
-#include "packer/name_rules.h"
+#include "archive/name_rules.h"
 #include "packer/pack_files.h"
+#include "packer/pack_sources.h"
 #include "host/system_error.h"
 #include "packer/temp_file.h"
 #include "pe/payload_resource.h"

@@ -8,7 +8,7 @@
 
 #include "base/escaped_bytes.h"
 #include "packer/archive_writer.h"
-#include "packer/name_rules.h"
+#include "archive/name_rules.h"
 #include "packer/pack_sources.h"
 #include "tests/common/test_files.h"
 #include "tests/packer/writer_system.h"

@@ -1,4 +1,4 @@
-#include "packer/name_rules.h"
+#include "archive/name_rules.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -196,13 +196,6 @@ std::string WindowsNameKey(const std::string& name) {
 }
 
 bool IsSetupExeName(const std::string& name) { return WindowsNameKey(name) == WindowsNameKey("Setup.exe"); }
-
-bool HoldsSetupExe(const std::vector<PackSource>& sources) {
-  for (const PackSource& source : sources) {
-    if (IsSetupExeName(source.storedName)) return true;
-  }
-  return false;
-}
 
 std::vector<std::string> NumberedShortNames(const std::string& name) {
   const std::vector<std::string> characters = Characters(name);

@@ -12,7 +12,6 @@
 #include "archive/entry_name.h"
 #include "archive/pack_reader.h"
 #include "base/installer_rules.h"
-#include "packer/pack_files.h"
 
 // The longest entry name that still fits the path buffer behind the longest
 // install folder (with "\" and the NUL): 235 bytes.
@@ -69,8 +68,6 @@ class InstallFolderNames {
   size_t count_ = 0;
 };
 
-// Whether a stored name is "Setup.exe" as Windows compares names, and
-// whether the sources hold such a top-level file: what the installer runs in
-// install mode.
+// Whether a stored name is "Setup.exe" as Windows compares names: what the
+// installer runs in install mode.
 bool IsSetupExeName(const std::string& name);
-bool HoldsSetupExe(const std::vector<PackSource>& sources);
