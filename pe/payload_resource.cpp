@@ -178,12 +178,15 @@ bool CheckPayloadStub(std::span<const uint8_t> stub, PayloadStub& checked, std::
          CheckResourcesMove(checked, error);
 }
 
-bool AddPayload(const PayloadStub& stub, std::span<const uint8_t> payload, std::span<const uint8_t> check,
-                std::vector<uint8_t>& installer, PayloadLocation& where, std::string& error) {
+bool PlanInstaller(const PayloadStub& stub, uint64_t payloadSize, std::span<const uint8_t> check, InstallerPlan& plan,
+                   std::string& error) {
   const PeImage& image = stub.image;
   const PeSection& resources = image.sections[stub.resourceSection];
-  if (payload.size() >= kMaxInstaller) {
-    error = "a payload of " + std::to_string(payload.size()) + " bytes: the installer would reach 2 GiB";
+  plan = InstallerPlan();
+  const std::string tooLarge =
+      "a payload of " + std::to_string(payloadSize) + " bytes: the installer would reach 2 GiB";
+  if (payloadSize >= kMaxInstaller) {
+    error = tooLarge;
     return false;
   }
 
@@ -197,18 +200,19 @@ bool AddPayload(const PayloadStub& stub, std::span<const uint8_t> payload, std::
     data.push_back(image.file.subspan(offset, leaf.size));
   }
   ResourceDirectoryTable names;
-  auto addName = [&](const char16_t* name, std::span<const uint8_t> bytes) {
+  auto addName = [&](const char16_t* name, std::span<const uint8_t> bytes, uint64_t size) {
     ResourceDirectoryTable languages;
     languages.entries.push_back({false, u"", kPayloadLanguage, -1, static_cast<int>(tree.leaves.size())});
-    tree.leaves.push_back({0, static_cast<uint32_t>(bytes.size()), 0, 0});
+    tree.leaves.push_back({0, static_cast<uint32_t>(size), 0, 0});
     data.push_back(bytes);
     tree.directories.push_back(languages);
     names.entries.push_back({true, name, 0, static_cast<int>(tree.directories.size() - 1), -1});
   };
   // In the loader's order (resource_lookup.h), before the ids: "KORMIT"
-  // sorts before "KORMITCRC".
-  addName(kPayloadName, payload);
-  if (!check.empty()) addName(kPayloadCheckName, check);
+  // sorts before "KORMITCRC". The payload's bytes are the caller's to place.
+  const ResourceHole hole{static_cast<int>(tree.leaves.size()), payloadSize};
+  addName(kPayloadName, {}, payloadSize);
+  if (!check.empty()) addName(kPayloadCheckName, check, check.size());
   tree.directories.push_back(names);
   std::vector<ResourceEntry>& types = tree.directories[0].entries;
   size_t position = 0;
@@ -218,45 +222,90 @@ bool AddPayload(const PayloadStub& stub, std::span<const uint8_t> payload, std::
   types.insert(types.begin() + static_cast<std::ptrdiff_t>(position),
                {true, kPayloadType, 0, static_cast<int>(tree.directories.size() - 1), -1});
 
-  const std::vector<uint8_t> section = WriteResourceSection(tree, data, resources.virtualAddress);
-  const uint64_t rawSize = AlignUp(section.size(), image.fileAlignment);
+  std::vector<uint8_t>& head = plan.head;
+  std::vector<uint8_t> sectionEnd;
+  head.assign(image.file.begin(), image.file.begin() + resources.rawOffset);
+  plan.payloadOffset = head.size();
+  {
+    std::vector<uint8_t> sectionStart;
+    WriteResourceSectionAround(tree, data, resources.virtualAddress, hole, sectionStart, sectionEnd);
+    plan.payloadOffset += sectionStart.size();
+    head.insert(head.end(), sectionStart.begin(), sectionStart.end());
+  }
+  const uint64_t sectionSize = plan.payloadOffset - resources.rawOffset + payloadSize + sectionEnd.size();
+  const uint64_t rawSize = AlignUp(sectionSize, image.fileAlignment);
   const uint64_t relocationsSize =
       stub.relocationSection >= 0 ? image.sections[static_cast<size_t>(stub.relocationSection)].rawSize : 0;
   if (resources.rawOffset + rawSize + relocationsSize > kMaxInstaller) {
-    error = "a payload of " + std::to_string(payload.size()) + " bytes: the installer would reach 2 GiB";
+    error = tooLarge;
+    plan = InstallerPlan();
     return false;
   }
-  uint64_t memoryEnd = uint64_t{resources.virtualAddress} + section.size();
-  installer.assign(image.file.begin(), image.file.begin() + resources.rawOffset);
-  installer.insert(installer.end(), section.begin(), section.end());
-  installer.resize(static_cast<size_t>(resources.rawOffset + rawSize), 0);
+  std::vector<uint8_t>& tail = plan.tail;
+  tail = std::move(sectionEnd);
+  tail.resize(static_cast<size_t>(rawSize - (sectionSize - tail.size())), 0);
+  const uint64_t sectionsEnd = resources.rawOffset + rawSize;
+  uint64_t memoryEnd = uint64_t{resources.virtualAddress} + sectionSize;
   if (stub.relocationSection >= 0) {
     const PeSection& relocations = image.sections[static_cast<size_t>(stub.relocationSection)];
     const uint32_t address = static_cast<uint32_t>(AlignUp(memoryEnd, image.sectionAlignment));
-    uint8_t* header = installer.data() + relocations.headerOffset;
+    uint8_t* header = head.data() + relocations.headerOffset;
     StoreUint32(header + kSectionVirtualAddress, address);
-    if (relocations.rawSize > 0) StoreUint32(header + kSectionRawOffset, static_cast<uint32_t>(installer.size()));
-    installer.insert(installer.end(), image.file.begin() + relocations.rawOffset,
-                     image.file.begin() + relocations.rawOffset + relocations.rawSize);
+    if (relocations.rawSize > 0) StoreUint32(header + kSectionRawOffset, static_cast<uint32_t>(sectionsEnd));
+    tail.insert(tail.end(), image.file.begin() + relocations.rawOffset,
+                image.file.begin() + relocations.rawOffset + relocations.rawSize);
     const uint32_t directoryRva = image.Directory(kRelocationDirectory).rva;
-    StoreUint32(installer.data() + image.directoriesOffset + kDirectorySize * kRelocationDirectory,
-          directoryRva - relocations.virtualAddress + address);
+    StoreUint32(head.data() + image.directoriesOffset + kDirectorySize * kRelocationDirectory,
+                directoryRva - relocations.virtualAddress + address);
     memoryEnd = uint64_t{address} + relocations.MemorySize();
   }
-  uint8_t* optional = installer.data() + image.optionalHeaderOffset;
-  uint8_t* header = installer.data() + resources.headerOffset;
-  StoreUint32(header + kSectionVirtualSize, static_cast<uint32_t>(section.size()));
+  uint8_t* optional = head.data() + image.optionalHeaderOffset;
+  uint8_t* header = head.data() + resources.headerOffset;
+  StoreUint32(header + kSectionVirtualSize, static_cast<uint32_t>(sectionSize));
   StoreUint32(header + kSectionRawSize, static_cast<uint32_t>(rawSize));
   // SizeOfInitializedData grows by what the section grows in memory, as the
   // linker counts it.
-  const uint64_t growth = AlignUp(section.size(), image.sectionAlignment) -
+  const uint64_t growth = AlignUp(sectionSize, image.sectionAlignment) -
                           AlignUp(resources.MemorySize(), image.sectionAlignment);
   StoreUint32(optional + kOptionalInitializedDataSize,
               LoadUint32(optional + kOptionalInitializedDataSize) + static_cast<uint32_t>(growth));
   StoreUint32(optional + kOptionalImageSize, static_cast<uint32_t>(AlignUp(memoryEnd, image.sectionAlignment)));
-  StoreUint32(installer.data() + image.directoriesOffset + kDirectorySize * kResourceDirectory + kDirectorySizeField,
-              static_cast<uint32_t>(section.size()));
-  StoreUint32(installer.data() + image.CheckSumOffset(), PeCheckSum(installer, image.CheckSumOffset()));
+  StoreUint32(head.data() + image.directoriesOffset + kDirectorySize * kResourceDirectory + kDirectorySizeField,
+              static_cast<uint32_t>(sectionSize));
+  // Summed as zeros; the caller stores the sum there once the payload has
+  // passed.
+  plan.checkSumOffset = image.CheckSumOffset();
+  StoreUint32(head.data() + plan.checkSumOffset, 0);
+  plan.payloadSize = payloadSize;
+  return true;
+}
+
+uint64_t LargestPayload(const PayloadStub& stub, uint32_t checkSize) {
+  // The installer grows with its payload: the largest that still fits is
+  // found by halving, each step a plan of a few kilobytes.
+  const std::vector<uint8_t> check(checkSize, 0);
+  uint64_t fits = 0, tooLarge = kMaxInstaller;
+  InstallerPlan plan;
+  std::string error;
+  while (tooLarge - fits > 1) {
+    const uint64_t middle = fits + (tooLarge - fits) / 2;
+    (PlanInstaller(stub, middle, check, plan, error) ? fits : tooLarge) = middle;
+  }
+  return fits;
+}
+
+bool AddPayload(const PayloadStub& stub, std::span<const uint8_t> payload, std::span<const uint8_t> check,
+                std::vector<uint8_t>& installer, PayloadLocation& where, std::string& error) {
+  InstallerPlan plan;
+  if (!PlanInstaller(stub, payload.size(), check, plan, error)) return false;
+  PeCheckSumAccumulator sum;
+  sum.Add(plan.head);
+  sum.Add(payload);
+  sum.Add(plan.tail);
+  installer = std::move(plan.head);
+  installer.insert(installer.end(), payload.begin(), payload.end());
+  installer.insert(installer.end(), plan.tail.begin(), plan.tail.end());
+  StoreUint32(installer.data() + plan.checkSumOffset, sum.Finish());
 
   // Read back as anyone will read it.
   std::string readError;

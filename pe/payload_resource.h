@@ -72,5 +72,25 @@ bool CheckPayloadStub(std::span<const uint8_t> stub, PayloadStub& checked, std::
 // directories and the CheckSum follow. Nothing else of the stub changes,
 // and nothing follows the last section. `where` is the payload's place,
 // read back from the result.
+// The installer of AddPayload for a payload of payloadSize bytes that need
+// not be in memory: `head`, then the payload's bytes, then `tail`. The
+// CheckSum field, at checkSumOffset in head, is 0: the PE checksum of the
+// three (pe_checksum.h) goes there. False, with the reason, when the
+// installer would reach 2 GiB.
+struct InstallerPlan {
+  std::vector<uint8_t> head;
+  std::vector<uint8_t> tail;
+  uint64_t payloadOffset = 0;  // head's length
+  uint64_t payloadSize = 0;
+  uint32_t checkSumOffset = 0;
+  uint64_t Size() const { return head.size() + payloadSize + tail.size(); }
+};
+bool PlanInstaller(const PayloadStub& stub, uint64_t payloadSize, std::span<const uint8_t> check, InstallerPlan& plan,
+                   std::string& error);
+
+// The largest payload that the stub can carry with a check record of
+// checkSize bytes (0: none) and stay below 2 GiB.
+uint64_t LargestPayload(const PayloadStub& stub, uint32_t checkSize);
+
 bool AddPayload(const PayloadStub& stub, std::span<const uint8_t> payload, std::span<const uint8_t> check,
                 std::vector<uint8_t>& installer, PayloadLocation& where, std::string& error);

@@ -1,14 +1,32 @@
 #include "pe/pe_checksum.h"
 
-uint32_t PeCheckSum(std::span<const uint8_t> file, uint32_t checkSumOffset) {
-  auto byteAt = [&](size_t i) -> uint32_t {
-    if (i >= file.size() || (i >= checkSumOffset && i - checkSumOffset < 4)) return 0;
-    return file[i];
-  };
-  // Ones' complement addition may fold its carries at the end: the 64-bit
-  // sum of at most 2^31 words cannot overflow.
-  uint64_t sum = 0;
-  for (size_t i = 0; i < file.size(); i += 2) sum += byteAt(i) | byteAt(i + 1) << 8;
+void PeCheckSumAccumulator::Add(std::span<const uint8_t> bytes) {
+  size_t i = 0;
+  if ((length_ & 1) != 0 && !bytes.empty()) high_ += bytes[i++];
+  uint64_t low = 0, high = 0;
+  for (; i + 1 < bytes.size(); i += 2) {
+    low += bytes[i];
+    high += bytes[i + 1];
+  }
+  if (i < bytes.size()) low += bytes[i];
+  low_ += low;
+  high_ += high;
+  length_ += bytes.size();
+}
+
+uint32_t PeCheckSumAccumulator::Finish() const {
+  uint64_t sum = low_ + (high_ << 8);
   while (sum > 0xFFFF) sum = (sum & 0xFFFF) + (sum >> 16);
-  return static_cast<uint32_t>(sum + file.size());
+  return static_cast<uint32_t>(sum + length_);
+}
+
+uint32_t PeCheckSum(std::span<const uint8_t> file, uint32_t checkSumOffset) {
+  PeCheckSumAccumulator sum;
+  const size_t field = checkSumOffset < file.size() ? checkSumOffset : file.size();
+  const size_t fieldEnd = file.size() - field < 4 ? file.size() : field + 4;
+  static constexpr uint8_t kZeros[4] = {};
+  sum.Add(file.first(field));
+  sum.Add(std::span<const uint8_t>(kZeros, fieldEnd - field));
+  sum.Add(file.subspan(fieldEnd));
+  return sum.Finish();
 }

@@ -158,8 +158,12 @@ bool ReadResourceTree(const PeImage& image, ResourceTree& tree, std::string& err
   return reader.ReadTable(0, 1, root);
 }
 
-std::vector<uint8_t> WriteResourceSection(const ResourceTree& tree, const std::vector<std::span<const uint8_t>>& data,
-                                          uint32_t sectionRva) {
+void WriteResourceSectionAround(const ResourceTree& tree, const std::vector<std::span<const uint8_t>>& data,
+                                uint32_t sectionRva, const ResourceHole& hole, std::vector<uint8_t>& before,
+                                std::vector<uint8_t>& after) {
+  auto sizeOf = [&](size_t leaf) -> uint64_t {
+    return static_cast<int>(leaf) == hole.leaf ? hole.size : data[leaf].size();
+  };
   std::vector<size_t> order = {0};
   for (size_t i = 0; i < order.size(); i++) {
     for (const ResourceEntry& entry : tree.directories[order[i]].entries) {
@@ -189,12 +193,17 @@ std::vector<uint8_t> WriteResourceSection(const ResourceTree& tree, const std::v
   uint64_t end = at;
   for (size_t i = 0; i < tree.leaves.size(); i++) {
     dataOffset[i] = at;
-    end = at + data[i].size();
+    end = at + sizeOf(i);
     at = AlignUp(end, 8);
   }
 
-  std::vector<uint8_t> section(static_cast<size_t>(end), 0);
-  uint8_t* out = section.data();
+  // The tables, entries and names all lie before the first leaf's data, so
+  // in `before`; a leaf's data lies on the side of the hole it is on.
+  const uint64_t holeStart = hole.leaf >= 0 ? dataOffset[static_cast<size_t>(hole.leaf)] : end;
+  const uint64_t holeEnd = hole.leaf >= 0 ? holeStart + hole.size : end;
+  before.assign(static_cast<size_t>(holeStart), 0);
+  after.assign(static_cast<size_t>(end - holeEnd), 0);
+  uint8_t* out = before.data();
   for (size_t d : order) {
     const ResourceDirectoryTable& table = tree.directories[d];
     uint8_t* header = out + tableOffset[d];
@@ -227,10 +236,18 @@ std::vector<uint8_t> WriteResourceSection(const ResourceTree& tree, const std::v
   for (size_t i = 0; i < tree.leaves.size(); i++) {
     uint8_t* entry = out + leafEntryOffset[i];
     StoreUint32(entry, static_cast<uint32_t>(sectionRva + dataOffset[i]));
-    StoreUint32(entry + 4, static_cast<uint32_t>(data[i].size()));
+    StoreUint32(entry + 4, static_cast<uint32_t>(sizeOf(i)));
     StoreUint32(entry + 8, tree.leaves[i].codePage);
     StoreUint32(entry + 12, tree.leaves[i].reserved);
-    if (!data[i].empty()) std::memcpy(out + dataOffset[i], data[i].data(), data[i].size());
+    if (static_cast<int>(i) == hole.leaf || data[i].empty()) continue;
+    uint8_t* place = dataOffset[i] < holeStart ? out + dataOffset[i] : after.data() + (dataOffset[i] - holeEnd);
+    std::memcpy(place, data[i].data(), data[i].size());
   }
+}
+
+std::vector<uint8_t> WriteResourceSection(const ResourceTree& tree, const std::vector<std::span<const uint8_t>>& data,
+                                          uint32_t sectionRva) {
+  std::vector<uint8_t> section, none;
+  WriteResourceSectionAround(tree, data, sectionRva, ResourceHole(), section, none);
   return section;
 }

@@ -53,3 +53,17 @@ bool ReadResourceTree(const PeImage& image, ResourceTree& tree, std::string& err
 // order. Deterministic: the same tree and data give the same bytes.
 std::vector<uint8_t> WriteResourceSection(const ResourceTree& tree, const std::vector<std::span<const uint8_t>>& data,
                                           uint32_t sectionRva);
+
+// One leaf whose bytes the caller places itself (a payload too large to be
+// held in memory): only its size is taken, and data[leaf] is not read.
+struct ResourceHole {
+  int leaf = -1;  // none
+  uint64_t size = 0;
+};
+
+// The same section in two parts around the hole: `before` ends where the
+// hole's data begins, `after` begins right after its last byte. Without a
+// hole, `before` is the whole section and `after` is empty.
+void WriteResourceSectionAround(const ResourceTree& tree, const std::vector<std::span<const uint8_t>>& data,
+                                uint32_t sectionRva, const ResourceHole& hole, std::vector<uint8_t>& before,
+                                std::vector<uint8_t>& after);

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "pe/payload_resource.h"
+#include "pe/pe_bytes.h"
 #include "pe/pe_checksum.h"
 #include "tests/pe/synthetic_pe.h"
 
@@ -202,3 +203,48 @@ TEST(PayloadWriter, RefusesStubsThatCannotTakeAPayload) {
 }
 
 }  // namespace
+
+// The checksum of a file handed over in pieces of odd lengths is the sum of
+// its little-endian words, folded, plus its length (summed here the plain way).
+TEST(PayloadWriter, CheckSumOfPiecesIsTheWholeFilesSum) {
+  for (const size_t size : {0u, 1u, 2u, 7u, 70001u}) {
+    const Bytes file = Pattern(size);
+    uint64_t words = 0;
+    for (size_t i = 0; i < size; i += 2) words += file[i] + (i + 1 < size ? file[i + 1] << 8 : 0);
+    while (words > 0xFFFF) words = (words & 0xFFFF) + (words >> 16);
+    PeCheckSumAccumulator sum;
+    for (size_t at = 0, piece = 1; at < size; at += piece, piece += 2) {
+      sum.Add(std::span<const uint8_t>(file).subspan(at, std::min(piece, size - at)));
+    }
+    EXPECT_EQ(words + size, sum.Finish()) << size << " bytes";
+  }
+}
+
+// The plan around a payload that is not in memory makes the bytes that the
+// payload in memory makes; the largest payload a stub takes is exact.
+TEST(PayloadWriter, PlanAroundThePayloadIsTheInstaller) {
+  const SyntheticPe pe = BuildSyntheticPe();
+  PayloadStub stub;
+  std::string error;
+  ASSERT_TRUE(CheckPayloadStub(pe.bytes, stub, error)) << error;
+  const Bytes payload = Pattern(5001), check = Pattern(12);
+  InstallerPlan plan;
+  ASSERT_TRUE(PlanInstaller(stub, payload.size(), check, plan, error)) << error;
+  PeCheckSumAccumulator sum;
+  for (const Bytes* part : {&std::as_const(plan.head), &payload, &std::as_const(plan.tail)}) sum.Add(*part);
+  Bytes planned = plan.head;
+  StoreUint32(planned.data() + plan.checkSumOffset, sum.Finish());
+  planned.insert(planned.end(), payload.begin(), payload.end());
+  planned.insert(planned.end(), plan.tail.begin(), plan.tail.end());
+  Bytes installer;
+  PayloadLocation where;
+  ASSERT_TRUE(AddPayload(stub, payload, check, installer, where, error)) << error;
+  EXPECT_EQ(installer, planned);
+  EXPECT_EQ(plan.payloadOffset, where.offset);
+
+  const uint64_t largest = LargestPayload(stub, 12);
+  EXPECT_TRUE(PlanInstaller(stub, largest, check, plan, error)) << error;
+  EXPECT_LT(plan.Size(), 0x80000000u);
+  EXPECT_FALSE(PlanInstaller(stub, largest + 1, check, plan, error));
+  EXPECT_NE(std::string::npos, error.find("2 GiB")) << error;
+}
