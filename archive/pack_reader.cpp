@@ -85,7 +85,8 @@ struct Extraction {
   FileSink& files;
   ExtractionObserver* observer;    // may be null
   UnpackReport* report;            // may be null
-  const uint8_t* archive;          // the container's first byte
+  const uint8_t* archive;          // the container's first byte, in memory
+  ArchiveSource* source;           // or where to read it; null when it is in memory
 
   // The read position: container bytes consumed so far, and the bound that
   // no read may pass (32 for the header, then the size field's end).
@@ -121,7 +122,11 @@ struct Extraction {
   // Both lie in 0..INT32_MAX, so their difference cannot overflow.
   bool Read(void* buffer, int32_t count) {
     if (total - position < count) return false;
-    std::memcpy(buffer, archive + position, static_cast<size_t>(count));
+    if (source != nullptr) {
+      if (!source->Read(position, static_cast<uint8_t*>(buffer), count)) return false;
+    } else {
+      std::memcpy(buffer, archive + position, static_cast<size_t>(count));
+    }
     position += count;
     return true;
   }
@@ -263,7 +268,7 @@ bool ReadHeader(Extraction& x) {
   uint8_t header[kHeaderLength];
   x.total = kHeaderLength;
   // No archive at all reads as one cut short before its first byte.
-  if (x.archive == nullptr || !x.Read(header, kHeaderLength)) return Fail(x, ExtractionStep::kHeaderCut);
+  if ((x.archive == nullptr && x.source == nullptr) || !x.Read(header, kHeaderLength)) return Fail(x, ExtractionStep::kHeaderCut);
   if (std::memcmp(header + kMagicOffset, kMagic, kMagicLength) != 0) return Fail(x, ExtractionStep::kWrongMagic);
 
   // A size that leaves size + 24 beyond 32 bits holds the bound at its
@@ -491,7 +496,21 @@ int PackReader::ExtractFromMemory(const uint8_t* archive, const char* folder, Un
                         .files = *fileSink_,
                         .observer = observer_,
                         .report = report,
-                        .archive = archive};
+                        .archive = archive,
+                        .source = nullptr};
+  if (!Extract(extraction, folder)) return 0;
+  if (report != nullptr) report->byteTotal = extraction.total;
+  return 1;
+}
+
+int PackReader::ExtractFromSource(ArchiveSource& source, const char* folder, UnpackReport* report) {
+  Extraction extraction{.reader = *this,
+                        .progressTarget = progressTarget_,
+                        .files = *fileSink_,
+                        .observer = observer_,
+                        .report = report,
+                        .archive = nullptr,
+                        .source = &source};
   if (!Extract(extraction, folder)) return 0;
   if (report != nullptr) report->byteTotal = extraction.total;
   return 1;

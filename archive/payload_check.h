@@ -59,6 +59,17 @@ extern const char kPayloadDamagedText[];
 // message stands alone.
 inline constexpr int kDamagedLineLength = sizeof KORMIT_FILE_DAMAGED_LINE - 1;
 
+// The same in steps, for a payload read in pieces: the bytes the record
+// covers of an archive of `length` bytes, judged by its header (`header`
+// holds the first min(length, 32) of them), and the record for their CRC.
+uint32_t PayloadCheckCoverage(const uint8_t* header, uint32_t length);
+void StorePayloadCheck(uint32_t covered, uint32_t crc, uint8_t record[payload_check::kRecordLength]);
+// The record read against a payload of payloadLength bytes: kBadRecord or
+// kShortPayload, or kWhole while the CRC of its covered bytes is still to
+// be judged (JudgePayloadCrc).
+PayloadReading ReadCheckRecord(const uint8_t* record, uint32_t recordLength, uint32_t payloadLength);
+void JudgePayloadCrc(PayloadReading& reading, uint32_t computed);
+
 // Checks the payload against its record.
 PayloadReading ReadPayloadCheck(const uint8_t* payload, uint32_t payloadLength, const uint8_t* record,
                                 uint32_t recordLength);

@@ -39,7 +39,7 @@ void Check(const ArchiveWalk& walk, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::span<const uint8_t> bytes(data, size);
+  ArchiveBytes bytes(std::span<const uint8_t>(data, size));
   ArchiveWalk test, list;
   WalkArchive(bytes, WalkMode::kTest, test);
   WalkArchive(bytes, WalkMode::kList, list);

@@ -112,4 +112,13 @@ void RemoveTempFile(const std::string& path);
 // "<target>: already exists"
 std::string AlreadyExists(const std::string& target);
 
+// Moves a file's read position to offset, which may lie past 2 GiB.
+bool Seek(std::FILE* file, int64_t offset);
+
+// Maps the first `length` (> 0) bytes of a file opened for reading into
+// memory, read-only: bytes, and what UnmapFile needs, in handle. A system
+// without mappings reads them. False, leaving the cause for PathError.
+bool MapFile(std::FILE* file, size_t length, const uint8_t*& bytes, void*& handle);
+void UnmapFile(const uint8_t* bytes, size_t length, void* handle);
+
 }  // namespace file_system

@@ -36,3 +36,18 @@ bool ListFolder(const std::string& folder, std::vector<std::string>& paths, std:
   for (const std::string& name : names) paths.push_back(prefix + name);
   return true;
 }
+
+InputMapping::~InputMapping() {
+  if (bytes_ != nullptr) file_system::UnmapFile(bytes_, length_, handle_);
+}
+
+bool InputMapping::Map(std::FILE* file, int64_t length, const std::string& path, std::string& error) {
+  if (length <= 0) return true;  // nothing to see
+  if (static_cast<uint64_t>(length) > SIZE_MAX || !file_system::MapFile(file, static_cast<size_t>(length), bytes_, handle_)) {
+    bytes_ = nullptr;
+    error = PathError(path) + " (while mapping it to be read)";
+    return false;
+  }
+  length_ = static_cast<size_t>(length);
+  return true;
+}

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -22,3 +23,25 @@ bool OpenInputFile(const std::string& path, std::FILE*& file, int64_t& length, s
 // name that the system cannot hand over (Win32: one outside the ANSI code
 // page) is an error naming it.
 bool ListFolder(const std::string& folder, std::vector<std::string>& paths, std::string& error);
+
+// A file's bytes seen in memory without reading them all: mapped, so that
+// only the pages looked at are read and held (an installer's headers and
+// resource tables, in a file of up to 2 GiB). The file may be closed once
+// it is mapped.
+class InputMapping {
+ public:
+  InputMapping() = default;
+  ~InputMapping();
+  InputMapping(const InputMapping&) = delete;
+  InputMapping& operator=(const InputMapping&) = delete;
+
+  // Maps the first `length` bytes of `file` (opened by OpenInputFile).
+  // False, with a message naming path, when the system cannot.
+  bool Map(std::FILE* file, int64_t length, const std::string& path, std::string& error);
+  std::span<const uint8_t> bytes() const { return {bytes_, length_}; }
+
+ private:
+  const uint8_t* bytes_ = nullptr;
+  size_t length_ = 0;
+  void* handle_ = nullptr;
+};

@@ -4,8 +4,32 @@
 #include <cstring>
 #include <limits>
 
+#include "host/file_system.h"
 #include "host/input_files.h"
+#include "host/system_error.h"
 #include "pe/payload_resource.h"
+
+namespace {
+
+bool IsExecutableStart(const uint8_t* start, size_t length) { return length >= 2 && start[0] == 'M' && start[1] == 'Z'; }
+
+// An installer's payload and check record, found in its bytes.
+LoadOutcome FindContainer(const std::string& name, std::span<const uint8_t> bytes, ArchiveContainer& found,
+                          std::string& error) {
+  PayloadLocation where;
+  std::string why;
+  if (!FindPayload(bytes, where, why)) {
+    error = name + ": not an installer that can be read: " + why;
+    return LoadOutcome::kNoPayload;
+  }
+  found = {true, where.offset, where.size, where.language, where.checked, {}};
+  if (where.checked) {
+    found.checkRecord.assign(bytes.begin() + where.checkOffset, bytes.begin() + where.checkOffset + where.checkSize);
+  }
+  return LoadOutcome::kLoaded;
+}
+
+}  // namespace
 
 LoadOutcome LoadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
   bytes.clear();
@@ -41,21 +65,64 @@ LoadOutcome LoadArchiveFile(const std::string& path, std::vector<uint8_t>& bytes
 LoadOutcome TakeArchive(const std::string& name, std::vector<uint8_t>& bytes, std::string& error,
                         ArchiveContainer* container) {
   ArchiveContainer found;
-  if (bytes.size() >= 2 && bytes[0] == 'M' && bytes[1] == 'Z') {
-    PayloadLocation where;
-    std::string why;
-    if (!FindPayload(bytes, where, why)) {
-      error = name + ": not an installer that can be read: " + why;
+  if (IsExecutableStart(bytes.data(), bytes.size())) {
+    if (FindContainer(name, bytes, found, error) != LoadOutcome::kLoaded) {
       bytes.clear();
       return LoadOutcome::kNoPayload;
     }
-    found = {true, where.offset, where.size, where.language, where.checked, {}};
-    if (where.checked) {
-      found.checkRecord.assign(bytes.begin() + where.checkOffset, bytes.begin() + where.checkOffset + where.checkSize);
-    }
-    bytes.erase(bytes.begin() + where.offset + where.size, bytes.end());
-    bytes.erase(bytes.begin(), bytes.begin() + where.offset);
+    bytes.erase(bytes.begin() + found.payloadOffset + found.payloadSize, bytes.end());
+    bytes.erase(bytes.begin(), bytes.begin() + found.payloadOffset);
   }
   if (container != nullptr) *container = found;
   return LoadOutcome::kLoaded;
+}
+
+bool ArchiveBytes::Read(int32_t offset, uint8_t* buffer, int32_t count) noexcept {
+  if (offset < 0 || count < 0 || static_cast<uint32_t>(offset) > size_ || size_ - static_cast<uint32_t>(offset) < static_cast<uint32_t>(count)) {
+    return false;
+  }
+  if (file_ == nullptr) {
+    if (count > 0) std::memcpy(buffer, memory_.data() + offset, static_cast<size_t>(count));
+    return true;
+  }
+  const int64_t at = base_ + offset;
+  if ((at != position_ && !file_system::Seek(file_, at)) ||
+      std::fread(buffer, 1, static_cast<size_t>(count), file_) != static_cast<size_t>(count)) {
+    position_ = -1;
+    readError_ = std::feof(file_) ? name_ + ": the file is shorter than it was (changed while it was read)"
+                                  : PathError(name_) + " (while reading it)";
+    return false;
+  }
+  position_ = at + count;
+  return true;
+}
+
+ArchiveFile::~ArchiveFile() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+LoadOutcome ArchiveFile::Open(const std::string& path, std::string& error) {
+  int64_t length = 0;
+  if (!OpenInputFile(path, file_, length, error)) return LoadOutcome::kUnreadable;
+  if (length > std::numeric_limits<int32_t>::max()) {
+    error = path + ": " + std::to_string(length) + " bytes; an archive or installer holds less than 2 GiB";
+    return LoadOutcome::kTooLarge;
+  }
+  uint8_t start[2] = {};
+  if (length >= 2 && std::fread(start, 1, 2, file_) != 2) {
+    error = PathError(path) + " (while reading it)";
+    return LoadOutcome::kUnreadable;
+  }
+  container_ = ArchiveContainer();
+  if (!IsExecutableStart(start, static_cast<size_t>(length))) {
+    bytes_ = std::make_unique<ArchiveBytes>(file_, 0, static_cast<uint32_t>(length), path);
+    return LoadOutcome::kLoaded;
+  }
+  InputMapping mapping;
+  if (!mapping.Map(file_, length, path, error)) return LoadOutcome::kUnreadable;
+  const LoadOutcome outcome = FindContainer(path, mapping.bytes(), container_, error);
+  if (outcome == LoadOutcome::kLoaded) {
+    bytes_ = std::make_unique<ArchiveBytes>(file_, container_.payloadOffset, container_.payloadSize, path);
+  }
+  return outcome;
 }

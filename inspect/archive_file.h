@@ -1,11 +1,16 @@
-// Reads an archive file whole into memory, as the installer holds its
-// payload; or an installer executable, of which it keeps the payload.
+// An archive file, or an installer executable of which only its payload
+// counts: read whole into memory (a stub, the web module's input), or
+// opened to be read in pieces, in memory independent of its size.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
+
+#include "archive/pack_reader.h"
 
 enum class LoadOutcome {
   kLoaded,
@@ -40,3 +45,49 @@ LoadOutcome LoadArchiveFile(const std::string& path, std::vector<uint8_t>& bytes
 // archive. Never kUnreadable or kTooLarge.
 LoadOutcome TakeArchive(const std::string& name, std::vector<uint8_t>& bytes, std::string& error,
                         ArchiveContainer* container = nullptr);
+
+// An archive's bytes where they are: in memory, or in a file, read in
+// pieces as they are asked for.
+class ArchiveBytes final : public ArchiveSource {
+ public:
+  explicit ArchiveBytes(std::span<const uint8_t> memory) : memory_(memory), size_(static_cast<uint32_t>(memory.size())) {}
+  // length bytes of `file` from `offset` on; name is what errors call it.
+  ArchiveBytes(std::FILE* file, int64_t offset, uint32_t length, std::string name)
+      : file_(file), base_(offset), size_(length), name_(std::move(name)) {}
+
+  uint32_t size() const { return size_; }
+  bool Read(int32_t offset, uint8_t* buffer, int32_t count) noexcept override;
+  // What the last failed read of a file met ("" when none failed).
+  const std::string& readError() const { return readError_; }
+
+ private:
+  std::span<const uint8_t> memory_;
+  std::FILE* file_ = nullptr;
+  int64_t base_ = 0;
+  uint32_t size_ = 0;
+  std::string name_;
+  int64_t position_ = -1;  // where the file stands, when known
+  std::string readError_;
+};
+
+// An archive or installer file, opened as LoadArchiveFile reads it but
+// holding only what it looks at: the header, and an installer's headers and
+// resource tables, mapped (InputMapping) while its payload is found.
+class ArchiveFile {
+ public:
+  ArchiveFile() = default;
+  ~ArchiveFile();
+  ArchiveFile(const ArchiveFile&) = delete;
+  ArchiveFile& operator=(const ArchiveFile&) = delete;
+
+  LoadOutcome Open(const std::string& path, std::string& error);
+  // The archive: the whole file, or the installer's payload. Valid once
+  // Open has loaded it.
+  ArchiveBytes& bytes() { return *bytes_; }
+  const ArchiveContainer& container() const { return container_; }
+
+ private:
+  std::FILE* file_ = nullptr;
+  ArchiveContainer container_;
+  std::unique_ptr<ArchiveBytes> bytes_;
+};

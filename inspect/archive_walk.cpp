@@ -1,31 +1,44 @@
 #include "inspect/archive_walk.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "archive/archive_format.h"
 
 #include "base/installer_rules.h"
 #include "inspect/install_folder_files.h"
 
 namespace {
 
+using archive_format::kHeaderLength;
+
 // The walk itself, once the walk is cleared: folderWords say in a fault
 // what the names go behind.
-void Walk(std::span<const uint8_t> archive, const char* folder, const std::string& folderWords,
+void Walk(ArchiveBytes& archive, const char* folder, const std::string& folderWords,
           InstallFolderFiles& files, ProgressReceiver* progress, ArchiveWalk& walk) {
-  walk.fileLength = static_cast<int64_t>(archive.size());
-  if (!CheckArchiveFits(archive, walk.fault)) return;
+  walk.fileLength = archive.size();
+  uint8_t header[kHeaderLength] = {};
+  const int32_t headerLength = static_cast<int32_t>(std::min<uint32_t>(archive.size(), kHeaderLength));
+  if (!archive.Read(0, header, headerLength)) {
+    walk.fault.cause = archive.readError();
+    return;
+  }
+  if (!CheckArchiveFits(header, archive.size(), walk.fault)) return;
   ExtractionWatch watch(walk, folderWords.c_str(), static_cast<int>(std::strlen(folder)) + 1, files.failure());
   PackReader reader;
   reader.SetFileSink(files);
   reader.SetObserver(&watch);
   reader.SetProgressTarget(progress);
   UnpackReport report;
-  const int result = reader.ExtractFromMemory(archive.data(), folder, &report);
+  const int result = reader.ExtractFromSource(archive, folder, &report);
   watch.Finish(result, report);
+  // A file that could not be read is no archive cut short.
+  if (!archive.readError().empty()) walk.fault.cause = archive.readError();
 }
 
 }  // namespace
 
-void WalkArchive(std::span<const uint8_t> archive, WalkMode mode, ArchiveWalk& walk) {
+void WalkArchive(ArchiveBytes& archive, WalkMode mode, ArchiveWalk& walk) {
   walk = ArchiveWalk();
   // test: names go behind the longest install folder, so that the
   // extractor's path check is the installer's. list: behind the shortest,
@@ -39,7 +52,7 @@ void WalkArchive(std::span<const uint8_t> archive, WalkMode mode, ArchiveWalk& w
   }
 }
 
-void ExtractArchiveInto(std::span<const uint8_t> archive, const std::string& folder, FileSink& files,
+void ExtractArchiveInto(ArchiveBytes& archive, const std::string& folder, FileSink& files,
                         const std::string& filesFailure, ProgressReceiver* progress, ArchiveWalk& walk) {
   walk = ArchiveWalk();
   InstallFolderFiles checked(files, filesFailure);

@@ -13,14 +13,24 @@
 #include <span>
 #include <string>
 
+#include "inspect/archive_file.h"
 #include "inspect/extraction_watch.h"
 
 enum class WalkMode { kTest, kList };
 
-void WalkArchive(std::span<const uint8_t> archive, WalkMode mode, ArchiveWalk& walk);
+void WalkArchive(ArchiveBytes& archive, WalkMode mode, ArchiveWalk& walk);
+inline void WalkArchive(std::span<const uint8_t> archive, WalkMode mode, ArchiveWalk& walk) {
+  ArchiveBytes bytes(archive);
+  WalkArchive(bytes, mode, walk);
+}
 
 // Extracts into `files`, whose names go behind `folder` (no trailing
 // separator) and which leave why a create or write failed in filesFailure;
 // progress goes to `progress` unless it is null.
-void ExtractArchiveInto(std::span<const uint8_t> archive, const std::string& folder, FileSink& files,
+void ExtractArchiveInto(ArchiveBytes& archive, const std::string& folder, FileSink& files,
                         const std::string& filesFailure, ProgressReceiver* progress, ArchiveWalk& walk);
+inline void ExtractArchiveInto(std::span<const uint8_t> archive, const std::string& folder, FileSink& files,
+                               const std::string& filesFailure, ProgressReceiver* progress, ArchiveWalk& walk) {
+  ArchiveBytes bytes(archive);
+  ExtractArchiveInto(bytes, folder, files, filesFailure, progress, walk);
+}

@@ -172,18 +172,17 @@ void ExtractionWatch::DescribeFault() {
   }
 }
 
-bool CheckArchiveFits(std::span<const uint8_t> archive, ArchiveFault& fault) {
-  const uint32_t length = static_cast<uint32_t>(archive.size());
-  if (ArchiveFitsIn(archive.data(), length)) return true;
+bool CheckArchiveFits(const uint8_t* header, uint32_t length, ArchiveFault& fault) {
+  if (ArchiveFitsIn(header, length)) return true;
   fault = ArchiveFault();
-  if (archive.size() < static_cast<size_t>(kHeaderLength)) {
-    fault.cause = "the file holds " + std::to_string(archive.size()) + " bytes, fewer than the " +
+  if (length < static_cast<uint32_t>(kHeaderLength)) {
+    fault.cause = "the file holds " + std::to_string(length) + " bytes, fewer than the " +
                   std::to_string(kHeaderLength) + " of a header";
     return false;
   }
-  const int64_t claimed = ClaimedArchiveLength(archive.data());
+  const int64_t claimed = ClaimedArchiveLength(header);
   fault.offset = kSizeFieldOffset;
   fault.cause = "the size field claims " + std::to_string(claimed) + " bytes but the file holds " +
-                std::to_string(archive.size()) + "; the installer refuses such a payload without extracting it";
+                std::to_string(length) + "; the installer refuses such a payload without extracting it";
   return false;
 }

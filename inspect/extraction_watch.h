@@ -84,5 +84,6 @@ class ExtractionWatch : public ExtractionObserver {
 // Whether the extractor may be given the bytes: the installer refuses a
 // payload whose size field claims more than its resource holds (or that is
 // shorter than a header) without extracting anything; filepacker refuses
-// such a file the same way, and fills fault saying so.
-bool CheckArchiveFits(std::span<const uint8_t> archive, ArchiveFault& fault);
+// such a file the same way, and fills fault saying so. header holds the
+// first min(length, 32) of the archive's length bytes.
+bool CheckArchiveFits(const uint8_t* header, uint32_t length, ArchiveFault& fault);

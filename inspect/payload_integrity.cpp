@@ -1,19 +1,66 @@
 #include "inspect/payload_integrity.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
-IntegrityCheck CheckIntegrity(std::span<const uint8_t> payload, const ArchiveContainer& container) {
-  IntegrityCheck check;
-  check.payloadBytes = static_cast<uint32_t>(payload.size());
-  if (!container.installer) return check;
+#include "archive/archive_format.h"
+#include "archive/crc32.h"
+
+namespace {
+
+// The CRC-32 of the first `count` bytes, read a piece at a time.
+bool CrcOfFirst(ArchiveBytes& bytes, uint32_t count, uint32_t& crc, std::string& error) {
+  constexpr uint32_t kPiece = 1 << 20;
+  std::vector<uint8_t> piece(std::min(count, kPiece));
+  const Crc32 table;
+  crc = 0;
+  for (uint32_t at = 0; at < count;) {
+    const uint32_t length = std::min(count - at, kPiece);
+    if (!bytes.Read(static_cast<int32_t>(at), piece.data(), static_cast<int32_t>(length))) {
+      error = bytes.readError();
+      return false;
+    }
+    crc = table.Update(crc, piece.data(), length);
+    at += length;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CheckIntegrity(ArchiveBytes& payload, const ArchiveContainer& container, IntegrityCheck& check,
+                    std::string& readError) {
+  check = IntegrityCheck();
+  check.payloadBytes = payload.size();
+  if (!container.installer) return true;
   if (!container.checked) {
     check.integrity = Integrity::kUnchecked;
-    return check;
+    return true;
   }
-  check.reading = ReadPayloadCheck(payload.data(), static_cast<uint32_t>(payload.size()), container.checkRecord.data(),
-                                   static_cast<uint32_t>(container.checkRecord.size()));
+  check.reading = ReadCheckRecord(container.checkRecord.data(), static_cast<uint32_t>(container.checkRecord.size()),
+                                  payload.size());
+  uint32_t crc = 0;
+  if (check.reading.verdict == PayloadVerdict::kWhole) {
+    if (!CrcOfFirst(payload, check.reading.covered, crc, readError)) return false;
+    JudgePayloadCrc(check.reading, crc);
+  }
   check.integrity = check.reading.verdict == PayloadVerdict::kWhole ? Integrity::kWhole : Integrity::kDamaged;
-  return check;
+  return true;
+}
+
+bool MakePayloadCheckOf(ArchiveBytes& archive, uint8_t record[payload_check::kRecordLength], std::string& error) {
+  uint8_t header[archive_format::kHeaderLength] = {};
+  const uint32_t headerLength = std::min<uint32_t>(archive.size(), archive_format::kHeaderLength);
+  if (!archive.Read(0, header, static_cast<int32_t>(headerLength))) {
+    error = archive.readError();
+    return false;
+  }
+  const uint32_t covered = PayloadCheckCoverage(header, archive.size());
+  uint32_t crc = 0;
+  if (!CrcOfFirst(archive, covered, crc, error)) return false;
+  StorePayloadCheck(covered, crc, record);
+  return true;
 }
 
 std::string CrcHex(uint32_t crc) {

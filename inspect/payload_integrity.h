@@ -24,7 +24,15 @@ struct IntegrityCheck {
   uint32_t payloadBytes = 0;
 };
 
-IntegrityCheck CheckIntegrity(std::span<const uint8_t> payload, const ArchiveContainer& container);
+// The payload is read in pieces: false, with the read error, when it
+// cannot be.
+bool CheckIntegrity(ArchiveBytes& payload, const ArchiveContainer& container, IntegrityCheck& check,
+                    std::string& readError);
+
+// The check record that an installer carries beside the archive
+// (MakePayloadCheck's), the archive read in pieces. False, with the read
+// error, when it cannot be read.
+bool MakePayloadCheckOf(ArchiveBytes& archive, uint8_t record[payload_check::kRecordLength], std::string& error);
 
 // "1a2b3c4d": a CRC in the lower-case hexadecimal that tools print; and
 // "CRC-32 1a2b3c4d" for a sentence.

@@ -26,22 +26,27 @@ constexpr int64_t kLimit = std::numeric_limits<int32_t>::max();
 
 // The archive being written, to a file or to memory, and how many bytes it
 // holds.
+// The archive being written, and how many bytes it holds.
 struct ArchiveOutput {
-  std::FILE* file;               // nullptr: the archive goes to memory
-  std::vector<uint8_t>* memory;  // used when file is nullptr
+  std::FILE* file;
   const std::string& target;
+  int64_t limit;            // the most it may hold
+  const std::string& limitText;  // what passing it means; empty: the format's limit
   int64_t length = 0;
+  bool limitReached = false;
   std::string& error;
 
+  // Stops the moment the archive would pass its limit, not once everything
+  // is encoded: a package too large is told so early, and nothing more is
+  // written.
   bool Write(const void* bytes, size_t count) {
-    if (length + static_cast<int64_t>(count) > kLimit) {
-      error = target + ": the archive would reach 2 GiB, more than the format can hold";
+    if (length + static_cast<int64_t>(count) > limit) {
+      limitReached = true;
+      error = target + ": " +
+              (limitText.empty() ? "the archive would reach 2 GiB, more than the format can hold" : limitText);
       return false;
     }
-    if (file == nullptr) {
-      const uint8_t* from = static_cast<const uint8_t*>(bytes);
-      memory->insert(memory->end(), from, from + count);
-    } else if (count > 0 && std::fwrite(bytes, 1, count, file) != count) {
+    if (count > 0 && std::fwrite(bytes, 1, count, file) != count) {
       error = WriteError(target);
       return false;
     }
@@ -53,10 +58,6 @@ struct ArchiveOutput {
   bool WriteSize() {
     uint8_t size[4];
     StoreUint32(size, static_cast<uint32_t>(length - kSizeFieldEnd));
-    if (file == nullptr) {
-      std::memcpy(memory->data() + kSizeFieldOffset, size, 4);
-      return true;
-    }
     if (std::fseek(file, kSizeFieldOffset, SEEK_SET) != 0 || std::fwrite(size, 1, 4, file) != 4 ||
         std::fflush(file) != 0) {
       error = WriteError(target);
@@ -240,6 +241,12 @@ bool Pack(ArchiveOutput& out, const std::vector<PackSource>& sources, const Pack
   PackState state{options, sources, BlockPipeline(options.jobs == 0 ? HardwareThreads() : options.jobs,
                                                  static_cast<size_t>(options.blockSize)), {}, {}};
   const bool ok = WriteAll(out, state, error);
+  if (out.limitReached) {
+    int64_t total = 0;
+    for (const PackSource& source : sources) total += source.size;
+    error += "; stopped after " + std::to_string(state.filesDone) + " of " + std::to_string(sources.size()) +
+             " files, " + std::to_string(state.bytesDone) + " of " + std::to_string(total) + " bytes packed";
+  }
   summary.fileCount = static_cast<int32_t>(sources.size());
   summary.chunkCount = state.chunks;
   summary.bytesIn = state.bytesDone;
@@ -292,26 +299,29 @@ bool CheckPackSources(const std::vector<PackSource>& sources, int32_t blockSize,
   return true;
 }
 
+// The archive's limit: the format's, or a caller's lower one.
+int64_t LimitOf(const PackOptions& options) {
+  return options.maxLength > 0 && options.maxLength < kLimit ? options.maxLength : kLimit;
+}
+
 bool WriteArchive(const std::string& target, const std::vector<PackSource>& sources,
                   const PackOptions& options, PackSummary& summary, std::string& error) {
   summary = PackSummary();
   if (!CheckPackSources(sources, options.blockSize, error) || !CheckJobs(options.jobs, error)) return false;
   TempFileBeside temp;
   if (!temp.Create(target, error)) return false;
-  ArchiveOutput out{temp.file(), nullptr, target, 0, error};
+  ArchiveOutput out{temp.file(), target, LimitOf(options), options.limitText, 0, false, error};
   if (Pack(out, sources, options, summary, error) && temp.Commit(options.overwrite, error)) return true;
   summary = PackSummary();
   return false;
 }
 
-bool PackIntoMemory(const std::string& name, const std::vector<PackSource>& sources, const PackOptions& options,
-                    std::vector<uint8_t>& archive, PackSummary& summary, std::string& error) {
+bool PackIntoFile(const std::string& name, const std::vector<PackSource>& sources, const PackOptions& options,
+                  std::FILE* file, PackSummary& summary, std::string& error) {
   summary = PackSummary();
-  archive.clear();
   if (!CheckPackSources(sources, options.blockSize, error) || !CheckJobs(options.jobs, error)) return false;
-  ArchiveOutput out{nullptr, &archive, name, 0, error};
+  ArchiveOutput out{file, name, LimitOf(options), options.limitText, 0, false, error};
   if (Pack(out, sources, options, summary, error)) return true;
-  archive.clear();
   summary = PackSummary();
   return false;
 }

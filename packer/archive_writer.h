@@ -36,6 +36,11 @@ struct PackOptions {
   // Encoding threads, 1 to kMaxJobs; 0: one for each hardware thread.
   int jobs = 0;
   PackProgress* progress = nullptr;  // not owned; may be null
+  // For an archive that goes into something with a lower limit than the
+  // format's (the installer): the most bytes it may take, and what passing
+  // that means, said when the writing stops there. 0: the format's limit.
+  int64_t maxLength = 0;
+  std::string limitText;
 };
 
 struct PackSummary {
@@ -63,7 +68,9 @@ bool CheckPackSources(const std::vector<PackSource>& sources, int32_t blockSize,
 bool WriteArchive(const std::string& target, const std::vector<PackSource>& sources,
                   const PackOptions& options, PackSummary& summary, std::string& error);
 
-// The same archive in memory (options.overwrite does not apply), for a
-// caller that wraps it in something else; `name` is what errors call it.
-bool PackIntoMemory(const std::string& name, const std::vector<PackSource>& sources, const PackOptions& options,
-                    std::vector<uint8_t>& archive, PackSummary& summary, std::string& error);
+// The same archive written to `file`, open for writing at its start
+// (options.overwrite does not apply), for a caller that wraps it in
+// something else; `name` is what errors call it. On failure the file holds
+// a part of an archive, which the caller removes.
+bool PackIntoFile(const std::string& name, const std::vector<PackSource>& sources, const PackOptions& options,
+                  std::FILE* file, PackSummary& summary, std::string& error);

@@ -69,12 +69,25 @@ TEST(WriterLayout, SmallArchiveIsExactlyTheFormat) {
   EXPECT_EQ(static_cast<int64_t>(text.size()), summary.bytesIn);
   EXPECT_EQ(static_cast<int64_t>(expected.size()), summary.bytesOut);
 
-  // `installer` packs in memory: the same bytes, the size field included.
-  std::vector<uint8_t> inMemory;
-  PackSummary memorySummary;
-  ASSERT_TRUE(PackIntoMemory("payload", sources, PackOptions(), inMemory, memorySummary, error)) << error;
-  EXPECT_EQ(expected, std::string(inMemory.begin(), inMemory.end()));
-  EXPECT_EQ(summary.bytesOut, memorySummary.bytesOut);
+  // `installer` packs into a file of its own: the same bytes, the size
+  // field included.
+  std::FILE* file = std::fopen((folder / "payload").c_str(), "w+b");
+  ASSERT_NE(nullptr, file);
+  PackSummary fileSummary;
+  ASSERT_TRUE(PackIntoFile("payload", sources, PackOptions(), file, fileSummary, error)) << error;
+  std::fclose(file);
+  EXPECT_EQ(expected, ReadFileBytes(folder / "payload"));
+  EXPECT_EQ(summary.bytesOut, fileSummary.bytesOut);
+
+  // A lower limit stops the writing where the archive would pass it, and
+  // says how far it got.
+  PackOptions limited;
+  limited.maxLength = static_cast<int64_t>(expected.size()) - 1;
+  limited.limitText = "too large for the test";
+  EXPECT_FALSE(WriteArchive(folder / "limited.pak", sources, limited, summary, error));
+  EXPECT_EQ((folder / "limited.pak") + ": too large for the test; stopped after 1 of 2 files, " +
+                std::to_string(text.size()) + " of " + std::to_string(text.size()) + " bytes packed",
+            error);
 }
 
 // A file of almost three blocks becomes three chunks that decode, in place as the

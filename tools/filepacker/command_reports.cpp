@@ -29,9 +29,9 @@ const char* Cut(const WalkedEntry& entry, int32_t blockSize) {
 
 }  // namespace
 
-ArchiveListing ListArchive(const std::vector<uint8_t>& bytes, const ArchiveContainer& container) {
+ArchiveListing ListArchive(ArchiveBytes& bytes, const ArchiveContainer& container) {
   ArchiveListing listing;
-  listing.check = CheckIntegrity(bytes, container);
+  if (!CheckIntegrity(bytes, container, listing.check, listing.walk.fault.cause)) return listing;
   WalkArchive(bytes, WalkMode::kList, listing.walk);
   listing.totals = AddUpEntries(listing.walk);
   return listing;
@@ -87,9 +87,9 @@ nlohmann::json ListJson(const ArchiveListing& listing, const ArchiveContainer& c
   return json;
 }
 
-ArchiveWalk TestArchive(const std::vector<uint8_t>& bytes, const ArchiveContainer& container, IntegrityCheck& check) {
-  check = CheckIntegrity(bytes, container);
+ArchiveWalk TestArchive(ArchiveBytes& bytes, const ArchiveContainer& container, IntegrityCheck& check) {
   ArchiveWalk walk;
+  if (!CheckIntegrity(bytes, container, check, walk.fault.cause)) return walk;
   if (check.integrity == Integrity::kDamaged) {
     walk.fault = DamageFault(check);
   } else {
@@ -106,13 +106,14 @@ nlohmann::json TestJson(const ArchiveWalk& walk, const IntegrityCheck& check) {
           {"fault", walk.ok ? nlohmann::json(nullptr) : FaultJson(walk.fault)}};
 }
 
-ArchiveWalk ExtractArchive(const std::vector<uint8_t>& bytes, const ArchiveContainer& container,
-                           const std::string& target, FileSink& files, const std::string& sinkFailure) {
+ArchiveWalk ExtractArchive(ArchiveBytes& bytes, const ArchiveContainer& container, const std::string& target,
+                           FileSink& files, const std::string& sinkFailure) {
   ArchiveWalk walk;
   // As the installer does at start-up, before a file is written.
-  const IntegrityCheck check = CheckIntegrity(bytes, container);
+  IntegrityCheck check;
+  if (!CheckIntegrity(bytes, container, check, walk.fault.cause)) return walk;
   if (check.integrity == Integrity::kDamaged) {
-    walk.fileLength = static_cast<int64_t>(bytes.size());
+    walk.fileLength = bytes.size();
     walk.fault = DamageFault(check);
   } else {
     ExtractionBar bar;

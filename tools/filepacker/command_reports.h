@@ -1,4 +1,5 @@
-// What list, test and extract make of an archive already in memory, and the
+// What list, test and extract make of an archive, in memory or read in
+// pieces from its file, and the
 // objects their --json prints: the commands print them, and the
 // WebAssembly engine (tools/web/) hands the same objects to JavaScript.
 #pragma once
@@ -35,7 +36,7 @@ struct ArchiveListing {
 
 // The walk of `list`: every entry, even past a damaged payload (for what it
 // shows of the damage).
-ArchiveListing ListArchive(const std::vector<uint8_t>& bytes, const ArchiveContainer& container);
+ArchiveListing ListArchive(ArchiveBytes& bytes, const ArchiveContainer& container);
 nlohmann::json ListJson(const ArchiveListing& listing, const ArchiveContainer& container);
 // Its parts, for a printer that writes the entries one at a time: all but
 // "entries", and one entry.
@@ -44,7 +45,7 @@ nlohmann::json ListEntryJson(const WalkedEntry& entry, int32_t blockSize);
 
 // The walk of `test`: a damaged payload is refused before any of it is read,
 // as the installer does at start-up.
-ArchiveWalk TestArchive(const std::vector<uint8_t>& bytes, const ArchiveContainer& container, IntegrityCheck& check);
+ArchiveWalk TestArchive(ArchiveBytes& bytes, const ArchiveContainer& container, IntegrityCheck& check);
 nlohmann::json TestJson(const ArchiveWalk& walk, const IntegrityCheck& check);
 
 // The extraction of `extract` into files, the command's on disk or the web
@@ -53,6 +54,6 @@ nlohmann::json TestJson(const ArchiveWalk& walk, const IntegrityCheck& check);
 // (ExtractArchiveInto): refused before a file is made when the payload is
 // damaged or its size field claims more than it holds. sinkFailure is where
 // files leaves why a create or write failed.
-ArchiveWalk ExtractArchive(const std::vector<uint8_t>& bytes, const ArchiveContainer& container,
-                           const std::string& target, FileSink& files, const std::string& sinkFailure);
+ArchiveWalk ExtractArchive(ArchiveBytes& bytes, const ArchiveContainer& container, const std::string& target,
+                           FileSink& files, const std::string& sinkFailure);
 nlohmann::json ExtractJson(const ArchiveWalk& walk);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,7 @@ struct PackRequest {
 // `installer`: the installer program with a payload, packed from files or
 // taken from an archive.
 struct InstallerRequest {
-  PackRequest pack;  // the files to pack and how; the archive is made in memory
+  PackRequest pack;  // the files to pack and how; the archive goes to a temporary file
   std::string archive;  // or the archive (or another installer) whose payload to take
   std::string stub;  // the installer program without a payload; empty: the built-in one
   std::string output;
@@ -44,12 +45,17 @@ int RunExtract(const std::string& archive, const std::string& folder, bool json)
 // The steps of packing that pack and installer share, so that every packing
 // option reaches both. Collecting reads the request's paths and checks what
 // the installer would refuse; writing makes request.archive (replacing it
-// when request.force), or with inMemory the archive's bytes there (then
+// when request.force), or with `into` the archive into that file (then
 // request.archive only names it in errors), with a progress bar when stderr
 // is a terminal.
+struct ArchiveInto {
+  std::FILE* file;
+  int64_t maxLength;      // the most the archive may take
+  std::string limitText;  // what passing it means
+};
 bool CollectRequestedSources(const PackRequest& request, std::vector<PackSource>& sources, std::string& error);
 bool WriteRequestedArchive(const PackRequest& request, const std::vector<PackSource>& sources, PackSummary& summary,
-                           std::string& error, std::vector<uint8_t>* inMemory = nullptr);
+                           std::string& error, const ArchiveInto* into = nullptr);
 
 // Whether the output may be written: false, with the refusal in error, when
 // something is at `output` and `force` is off. Asked before any work; the

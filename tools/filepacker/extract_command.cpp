@@ -23,13 +23,13 @@ std::string WithoutTrailingSeparator(std::string folder) {
 
 int RunExtract(const std::string& archive, const std::string& folder, bool json) {
   if (!IsFolder(folder)) return ReportFailure(json, kExitUsage, folder + ": not an existing folder");
-  std::vector<uint8_t> bytes;
+  ArchiveFile file;
   int status = kExitSuccess;
-  ArchiveContainer container;
-  if (!LoadArchive(archive, json, bytes, status, &container)) return status;
+  if (!OpenArchive(archive, json, file, status)) return status;
 
   DiskFiles files;
-  const ArchiveWalk walk = ExtractArchive(bytes, container, WithoutTrailingSeparator(folder), files, files.failure());
+  const ArchiveWalk walk =
+      ExtractArchive(file.bytes(), file.container(), WithoutTrailingSeparator(folder), files, files.failure());
   if (json) {
     PrintJson(ExtractJson(walk));
   } else if (walk.ok) {

@@ -23,10 +23,9 @@ int ReportFailure(bool json, int status, const std::string& message) {
   return status;
 }
 
-bool LoadArchive(const std::string& path, bool json, std::vector<uint8_t>& bytes, int& status,
-                 ArchiveContainer* container) {
+bool OpenArchive(const std::string& path, bool json, ArchiveFile& file, int& status) {
   std::string error;
-  const LoadOutcome outcome = LoadArchiveFile(path, bytes, error, container);
+  const LoadOutcome outcome = file.Open(path, error);
   if (outcome == LoadOutcome::kLoaded) return true;
   status = ReportFailure(json, outcome == LoadOutcome::kUnreadable ? kExitUsage : kExitFailed, error);
   return false;

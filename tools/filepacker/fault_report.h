@@ -25,11 +25,10 @@ void PrintJson(const nlohmann::json& value, int indent = -1);
 // "error": message} on stdout; always the message on stderr. Returns status.
 int ReportFailure(bool json, int status, const std::string& message);
 
-// Loads the archive file, or an installer's payload; on failure reports the
-// error (ReportFailure) and sets status to the exit status to return.
-// container, when given, says which of the two was read.
-bool LoadArchive(const std::string& path, bool json, std::vector<uint8_t>& bytes, int& status,
-                 ArchiveContainer* container = nullptr);
+// Opens the archive file, or an installer's payload, to be read in pieces;
+// on failure reports the error (ReportFailure) and sets status to the exit
+// status to return.
+bool OpenArchive(const std::string& path, bool json, ArchiveFile& file, int& status);
 
 // "filepacker: <name> (entry N, chunk K, offset O): <cause> [<outcome>]" on
 // stderr; for a fault outside an entry, or one whose name is not known, the

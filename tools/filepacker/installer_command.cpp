@@ -1,8 +1,11 @@
 // `filepacker installer`: the installer program without a payload (the
 // stub, built into filepacker or named by --stub) with an archive added as
 // its resource "KORMIT" of type "FILESPACK". The archive is packed from
-// files as `pack` does, or taken as it is. Everything is checked before the
-// output appears, and it appears under its name only once it is complete.
+// files as `pack` does, into a temporary file beside the output, or taken
+// as it is; the installer is then written around it a piece at a time, so
+// that memory stays the same whatever the package's size. Everything is
+// checked before the output appears, and it appears under its name only
+// once it is complete.
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
@@ -12,7 +15,10 @@
 #include "host/system_error.h"
 #include "packer/temp_file.h"
 #include "pe/payload_resource.h"
+#include "pe/pe_bytes.h"
+#include "pe/pe_checksum.h"
 #include "inspect/archive_file.h"
+#include "inspect/payload_integrity.h"
 #include "tools/filepacker/command_reports.h"
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/embedded_stub.h"
@@ -22,9 +28,12 @@
 
 namespace {
 
-// The archive to carry, and what the summary says of it.
+// The archive to carry, where it is, and what the summary says of it.
 struct Payload {
-  std::vector<uint8_t> archive;
+  TempFileBeside packed;              // when packed from files
+  ArchiveFile taken;                  // when taken from a file
+  std::unique_ptr<ArchiveBytes> packedBytes;
+  ArchiveBytes* archive = nullptr;  // one of the two
   int64_t files = 0;
   int64_t bytesIn = 0;
 };
@@ -43,8 +52,10 @@ int Fail(const InstallerRequest& request, int status, const std::string& message
   return ReportFailure(request.json, status, message);
 }
 
-// Packs the request's files through the same steps as `pack`, into memory.
-int PackPayload(const InstallerRequest& request, Payload& payload, std::string& error) {
+// Packs the request's files through the same steps as `pack`, into a
+// temporary file that stops growing the moment the installer could no
+// longer carry it.
+int PackPayload(const InstallerRequest& request, uint64_t largest, Payload& payload, std::string& error) {
   std::vector<PackSource> sources;
   if (!CollectRequestedSources(request.pack, sources, error)) return kExitUsage;
   if (!OutputIsNoInput(request.output, sources, {}, error)) return kExitUsage;
@@ -53,7 +64,14 @@ int PackPayload(const InstallerRequest& request, Payload& payload, std::string& 
   PackRequest pack = request.pack;
   pack.archive = request.output + " (its payload)";
   PackSummary summary;
-  if (!WriteRequestedArchive(pack, sources, summary, error, &payload.archive)) return kExitFailed;
+  if (!payload.packed.Create(request.output, error)) return kExitFailed;
+  const ArchiveInto into{payload.packed.file(), static_cast<int64_t>(largest),
+                         "the installer would reach 2 GiB, more than Windows loads (its archive may take " +
+                             std::to_string(largest) + " bytes)"};
+  if (!WriteRequestedArchive(pack, sources, summary, error, &into)) return kExitFailed;
+  payload.packedBytes = std::make_unique<ArchiveBytes>(payload.packed.file(), 0,
+                                                       static_cast<uint32_t>(summary.bytesOut), pack.archive);
+  payload.archive = payload.packedBytes.get();
   payload.files = summary.fileCount;
   payload.bytesIn = summary.bytesIn;
   return kExitSuccess;
@@ -63,11 +81,10 @@ int PackPayload(const InstallerRequest& request, Payload& payload, std::string& 
 // same test as `filepacker test`: an installer must not carry what would
 // fail to unpack.
 int TakePayload(const InstallerRequest& request, Payload& payload, std::string& error) {
-  ArchiveContainer container;
-  LoadOutcome outcome = LoadArchiveFile(request.archive, payload.archive, error, &container);
+  LoadOutcome outcome = payload.taken.Open(request.archive, error);
   if (outcome != LoadOutcome::kLoaded) return outcome == LoadOutcome::kUnreadable ? kExitUsage : kExitFailed;
   IntegrityCheck check;
-  const ArchiveWalk walk = TestArchive(payload.archive, container, check);
+  const ArchiveWalk walk = TestArchive(payload.taken.bytes(), payload.taken.container(), check);
   if (!walk.ok) {
     PrintFault(request.archive, walk.fault);
     error = request.archive + ": `filepacker test` refuses it, so the installer could not install it";
@@ -79,13 +96,41 @@ int TakePayload(const InstallerRequest& request, Payload& payload, std::string& 
     payload.bytesIn += entry.size;
   }
   payload.files = static_cast<int64_t>(walk.entries.size());
+  payload.archive = &payload.taken.bytes();
   return CheckSetup(request, holdsSetup, error) ? kExitSuccess : kExitUsage;
 }
 
-bool WriteInstaller(const InstallerRequest& request, const std::vector<uint8_t>& installer, std::string& error) {
+bool Put(std::FILE* file, std::span<const uint8_t> bytes, PeCheckSumAccumulator& sum) {
+  sum.Add(bytes);
+  return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+}
+
+// The installer of AddPayload, written around the archive a piece at a
+// time: the same bytes, without holding either.
+bool WriteInstaller(const InstallerRequest& request, const InstallerPlan& plan, ArchiveBytes& archive,
+                    std::string& error) {
   TempFileBeside temp;
   if (!temp.Create(request.output, error)) return false;
-  if (std::fwrite(installer.data(), 1, installer.size(), temp.file()) != installer.size()) {
+  std::FILE* out = temp.file();
+  PeCheckSumAccumulator sum;
+  bool written = Put(out, plan.head, sum);
+  constexpr uint32_t kPiece = 1 << 20;
+  std::vector<uint8_t> piece(std::min<uint32_t>(archive.size(), kPiece));
+  for (uint32_t at = 0; written && at < archive.size();) {
+    const uint32_t length = std::min(archive.size() - at, kPiece);
+    if (!archive.Read(static_cast<int32_t>(at), piece.data(), static_cast<int32_t>(length))) {
+      error = archive.readError();
+      return false;
+    }
+    written = Put(out, std::span<const uint8_t>(piece.data(), length), sum);
+    at += length;
+  }
+  written = written && Put(out, plan.tail, sum);
+  uint8_t checkSum[4];
+  StoreUint32(checkSum, sum.Finish());
+  written = written && std::fseek(out, static_cast<long>(plan.checkSumOffset), SEEK_SET) == 0 &&
+            std::fwrite(checkSum, 1, 4, out) == 4;
+  if (!written) {
     error = WriteError(request.output);
     return false;
   }
@@ -124,32 +169,36 @@ int RunInstaller(const InstallerRequest& request) {
   }
 
   Payload payload;
-  int status = request.archive.empty() ? PackPayload(request, payload, error) : TakePayload(request, payload, error);
+  const uint64_t largest = LargestPayload(checked, payload_check::kRecordLength);
+  int status =
+      request.archive.empty() ? PackPayload(request, largest, payload, error) : TakePayload(request, payload, error);
   if (status != kExitSuccess) return Fail(request, status, error);
+  ArchiveBytes& archive = *payload.archive;
   // The installer checks its payload against this before it asks anything.
   uint8_t check[payload_check::kRecordLength];
-  MakePayloadCheck(payload.archive.data(), static_cast<uint32_t>(payload.archive.size()), check);
-  std::vector<uint8_t> installer;
-  PayloadLocation where;
-  if (!AddPayload(checked, payload.archive, check, installer, where, error)) {
+  InstallerPlan plan;
+  if (!MakePayloadCheckOf(archive, check, error)) return Fail(request, kExitFailed, error);
+  if (!PlanInstaller(checked, archive.size(), check, plan, error)) {
     return Fail(request, kExitFailed, request.output + ": " + error);
   }
-  if (!WriteInstaller(request, installer, error)) return Fail(request, kExitFailed, error);
+  if (!WriteInstaller(request, plan, archive, error)) return Fail(request, kExitFailed, error);
+  const uint64_t installerBytes = plan.Size();
 
   if (request.json) {
     nlohmann::json out = {{"ok", true},
                           {"files", payload.files},
                           {"bytes_in", payload.bytesIn},
-                          {"archive_bytes", payload.archive.size()},
+                          {"archive_bytes", archive.size()},
                           {"stub_bytes", stub.size()},
-                          {"installer_bytes", installer.size()},
-                          {"payload_offset", where.offset}};
+                          {"installer_bytes", installerBytes},
+                          {"payload_offset", plan.payloadOffset}};
     PrintJson(out);
   } else {
-    std::printf("%s: %lld files, %lld bytes in, %zu archive bytes (ratio %s), %zu installer bytes\n",
+    std::printf("%s: %lld files, %lld bytes in, %lu archive bytes (ratio %s), %llu installer bytes\n",
                 TerminalText(request.output).c_str(), static_cast<long long>(payload.files),
-                static_cast<long long>(payload.bytesIn), payload.archive.size(),
-                RatioText(static_cast<int64_t>(payload.archive.size()), payload.bytesIn).c_str(), installer.size());
+                static_cast<long long>(payload.bytesIn), static_cast<unsigned long>(archive.size()),
+                RatioText(static_cast<int64_t>(archive.size()), payload.bytesIn).c_str(),
+                static_cast<unsigned long long>(installerBytes));
   }
   return kExitSuccess;
 }

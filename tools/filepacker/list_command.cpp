@@ -47,11 +47,11 @@ void PrintListJson(const ArchiveListing& listing, const ArchiveContainer& contai
 }  // namespace
 
 int RunList(const std::string& path, bool json) {
-  std::vector<uint8_t> bytes;
+  ArchiveFile file;
   int status = kExitSuccess;
-  ArchiveContainer container;
-  if (!LoadArchive(path, json, bytes, status, &container)) return status;
-  const ArchiveListing listing = ListArchive(bytes, container);
+  if (!OpenArchive(path, json, file, status)) return status;
+  const ArchiveContainer& container = file.container();
+  const ArchiveListing listing = ListArchive(file.bytes(), container);
   const IntegrityCheck& check = listing.check;
   const ArchiveWalk& walk = listing.walk;
   const ListTotals& totals = listing.totals;

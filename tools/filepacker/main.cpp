@@ -45,9 +45,9 @@ std::string OutOfMemoryText(const CLI::App* command) {
   const std::string packing = " was stopped and no temporary file is left (packing holds about two blocks per "
                               "thread: fewer threads, -j, or a smaller block size, -b, need less)";
   if (name == "pack") return "out of memory; packing" + packing;
-  if (name == "installer") return "out of memory; making the installer, which is held whole in memory," + packing;
-  return "out of memory; " + name + " was stopped (it holds the whole archive, up to 2 GiB, and a record of "
-         "each entry in memory: free some memory and run it again)";
+  if (name == "installer") return "out of memory; making the installer" + packing;
+  return "out of memory; " + name + " was stopped (it reads the archive a piece at a time, but keeps a record of "
+         "each entry and chunk: free some memory and run it again)";
 }
 
 }  // namespace

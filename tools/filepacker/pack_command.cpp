@@ -25,7 +25,7 @@ bool CollectRequestedSources(const PackRequest& request, std::vector<PackSource>
 }
 
 bool WriteRequestedArchive(const PackRequest& request, const std::vector<PackSource>& sources, PackSummary& summary,
-                           std::string& error, std::vector<uint8_t>* inMemory) {
+                           std::string& error, const ArchiveInto* into) {
   PackOptions options;
   options.blockSize = request.blockSize;
   options.overwrite = request.force;
@@ -35,8 +35,12 @@ bool WriteRequestedArchive(const PackRequest& request, const std::vector<PackSou
   for (const PackSource& source : sources) progress.total += source.size;
   const bool showProgress = IsConsole(stderr);
   if (showProgress) options.progress = &progress;
-  bool written = inMemory == nullptr ? WriteArchive(request.archive, sources, options, summary, error)
-                                     : PackIntoMemory(request.archive, sources, options, *inMemory, summary, error);
+  if (into != nullptr) {
+    options.maxLength = into->maxLength;
+    options.limitText = into->limitText;
+  }
+  bool written = into == nullptr ? WriteArchive(request.archive, sources, options, summary, error)
+                                 : PackIntoFile(request.archive, sources, options, into->file, summary, error);
   if (showProgress) progress.bar.End();
   return written;
 }

@@ -5,12 +5,11 @@
 #include "tools/filepacker/command_reports.h"
 
 int RunTest(const std::string& path, bool json) {
-  std::vector<uint8_t> bytes;
+  ArchiveFile file;
   int status = kExitSuccess;
-  ArchiveContainer container;
-  if (!LoadArchive(path, json, bytes, status, &container)) return status;
+  if (!OpenArchive(path, json, file, status)) return status;
   IntegrityCheck check;
-  const ArchiveWalk walk = TestArchive(bytes, container, check);
+  const ArchiveWalk walk = TestArchive(file.bytes(), file.container(), check);
   if (json) {
     PrintJson(TestJson(walk, check), 2);
   } else if (walk.ok) {

@@ -137,7 +137,8 @@ FP_EXPORT(fp_list) int List() {
   std::vector<uint8_t> bytes;
   ArchiveContainer container;
   if (!TakeInput(bytes, container)) return kExitFailed;
-  const ArchiveListing listing = ListArchive(bytes, container);
+  ArchiveBytes archive(bytes);
+  const ArchiveListing listing = ListArchive(archive, container);
   const int status = listing.Refused() ? kExitFailed : kExitSuccess;
   FinishListing(status, listing, container);
   return status;
@@ -148,7 +149,8 @@ FP_EXPORT(fp_test) int Test() {
   ArchiveContainer container;
   if (!TakeInput(bytes, container)) return kExitFailed;
   IntegrityCheck check;
-  const ArchiveWalk walk = TestArchive(bytes, container, check);
+  ArchiveBytes archive(bytes);
+  const ArchiveWalk walk = TestArchive(archive, container, check);
   return Finish(walk.ok ? kExitSuccess : kExitFailed, TestJson(walk, check));
 }
 
@@ -160,7 +162,8 @@ FP_EXPORT(fp_extract) int Extract() {
   // Without a folder of the caller's, names go behind the longest install
   // folder, so that what comes out is what install mode could create.
   const std::string folder = theFolder.empty() ? std::string(kLongestInstallFolder) : theFolder;
-  const ArchiveWalk walk = ExtractArchive(bytes, container, folder, *theFiles, theFiles->failure());
+  ArchiveBytes archive(bytes);
+  const ArchiveWalk walk = ExtractArchive(archive, container, folder, *theFiles, theFiles->failure());
   const int status = walk.ok ? kExitSuccess : kExitFailed;
   nlohmann::json files = nlohmann::json::array();
   for (const MemoryFile& file : theFiles->files()) {

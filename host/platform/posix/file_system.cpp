@@ -159,7 +159,8 @@ bool CreateTempFile(const std::string& target, std::string& tempPath, std::FILE*
   mode_t mask = umask(0);
   umask(mask);
   fchmod(fd, 0666 & ~mask);
-  file = fdopen(fd, "wb");
+  // Read back too: the installer's payload is packed into one first.
+  file = fdopen(fd, "w+b");
   if (file == nullptr) {
     error = PathError(tempPath);
     close(fd);

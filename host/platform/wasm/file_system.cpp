@@ -27,12 +27,14 @@ constexpr uint32_t kAttributeArchive = 0x20;
 std::vector<MemoryFolderFile> theFiles;
 PackReadWatch* theWatch = nullptr;
 
-// An open_memstream's buffer and length, which the stream updates.
-struct MemoryStream {
-  char* buffer = nullptr;
-  size_t length = 0;
+// Temporary files, which are read back too (the installer's payload is
+// packed into one before the installer is built around it): their bytes
+// outlive the stream, which keeps only its position.
+std::map<std::string, std::vector<uint8_t>> theTemps;  // by temporary path
+struct TempStream {
+  std::vector<uint8_t>* bytes;
+  size_t at = 0;
 };
-std::map<std::string, MemoryStream> theTemps;  // by temporary path
 std::map<std::string, std::vector<uint8_t>> theWritten;  // by target
 int theTempCount = 0;
 
@@ -92,6 +94,40 @@ int SeekFile(void* cookie, off_t* offset, int whence) {
   }
   reading.at = static_cast<size_t>(to);
   *offset = to;
+  return 0;
+}
+
+ssize_t ReadTemp(void* cookie, char* buffer, size_t size) {
+  TempStream& stream = *static_cast<TempStream*>(cookie);
+  const size_t count = std::min(size, stream.bytes->size() - std::min(stream.at, stream.bytes->size()));
+  std::memcpy(buffer, stream.bytes->data() + stream.at, count);
+  stream.at += count;
+  return static_cast<ssize_t>(count);
+}
+
+ssize_t WriteTemp(void* cookie, const char* buffer, size_t size) {
+  TempStream& stream = *static_cast<TempStream*>(cookie);
+  if (stream.bytes->size() < stream.at + size) stream.bytes->resize(stream.at + size);
+  std::memcpy(stream.bytes->data() + stream.at, buffer, size);
+  stream.at += size;
+  return static_cast<ssize_t>(size);
+}
+
+int SeekTemp(void* cookie, off_t* offset, int whence) {
+  TempStream& stream = *static_cast<TempStream*>(cookie);
+  const off_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? static_cast<off_t>(stream.at)
+                                                                 : static_cast<off_t>(stream.bytes->size());
+  if (base + *offset < 0) {
+    errno = EINVAL;
+    return -1;
+  }
+  stream.at = static_cast<size_t>(base + *offset);
+  *offset = static_cast<off_t>(stream.at);
+  return 0;
+}
+
+int CloseTemp(void* cookie) {
+  delete static_cast<TempStream*>(cookie);
   return 0;
 }
 
@@ -185,12 +221,13 @@ bool ListNames(const std::string& folder, std::vector<std::string>& names, std::
 
 bool CreateTempFile(const std::string& target, std::string& tempPath, std::FILE*& file, std::string& error) {
   tempPath = target + ".partial" + std::to_string(++theTempCount);
-  MemoryStream& stream = theTemps[tempPath];
-  file = open_memstream(&stream.buffer, &stream.length);
+  TempStream* stream = new TempStream{&theTemps[tempPath]};
+  file = fopencookie(stream, "w+b", {ReadTemp, WriteTemp, SeekTemp, CloseTemp});
   if (file != nullptr) {
     ArmTemp(tempPath);
     return true;
   }
+  delete stream;
   theTemps.erase(tempPath);
   errno = ENOMEM;
   error = PathError(target);
@@ -198,19 +235,12 @@ bool CreateTempFile(const std::string& target, std::string& tempPath, std::FILE*
 }
 
 bool MoveTemp(const std::string& tempPath, const std::string& target, bool, std::string&) {
-  MemoryStream& stream = theTemps[tempPath];
-  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(stream.buffer);
-  theWritten[target].assign(bytes, bytes + stream.length);
+  theWritten[target] = std::move(theTemps[tempPath]);
   DeleteNow(tempPath.c_str());
   return true;
 }
 
-void DeleteNow(const char* path) {
-  auto temp = theTemps.find(path);
-  if (temp == theTemps.end()) return;
-  free(temp->second.buffer);
-  theTemps.erase(temp);
-}
+void DeleteNow(const char* path) { theTemps.erase(path); }
 
 // Nothing interrupts the module: JavaScript only ever calls into it.
 void CatchInterruptions(void (*)()) {}

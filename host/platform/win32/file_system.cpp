@@ -210,9 +210,10 @@ bool CreateTempFile(const std::string& target, std::string& tempPath, std::FILE*
   }
   tempPath = buffer;
   ArmTemp(tempPath);
-  HANDLE handle = CreateFileA(buffer, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, TRUNCATE_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  file = handle == INVALID_HANDLE_VALUE ? nullptr : StreamOf(handle, _O_WRONLY, "wb");
+  // Read back too: the installer's payload is packed into one first.
+  HANDLE handle = CreateFileA(buffer, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                              TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  file = handle == INVALID_HANDLE_VALUE ? nullptr : StreamOf(handle, _O_RDWR, "w+b");
   if (file == nullptr) {
     error = PathError(tempPath);
     RemoveTempFile(tempPath);
