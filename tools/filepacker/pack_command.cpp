@@ -1,9 +1,12 @@
 #include <cstdio>
 
+#include "archive/payload_check.h"
 #include "host/file_system.h"
 #include "packer/archive_writer.h"
+#include "pe/payload_resource.h"
 #include "packer/pack_sources.h"
 #include "tools/filepacker/commands.h"
+#include "tools/filepacker/embedded_stub.h"
 #include "tools/filepacker/extraction.h"
 #include "tools/filepacker/text_format.h"
 
@@ -16,6 +19,21 @@ class PackProgressBar final : public PackProgress {
   int64_t total = 0;
   ProgressBar bar{stderr};
 };
+
+// The installer's image stays below 2 GiB too, so an archive near the
+// format's limit may be one that no installer can carry: said when it is
+// made, not only when `installer` refuses it.
+void WarnWhenNoInstallerCarries(const std::string& archive, int64_t length) {
+  constexpr int64_t kNearTheLimit = (int64_t{1} << 31) - (int64_t{1} << 24);
+  PayloadStub stub;
+  std::string error;
+  if (length < kNearTheLimit || EmbeddedStub().empty() || !CheckPayloadStub(EmbeddedStub(), stub, error)) return;
+  const uint64_t largest = LargestPayload(stub, payload_check::kRecordLength);
+  if (static_cast<uint64_t>(length) <= largest) return;
+  PrintError("warning: " + archive + " holds " + std::to_string(length) + " bytes, more than the " +
+             std::to_string(largest) + " an installer can carry below 2 GiB: list, test and extract read it, "
+             "but `filepacker installer` refuses it");
+}
 
 }  // namespace
 
@@ -68,6 +86,7 @@ bool OutputIsNoInput(const std::string& output, const std::vector<PackSource>& s
   return false;
 }
 
+
 int RunPack(const PackRequest& request) {
   std::vector<PackSource> sources;
   std::string error;
@@ -91,5 +110,6 @@ int RunPack(const PackRequest& request) {
               RatioText(summary.bytesOut, summary.bytesIn).c_str(),
               static_cast<long long>(summary.chunkCount), request.adaptive ? "adaptive" : "fixed", summary.threads,
               summary.threads == 1 ? "" : "s");
+  WarnWhenNoInstallerCarries(request.archive, summary.bytesOut);
   return kExitSuccess;
 }
