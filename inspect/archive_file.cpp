@@ -118,8 +118,15 @@ LoadOutcome ArchiveFile::Open(const std::string& path, std::string& error) {
     bytes_ = std::make_unique<ArchiveBytes>(file_, 0, static_cast<uint32_t>(length), path);
     return LoadOutcome::kLoaded;
   }
+  // The mapping takes address space as long as the file, not memory: only
+  // the headers and tables looked at are read.
   InputMapping mapping;
-  if (!mapping.Map(file_, length, path, error)) return LoadOutcome::kUnreadable;
+  if (!mapping.Map(file_, length, path, error)) {
+    error += ": it needs " + std::to_string(length) +
+             " bytes of free address space to be read; with fewer programs running, or on a 64-bit system, it may "
+             "find them";
+    return LoadOutcome::kTooLarge;
+  }
   const LoadOutcome outcome = FindContainer(path, mapping.bytes(), container_, error);
   if (outcome == LoadOutcome::kLoaded) {
     bytes_ = std::make_unique<ArchiveBytes>(file_, container_.payloadOffset, container_.payloadSize, path);

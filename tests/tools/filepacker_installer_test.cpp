@@ -5,7 +5,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "archive/payload_check.h"
 #include "host/input_files.h"
+#include "pe/payload_resource.h"
 #include "tests/common/test_files.h"
 #include "tests/pe/synthetic_pe.h"
 #include "tests/tools/filepacker_process.h"
@@ -73,6 +75,22 @@ TEST(FilepackerInstaller, FolderBecomesAnInstallerThatListTestAndExtractOpen) {
                 " archive bytes",
             wrap.out.substr(0, wrap.out.find(" (ratio")));
   EXPECT_TRUE(ReadFileBytes(wrapped) == installer) << "not byte-identical";
+
+  // Written a piece at a time around the archive, it is the installer made
+  // whole in memory.
+  const std::string archiveBytes = ReadFileBytes(archive), stubBytes = ReadFileBytes(p.stub);
+  const std::vector<uint8_t> packed(archiveBytes.begin(), archiveBytes.end());
+  uint8_t check[payload_check::kRecordLength];
+  MakePayloadCheck(packed.data(), static_cast<uint32_t>(packed.size()), check);
+  PayloadStub stub;
+  std::vector<uint8_t> whole;
+  PayloadLocation where;
+  std::string error;
+  ASSERT_TRUE(CheckPayloadStub(std::span(reinterpret_cast<const uint8_t*>(stubBytes.data()), stubBytes.size()), stub,
+                               error) &&
+              AddPayload(stub, packed, check, whole, where, error))
+      << error;
+  EXPECT_TRUE(std::string(whole.begin(), whole.end()) == installer) << "not the installer made in memory";
 
   ProcessResult list = RunFilepacker({"list", "--json", p.installer});
   ASSERT_EQ(0, list.exitCode) << list.err;
