@@ -459,7 +459,7 @@ bool ExtractEntries(Extraction& x, const char* folder) {
   return true;
 }
 
-bool Extract(Extraction& x, const char* folder) {
+bool ExtractAll(Extraction& x, const char* folder) {
   if (x.report != nullptr) std::memset(x.report, 0, sizeof(*x.report));
   return ReadHeader(x) && ReadBlockSize(x) && ExtractEntries(x, folder);
 }
@@ -491,27 +491,22 @@ void PackReader::SetProgressTarget(ProgressReceiver* receiver) {
 }
 
 int PackReader::ExtractFromMemory(const uint8_t* archive, const char* folder, UnpackReport* report) {
+  return Extract(archive, nullptr, folder, report);
+}
+
+int PackReader::ExtractFromSource(ArchiveSource& source, const char* folder, UnpackReport* report) {
+  return Extract(nullptr, &source, folder, report);
+}
+
+int PackReader::Extract(const uint8_t* archive, ArchiveSource* source, const char* folder, UnpackReport* report) {
   Extraction extraction{.reader = *this,
                         .progressTarget = progressTarget_,
                         .files = *fileSink_,
                         .observer = observer_,
                         .report = report,
                         .archive = archive,
-                        .source = nullptr};
-  if (!Extract(extraction, folder)) return 0;
-  if (report != nullptr) report->byteTotal = extraction.total;
-  return 1;
-}
-
-int PackReader::ExtractFromSource(ArchiveSource& source, const char* folder, UnpackReport* report) {
-  Extraction extraction{.reader = *this,
-                        .progressTarget = progressTarget_,
-                        .files = *fileSink_,
-                        .observer = observer_,
-                        .report = report,
-                        .archive = nullptr,
-                        .source = &source};
-  if (!Extract(extraction, folder)) return 0;
+                        .source = source};
+  if (!ExtractAll(extraction, folder)) return 0;
   if (report != nullptr) report->byteTotal = extraction.total;
   return 1;
 }

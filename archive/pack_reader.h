@@ -158,6 +158,9 @@ class PackReader {
   uint32_t creationDisposition = kCreateNew;
 
  private:
+  // The two above: the container in memory, or read from source.
+  int Extract(const uint8_t* archive, ArchiveSource* source, const char* folder, UnpackReport* report);
+
   ProgressReceiver* progressTarget_ = nullptr;
   FileSink* fileSink_ = &theSystemFiles;
   ExtractionObserver* observer_ = nullptr;
