@@ -32,10 +32,10 @@ installer/main.cpp ui/progress_dialog.h 0
 tests/archive/test.cpp packer/archive_writer.h 0
 archive/reader.h gtest/gtest.h 0
 base/little_endian.h archive/archive_format.h 1
-archive/reader.h packer/name_rules.h 1
+archive/reader.h packer/archive_writer.h 1
 archive/reader.h pe/pe_image.h 1
 pe/pe_image.cpp archive/crc32.h 1
-packer/name_rules.h inspect/install_folder_files.h 1
+packer/pack_files.h inspect/install_folder_files.h 1
 inspect/archive_walk.cpp packer/pack_files.h 1
 inspect/archive_walk.cpp tools/filepacker/host_system.h 1
 ui/progress_dialog.cpp installer/globals.h 1
