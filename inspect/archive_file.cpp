@@ -41,7 +41,7 @@ LoadOutcome LoadArchiveFile(const std::string& path, std::vector<uint8_t>& bytes
 LoadOutcome TakeArchive(const std::string& name, std::vector<uint8_t>& bytes, std::string& error,
                         ArchiveContainer* container) {
   ArchiveContainer found;
-  if (bytes.size() >= 2 && bytes[0] == 'M' && bytes[1] == 'Z') {
+  if (BeginsWithDosSignature(bytes)) {
     PayloadLocation where;
     std::string why;
     if (!FindPayload(bytes, where, why)) {
