@@ -195,7 +195,7 @@ std::string WindowsNameKey(const std::string& name) {
   return key;
 }
 
-bool IsSetupExeName(const std::string& name) { return WindowsNameKey(name) == WindowsNameKey("Setup.exe"); }
+bool IsSetupExeName(const std::string& name) { return WindowsNameKey(name) == WindowsNameKey(kSetupProgramName); }
 
 std::vector<std::string> NumberedShortNames(const std::string& name) {
   const std::vector<std::string> characters = Characters(name);

@@ -21,6 +21,7 @@
 //   "解凍完了！ ファイル数:%d"           success
 #include "archive/pack_reader.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -141,38 +142,78 @@ EntryInfo DecodeInfo(const uint8_t* record) {
   return info;
 }
 
-// Where the element at fault begins.
-// Where each failing step from kHeaderCut to kInfoCut finds its fault: a
-// header field's offset, or one of the marks below; every later step faults
-// at its entry or chunk. Bytes rather than a switch keep the installer,
-// which never watches, within its size.
+// What the extractor knows of each failing step, one row each in the order
+// of ExtractionStep: where its fault lies (a header field's offset, or one
+// of the marks below: the current entry or chunk, the entry's sizes or its
+// info record), and its outcome text. The installer carries only the
+// columns below, bytes rather than a switch, which keep it within its size.
 constexpr uint8_t kNoFault = 0xFF, kAtStart = 0xFE, kAtSizes = 0xFD, kAtInfo = 0xFC;
 static_assert(kBlockSizeOffset < kAtInfo && kSignatureOffset < kAtInfo, "header offsets fit below the marks");
-const uint8_t kFaultOffsetOfStep[] = {
-    kMagicOffset,      // kHeaderCut
-    kMagicOffset,      // kWrongMagic
-    kSizeFieldOffset,  // kSizeNotPositive
-    kTagOffset,        // kCodedWithoutTransform
-    kTagOffset,        // kCodedTagRefused
-    kTagOffset,        // kCodedTagAltered
-    kSignatureOffset,  // kCodedSignature
-    kSignatureOffset,  // kWrongSignature
-    kSizeFieldOffset,  // kSizeTooLarge
-    kBlockSizeOffset,  // kBlockSizeCut
-    kBlockSizeOffset,  // kBlockSizeOutOfRange
-    kNoFault,          // kNoChunkBuffer
-    kAtStart,          // kEntryCut
-    kAtStart,          // kEntryHeadCut
-    kAtSizes,          // kSizesPast2GiB
-    kAtInfo,           // kInfoCut
+enum FailureText : uint8_t { kRead, kFormat, kSegmentSize, kCoder, kCreate, kWrite, kDecode };
+struct FailingStep {
+  ExtractionStep step;
+  uint8_t faultAt;
+  FailureText text;
 };
-static_assert(sizeof(kFaultOffsetOfStep) ==
-                  static_cast<size_t>(ExtractionStep::kPathTooLong) - static_cast<size_t>(ExtractionStep::kHeaderCut),
-              "one offset for each step from kHeaderCut to kInfoCut");
+constexpr FailingStep kFailingSteps[] = {
+    {ExtractionStep::kHeaderCut, kMagicOffset, kRead},
+    {ExtractionStep::kWrongMagic, kMagicOffset, kFormat},
+    {ExtractionStep::kSizeNotPositive, kSizeFieldOffset, kFormat},
+    {ExtractionStep::kCodedWithoutTransform, kTagOffset, kCoder},
+    {ExtractionStep::kCodedTagRefused, kTagOffset, kCoder},
+    {ExtractionStep::kCodedTagAltered, kTagOffset, kCoder},
+    {ExtractionStep::kCodedSignature, kSignatureOffset, kCoder},
+    {ExtractionStep::kWrongSignature, kSignatureOffset, kFormat},
+    {ExtractionStep::kSizeTooLarge, kSizeFieldOffset, kFormat},
+    {ExtractionStep::kBlockSizeCut, kBlockSizeOffset, kRead},
+    {ExtractionStep::kBlockSizeOutOfRange, kBlockSizeOffset, kFormat},
+    // The archive is not at fault, so not a format error.
+    {ExtractionStep::kNoChunkBuffer, kNoFault, kRead},
+    {ExtractionStep::kEntryCut, kAtStart, kRead},
+    {ExtractionStep::kEntryHeadCut, kAtStart, kRead},
+    {ExtractionStep::kSizesPast2GiB, kAtSizes, kFormat},
+    {ExtractionStep::kInfoCut, kAtInfo, kRead},
+    {ExtractionStep::kPathTooLong, kAtStart, kCreate},
+    {ExtractionStep::kNameUnsafe, kAtStart, kCreate},
+    {ExtractionStep::kCreateFailed, kAtStart, kCreate},
+    {ExtractionStep::kChunkLengthCut, kAtStart, kRead},
+    {ExtractionStep::kChunkTooLong, kAtStart, kSegmentSize},
+    {ExtractionStep::kChunksEndEarly, kAtStart, kFormat},
+    {ExtractionStep::kChunkDataCut, kAtStart, kRead},
+    {ExtractionStep::kChunkNotDecoded, kAtStart, kDecode},
+    {ExtractionStep::kWriteFailed, kAtStart, kWrite},
+};
+constexpr int kFirstFailure = static_cast<int>(ExtractionStep::kHeaderCut);
+constexpr int kFailingStepCount = static_cast<int>(ExtractionStep::kWriteFailed) + 1 - kFirstFailure;
+
+// From kPathTooLong on every step faults at its entry or chunk, so the
+// column of where faults lie stops before it.
+constexpr int kFaultOffsetCount = static_cast<int>(ExtractionStep::kPathTooLong) - kFirstFailure;
+
+// Every failing step has its row, in its place, and the rows that the
+// column of where faults lie leaves out fault where it says they do.
+constexpr bool RowsInStepOrder() {
+  if (sizeof kFailingSteps / sizeof kFailingSteps[0] != kFailingStepCount) return false;
+  for (int i = 0; i < kFailingStepCount; ++i) {
+    if (static_cast<int>(kFailingSteps[i].step) != kFirstFailure + i) return false;
+    if (i >= kFaultOffsetCount && kFailingSteps[i].faultAt != kAtStart) return false;
+  }
+  return true;
+}
+static_assert(RowsInStepOrder(), "one row of kFailingSteps for each failing step, in the order of ExtractionStep");
+
+template <int kCount, typename Field>
+constexpr std::array<uint8_t, kCount> Column(Field FailingStep::*field) {
+  std::array<uint8_t, kCount> column{};
+  for (int i = 0; i < kCount; ++i) column[i] = static_cast<uint8_t>(kFailingSteps[i].*field);
+  return column;
+}
+constexpr std::array<uint8_t, kFaultOffsetCount> kFaultOffsetOfStep =
+    Column<kFaultOffsetCount>(&FailingStep::faultAt);
 
 int32_t FaultOffset(const Extraction& x, ExtractionStep step) {
-  const uint32_t index = static_cast<uint32_t>(step) - static_cast<uint32_t>(ExtractionStep::kHeaderCut);
-  const uint8_t at = index < sizeof(kFaultOffsetOfStep) ? kFaultOffsetOfStep[index] : kAtStart;
+  const uint32_t index = static_cast<uint32_t>(step) - static_cast<uint32_t>(kFirstFailure);
+  const uint8_t at = index < kFaultOffsetOfStep.size() ? kFaultOffsetOfStep[index] : kAtStart;
   if (at == kNoFault) return -1;
   if (at == kAtStart) return x.start;
   const int32_t afterName = x.start + 1 + x.nameLength;
@@ -203,41 +244,9 @@ void Notify(Extraction& x, ExtractionStep step) {
   observer->OnEvent(event);
 }
 
-// The outcome text of each failing step, from kHeaderCut on: one table
-// instead of a text at every call site keeps the installer small.
-enum FailureText : uint8_t { kRead, kFormat, kSegmentSize, kCoder, kCreate, kWrite, kDecode };
 const char* const kFailureTexts[] = {kReadError,  kFormatError, kSegmentSizeError, kCoderError,
                                      kCreateError, kWriteError,  kDecodeError};
-const uint8_t kTextOfStep[] = {
-    kRead,    // kHeaderCut
-    kFormat,  // kWrongMagic
-    kFormat,  // kSizeNotPositive
-    kCoder,   // kCodedWithoutTransform
-    kCoder,   // kCodedTagRefused
-    kCoder,   // kCodedTagAltered
-    kCoder,   // kCodedSignature
-    kFormat,  // kWrongSignature
-    kFormat,  // kSizeTooLarge
-    kRead,    // kBlockSizeCut
-    kFormat,  // kBlockSizeOutOfRange
-    kRead,    // kNoChunkBuffer: the archive is not at fault, so not a format error
-    kRead,    // kEntryCut
-    kRead,    // kEntryHeadCut
-    kFormat,  // kSizesPast2GiB
-    kRead,    // kInfoCut
-    kCreate,  // kPathTooLong
-    kCreate,  // kNameUnsafe
-    kCreate,  // kCreateFailed
-    kRead,    // kChunkLengthCut
-    kSegmentSize,  // kChunkTooLong
-    kFormat,  // kChunksEndEarly
-    kRead,    // kChunkDataCut
-    kDecode,  // kChunkNotDecoded
-    kWrite,   // kWriteFailed
-};
-constexpr int kFirstFailure = static_cast<int>(ExtractionStep::kHeaderCut);
-static_assert(sizeof(kTextOfStep) == static_cast<size_t>(ExtractionStep::kWriteFailed) + 1 - kFirstFailure,
-              "one text for every failing step");
+constexpr std::array<uint8_t, kFailingStepCount> kTextOfStep = Column<kFailingStepCount>(&FailingStep::text);
 
 // Records the failure's text (with the entry's name where it has %s) and
 // the coder error flag; returns false so that callers can end with it.

@@ -16,6 +16,13 @@
 // kanji).
 constexpr bool IsCp932LeadByte(uint8_t byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 
+// The installer's own rule for its paths, narrower than Windows' (no
+// 0xF0-0xFC): with TerminatedCharacterSize, a second byte is whatever
+// follows a lead byte but the NUL.
+constexpr bool IsInstallerCp932LeadByte(uint8_t byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xEF);
+}
+
 // The bytes that a two-byte character may end in.
 constexpr bool IsCp932TrailByte(uint8_t byte) { return byte >= 0x40 && byte <= 0xFC && byte != 0x7F; }
 

@@ -19,6 +19,13 @@ constexpr char kInstallFolderName[] = "UnpackDir";
 // least 10 bytes and kInstallFolderName with a number of up to 3 digits.
 constexpr char kLongestInstallFolder[] = "C:\\WINDOWS\\UnpackDir999";
 
+// In install mode the installer runs this program of the package's top
+// folder, and the packager refuses a package without it (unless told the
+// package is only to be unpacked). The name is a literal too, so that the
+// installer writes its command line's tail as one text of its pool.
+#define KORMIT_SETUP_PROGRAM "Setup.exe"
+constexpr char kSetupProgramName[] = KORMIT_SETUP_PROGRAM;
+
 // The payload: the packed archive as the resource "KORMIT" of type
 // "FILESPACK", and its check record (archive/payload_check.h) beside it
 // under the same type (older installers have none), in Japanese as the

@@ -1,5 +1,6 @@
 #include "inspect/archive_file.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -10,8 +11,6 @@
 #include "pe/payload_resource.h"
 
 namespace {
-
-bool IsExecutableStart(const uint8_t* start, size_t length) { return length >= 2 && start[0] == 'M' && start[1] == 'Z'; }
 
 // An installer's payload and check record, found in its bytes.
 LoadOutcome FindContainer(const std::string& name, std::span<const uint8_t> bytes, ArchiveContainer& found,
@@ -65,7 +64,7 @@ LoadOutcome LoadArchiveFile(const std::string& path, std::vector<uint8_t>& bytes
 LoadOutcome TakeArchive(const std::string& name, std::vector<uint8_t>& bytes, std::string& error,
                         ArchiveContainer* container) {
   ArchiveContainer found;
-  if (IsExecutableStart(bytes.data(), bytes.size())) {
+  if (BeginsWithDosSignature(bytes)) {
     if (FindContainer(name, bytes, found, error) != LoadOutcome::kLoaded) {
       bytes.clear();
       return LoadOutcome::kNoPayload;
@@ -114,7 +113,7 @@ LoadOutcome ArchiveFile::Open(const std::string& path, std::string& error) {
     return LoadOutcome::kUnreadable;
   }
   container_ = ArchiveContainer();
-  if (!IsExecutableStart(start, static_cast<size_t>(length))) {
+  if (!BeginsWithDosSignature(std::span<const uint8_t>(start, static_cast<size_t>(std::min<int64_t>(length, 2))))) {
     bytes_ = std::make_unique<ArchiveBytes>(file_, 0, static_cast<uint32_t>(length), path);
     return LoadOutcome::kLoaded;
   }

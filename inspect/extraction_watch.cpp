@@ -82,8 +82,21 @@ void ExtractionWatch::DescribeFault() {
   fault.offset = e.faultOffset;
   // In its chunk list the entry is in the walk; before, the event names it.
   fault.name = e.chunk > 0 ? walk_.entries.back().name : failureName_;
+  // In a chunk list: the entry, and how much its chunks gave before.
+  const WalkedEntry* entry = e.chunk > 0 ? &walk_.entries.back() : nullptr;
+  int64_t decoded = 0;
+  if (entry != nullptr) {
+    for (const WalkedChunk& chunk : entry->chunks) decoded += chunk.decoded;
+  }
+  const int32_t length = e.chunkLength;
 
+  // Every step, without a default: a step added to the extractor without
+  // words here does not compile.
   switch (e.step) {
+    case ExtractionStep::kHeader:
+    case ExtractionStep::kEntry:
+    case ExtractionStep::kChunk:
+      return;  // not failures: never recorded as one
     case ExtractionStep::kHeaderCut:
       cause = "the container ends inside its " + std::to_string(kHeaderLength) + "-byte header";
       return;
@@ -136,39 +149,29 @@ void ExtractionWatch::DescribeFault() {
     case ExtractionStep::kCreateFailed:
       cause = sinkFailure_.empty() ? std::string("the file cannot be created") : sinkFailure_;
       return;
-    default:
-      break;
-  }
-
-  // The steps of a chunk.
-  const WalkedEntry& entry = walk_.entries.back();
-  const int32_t length = e.chunkLength;
-  int64_t decoded = 0;
-  for (const WalkedChunk& chunk : entry.chunks) decoded += chunk.decoded;
-  switch (e.step) {
-    case ExtractionStep::kChunkLengthCut: cause = PastTheEnd("the 4-byte chunk length", e.position); break;
+    case ExtractionStep::kChunkLengthCut: cause = PastTheEnd("the 4-byte chunk length", e.position); return;
     case ExtractionStep::kChunkTooLong:
       cause = "the chunk length " + std::to_string(length) + " is above block size + " +
               std::to_string(kChunkSlack) + " (" + std::to_string(int64_t{e.blockSize} + kChunkSlack) + ")";
-      break;
+      return;
     case ExtractionStep::kChunksEndEarly:
-      cause = "the chunks end after " + std::to_string(decoded) + " of its " + std::to_string(entry.size) + " bytes";
-      break;
+      cause = "the chunks end after " + std::to_string(decoded) + " of its " + std::to_string(entry->size) + " bytes";
+      return;
     case ExtractionStep::kChunkDataCut:
       cause = PastTheEnd("the chunk's " + std::to_string(length) + " bytes of data", e.position);
-      break;
+      return;
     case ExtractionStep::kChunkNotDecoded:
       if (e.value <= 0) {
         cause = "its " + std::to_string(length) + " bytes do not decode as a block (codec result " +
                 std::to_string(e.value) + ")";
       } else {
         cause = "it decodes to " + std::to_string(e.value) + " bytes, more than the " +
-                std::to_string(entry.size - decoded) + " left of the entry's " + std::to_string(entry.size);
+                std::to_string(entry->size - decoded) + " left of the entry's " + std::to_string(entry->size);
       }
-      break;
-    default:
+      return;
+    case ExtractionStep::kWriteFailed:
       cause = sinkFailure_.empty() ? std::string("the file cannot be written") : sinkFailure_;
-      break;
+      return;
   }
 }
 

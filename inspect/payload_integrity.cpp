@@ -101,8 +101,9 @@ ArchiveFault DamageFault(const IntegrityCheck& check) {
                     " bytes, but the payload holds only " + std::to_string(check.payloadBytes);
       break;
     default:
-      fault.cause = "the payload's check record (the resource \"KORMITCRC\") is damaged: it is not 12 bytes beginning "
-                    "with \"KCRC\"";
+      fault.cause = std::string("the payload's check record (the resource \"") + kPayloadCheckResourceName +
+                    "\") is damaged: it is not " + std::to_string(payload_check::kRecordLength) +
+                    " bytes beginning with \"" + payload_check::kTag + "\"";
       break;
   }
   return fault;

@@ -30,7 +30,7 @@ int ComposeFolderPattern(char* out, const char* folder) {
 }
 
 int ComposeSetupCommandLine(char* out, const char* folder) {
-  const char* parts[] = {"\"", folder, "\\Setup.exe\"", nullptr};
+  const char* parts[] = {"\"", folder, "\\" KORMIT_SETUP_PROGRAM "\"", nullptr};
   return Compose(out, kSetupCommandLineSize, parts);
 }
 

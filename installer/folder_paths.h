@@ -13,12 +13,13 @@ int ComposeFolderEntry(char* out, const char* folder, const char* name);
 int ComposeFolderPattern(char* out, const char* folder);
 
 // The command line that starts the package's installer program: the path
-// folder + "\Setup.exe" in double quotes, so that a folder with a space can
-// never make the system start another program ("C:\Program.exe"). Written
-// into a buffer of kSetupCommandLineSize bytes: the quotes and "\Setup.exe"
-// on top of any folder that a path buffer holds, so every folder that the
-// files were extracted into gets its Setup.exe started.
-constexpr int kSetupCommandLineSize = kPathBufferSize + 12;
+// folder + "\" + kSetupProgramName in double quotes, so that a folder with a
+// space can never make the system start another program ("C:\Program.exe").
+// Written into a buffer of kSetupCommandLineSize bytes: the two quotes, the
+// "\" and the program's name on top of any folder that a path buffer holds,
+// so every folder that the files were extracted into gets its program
+// started.
+constexpr int kSetupCommandLineSize = kPathBufferSize + 3 + static_cast<int>(sizeof kSetupProgramName) - 1;
 int ComposeSetupCommandLine(char* out, const char* folder);
 
 // Writes "UnpackDir<number>\*.*" at out[prefixLength], where out already

@@ -7,15 +7,11 @@
 
 namespace {
 
-// The installer's own rule, narrower than Windows' (no 0xF0-0xFC): a second
-// byte is whatever follows a lead byte but the NUL.
-bool IsInstallerLeadByte(uint8_t byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xEF); }
-
 // Index of the last backslash that is a separator and not the second byte of
 // a two-byte character, or -1. A lone lead byte ends the text.
 int LastSeparator(const char* path) {
   int found = -1;
-  for (int i = 0; path[i] != '\0'; i += TerminatedCharacterSize<IsInstallerLeadByte>(path + i)) {
+  for (int i = 0; path[i] != '\0'; i += TerminatedCharacterSize<IsInstallerCp932LeadByte>(path + i)) {
     if (path[i] == '\\') found = i;  // never a lead byte
   }
   return found;
@@ -25,8 +21,8 @@ int LastSeparator(const char* path) {
 
 int IsLeadByteAt(const char* text, int index) {
   if (index < 0) return 0;
-  for (int i = 0; text[i] != '\0' && i <= index; i += TerminatedCharacterSize<IsInstallerLeadByte>(text + i)) {
-    if (i == index) return IsInstallerLeadByte(static_cast<uint8_t>(text[i])) ? 1 : 0;
+  for (int i = 0; text[i] != '\0' && i <= index; i += TerminatedCharacterSize<IsInstallerCp932LeadByte>(text + i)) {
+    if (i == index) return IsInstallerCp932LeadByte(static_cast<uint8_t>(text[i])) ? 1 : 0;
   }
   return 0;
 }

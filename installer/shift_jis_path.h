@@ -8,8 +8,8 @@
 #include "base/installer_rules.h"
 
 // 1 when a two-byte character starts at byte `index` of `text`: a lead byte
-// (0x81-0x9F or 0xE0-0xEF) met by walking the text character by character
-// from its start. 0 for a single byte, a second byte, a negative index or an
+// by the installer's rule (IsInstallerCp932LeadByte, base/cp932_walk.h) met
+// by walking the text character by character from its start. 0 for a single byte, a second byte, a negative index or an
 // index past the terminator.
 int IsLeadByteAt(const char* text, int index);
 

@@ -34,8 +34,9 @@ enum class Links { kRefuse, kFollow };
 // Fills `source` for the regular file at `path`: its last path element
 // converted to code page 932, its size, attributes and times.
 //   Win32: attributes and times as the file system holds them.
-//   POSIX: attributes 0x20 (archive), plus 0x01 (read-only) when the owner
-//          may not write it; creation time = last write time.
+//   POSIX: the archive attribute, plus read-only when the owner may not
+//          write it (archive/archive_format.h); creation time = last write
+//          time.
 // False, with a message naming the file, when the file cannot be read, is a
 // folder or no regular file, is a symbolic link that `links` refuses (the
 // message names its target), or its name has no code page 932 form.

@@ -152,7 +152,8 @@ bool FindPayload(std::span<const uint8_t> file, PayloadLocation& where, std::str
     case ResourceLookup::kRefused:
       return false;
     case ResourceLookup::kAbsent:
-      error = "an executable without the resource \"KORMIT\" of type \"FILESPACK\" (an installer without its payload?)";
+      error = std::string("an executable without the resource \"") + kPayloadResourceName + "\" of type \"" +
+              kPayloadResourceType + "\" (an installer without its payload?)";
       return false;
     case ResourceLookup::kFound:
       break;

@@ -14,6 +14,7 @@
 
 namespace pe_format {
 
+inline constexpr char kDosSignature[] = "MZ";
 inline constexpr uint32_t kDosHeaderSize = 64;
 inline constexpr uint32_t kDosPeOffsetField = 0x3C;
 inline constexpr uint32_t kSignatureSize = 4;  // "PE\0\0"

@@ -143,8 +143,8 @@ uint64_t PeImage::SectionDataEnd() const {
 bool ReadPeImage(std::span<const uint8_t> file, PeImage& image, std::string& error) {
   image = PeImage{};
   image.file = file;
-  if (!Fits(file, 0, kDosHeaderSize) || file[0] != 'M' || file[1] != 'Z') {
-    error = "not a Windows executable (no MZ header)";
+  if (!Fits(file, 0, kDosHeaderSize) || !BeginsWithDosSignature(file)) {
+    error = std::string("not a Windows executable (no ") + kDosSignature + " header)";
     return false;
   }
   const uint32_t peOffset = LoadUint32(file.data() + kDosPeOffsetField);

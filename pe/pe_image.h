@@ -74,6 +74,13 @@ struct PeImage {
   uint64_t SectionDataEnd() const;
 };
 
+// Whether `file` begins with the DOS header's signature, as every Windows
+// executable does and no archive: what tells an installer from a bare
+// archive before anything else is read.
+inline bool BeginsWithDosSignature(std::span<const uint8_t> file) {
+  return file.size() >= 2 && file[0] == pe_format::kDosSignature[0] && file[1] == pe_format::kDosSignature[1];
+}
+
 // Reads the headers and the section table of `file` (which must outlive
 // `image`). Refuses a file without the MZ and PE signatures, headers or a
 // section table cut off by the file's end, raw data past the end, and

@@ -62,15 +62,13 @@ TEST(Cp932Walk, CharacterLengthIsTheNameRule) {
   }
 }
 
-bool IsNarrowLeadByte(uint8_t byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xEF); }
-
 TEST(Cp932Walk, TerminatedStepStopsAtTheNulAndTakesTheRuleGiven) {
   EXPECT_EQ(TerminatedCharacterSize<IsCp932LeadByte>("\x81\x5C"), 2);
   EXPECT_EQ(TerminatedCharacterSize<IsCp932LeadByte>("\x81"), 1);  // before the NUL
   EXPECT_EQ(TerminatedCharacterSize<IsCp932LeadByte>("a\x81"), 1);
   EXPECT_EQ(TerminatedCharacterSize<IsCp932LeadByte>("\xF0\x5C"), 2);
-  EXPECT_EQ(TerminatedCharacterSize<IsNarrowLeadByte>("\xF0\x5C"), 1);  // the narrower rule's own
-  EXPECT_EQ(Walked<Cp932Walk<IsNarrowLeadByte>>("\xF0\\"), "\xF0|/");
+  EXPECT_EQ(TerminatedCharacterSize<IsInstallerCp932LeadByte>("\xF0\x5C"), 1);  // the installer's narrower rule
+  EXPECT_EQ(Walked<Cp932Walk<IsInstallerCp932LeadByte>>("\xF0\\"), "\xF0|/");
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# layer_check_test.sh LAYER_CHECK: the layer check on small trees, each a
-# file that includes one header: a header of a lower layer, of its own
-# folder, or found beside it passes; one from its own level or above fails,
-# naming the file and line.
+# layer_check_test.sh LAYER_CHECK LAYER_PICTURE: the layer check on small
+# trees, each a file that includes one header: a header of a lower layer, of
+# its own folder, or found beside it passes; one from its own level or above
+# fails, naming the file and line. Then the picture: its check fails until
+# it is drawn, and again once an include between folders is added.
 set -u
 check=$1
+picture=$2
 tree=$(mktemp -d)
 trap 'rm -rf "$tree"' EXIT
 status=0
@@ -32,13 +34,28 @@ installer/main.cpp ui/progress_dialog.h 0
 tests/archive/test.cpp packer/archive_writer.h 0
 archive/reader.h gtest/gtest.h 0
 base/little_endian.h archive/archive_format.h 1
-archive/reader.h packer/name_rules.h 1
+archive/reader.h packer/archive_writer.h 1
 archive/reader.h pe/pe_image.h 1
 pe/pe_image.cpp archive/crc32.h 1
-packer/name_rules.h inspect/install_folder_files.h 1
+packer/pack_files.h inspect/install_folder_files.h 1
 inspect/archive_walk.cpp packer/pack_files.h 1
 inspect/archive_walk.cpp tools/filepacker/host_system.h 1
 ui/progress_dialog.cpp installer/globals.h 1
 archive/platform/win32/files.cpp tests/common/test_files.h 1
 CASES
+
+rm -rf "$tree"/*
+mkdir -p "$tree/archive" "$tree/packer"
+echo '#include "base/little_endian.h"' >"$tree/archive/reader.h"
+expect_picture() {  # expected exit code of the picture's check, what changed
+  "$picture" --check "$tree" 2>/dev/null
+  local actual=$?
+  if [ "$actual" != "$1" ]; then echo "FAIL: picture check $2: exit $actual, expected $1"; status=1; fi
+}
+expect_picture 1 "with no picture drawn"
+"$picture" "$tree"
+grep -q '^  archive --> base$' "$tree/docs/layers.md" || { echo "FAIL: the picture has no arrow archive --> base"; status=1; }
+expect_picture 0 "just drawn"
+echo '#include "archive/reader.h"' >"$tree/packer/writer.h"
+expect_picture 1 "after packer/ came to include archive/"
 exit $status

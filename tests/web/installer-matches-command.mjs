@@ -76,7 +76,9 @@ for (const [label, files, options, args] of refused) {
 // before the packer's own check, which the module meets: its words.
 await assert.rejects(engine.installer([setup], { blockSize: 100 }),
                      { status: 2, message: 'block size 100 is outside 1024..4000000' });
+// The block sizes the page offers are those the engine refuses by.
+assert.deepEqual(await engine.blockSizes(), { least: 1024, most: 4000000, usual: 200000 });
 // What is no list of files is refused before the engine sees it.
 await assert.rejects(engine.installer([{ name: 'a.txt', bytes: 'text' }]), TypeError);
 rmSync(scratch, { recursive: true, force: true });
-console.log(`${passed + 2} passed, 0 failed`);
+console.log(`${passed + 3} passed, 0 failed`);

@@ -3,13 +3,15 @@
 // Python's zipfile with its names, bytes, CRCs and DOS times, and carries
 // each write time to the second in its extended-timestamp field; past
 // 65,534 files, and with files beyond 4 GiB, it is a zip64 that zipfile,
-// zipinfo and Debian's unzip read.
+// zipinfo and Debian's unzip read; a refused block size is put in words
+// with the limits that the engine's message gives.
 // Usage: node page-parts.mjs SCRATCH_FOLDER
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import { closeSync, mkdirSync, openSync, rmSync, writeFileSync, writeSync } from 'node:fs';
 import { join, resolve } from 'node:path';
 
+import { plainRefusal } from '../../tools/web/page/texts.mjs';
 import { squarify } from '../../tools/web/page/treemap.mjs';
 import { crc32, storedZip, writeZip } from '../../tools/web/page/zip.mjs';
 
@@ -98,6 +100,10 @@ with zipfile.ZipFile(sys.argv[1]) as z:
 `, sparse)), [...far.map((file, i) => [file.name, i * (gib + 30 + 8 + 9), file.size]),  // header, name, time field
              'the last file\n']);
 assert.match(execFileSync('/usr/bin/unzip', ['-p', sparse, 'last.txt'], { encoding: 'utf8' }), /^the last file$/m);
+passed++;
+
+// A block size refused: the words take the limits from the engine's message.
+assert.equal(plainRefusal('block size 100 is outside 1024..4000000'), 'the block size must be from 1,024 to 4,000,000 bytes.');
 passed++;
 rmSync(scratch, { recursive: true, force: true });
 console.log(`${passed} passed, 0 failed`);

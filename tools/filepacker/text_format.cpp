@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "archive/archive_format.h"
 #include "base/escaped_bytes.h"
 #include "base/file_time.h"
 #include "host/cp932_text.h"
@@ -63,8 +64,9 @@ std::string AttributeLetters(uint32_t attributes) {
   static const struct {
     uint32_t bit;
     char letter;
-  } kLetters[] = {{0x20, 'A'}, {0x01, 'R'}, {0x02, 'H'}, {0x04, 'S'}, {0x10, 'D'},  {0x80, 'N'},
-                  {0x100, 'T'}, {0x800, 'C'}, {0x1000, 'O'}, {0x2000, 'I'}, {0x4000, 'E'}};
+  } kLetters[] = {{archive_format::kAttributeArchive, 'A'}, {archive_format::kAttributeReadOnly, 'R'},
+                  {0x02, 'H'},   {0x04, 'S'},  {0x10, 'D'},   {0x80, 'N'},   {0x100, 'T'},
+                  {0x800, 'C'},  {0x1000, 'O'}, {0x2000, 'I'}, {0x4000, 'E'}};
   std::string letters;
   for (const auto& entry : kLetters) {
     if (attributes & entry.bit) letters += entry.letter;

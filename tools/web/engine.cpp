@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive_format.h"
 #include "base/installer_rules.h"
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/command_reports.h"
@@ -179,6 +180,8 @@ FP_EXPORT(fp_extract) int Extract() {
 }
 
 FP_EXPORT(fp_default_block_size) int32_t DefaultBlockSize() { return PackRequest().blockSize; }
+FP_EXPORT(fp_min_block_size) int32_t MinBlockSize() { return archive_format::kMinBlockSize; }
+FP_EXPORT(fp_max_block_size) int32_t MaxBlockSize() { return archive_format::kMaxBlockSize; }
 
 // A file for installer, at the path last given to fp_input_name; JavaScript
 // writes its bytes where this points.

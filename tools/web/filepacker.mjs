@@ -12,6 +12,7 @@
 //   installer(files, {adaptive, blockSize, allowNoSetup, onProgress})
 //                  the installer (a Uint8Array) that `filepacker installer`
 //                  makes of the files, byte for byte
+//   blockSizes()   the block sizes it takes: {least, most, usual}
 // bytes: a Uint8Array holding an installer or an archive. An input that
 // cannot be read at all (an executable that is no installer) throws a
 // FilepackerError with the command's message and exit status, as does a
@@ -145,13 +146,24 @@ async function run(command, bytes, { name = 'input', folder = '' } = {}) {
   }
 }
 
-// 100 ns intervals since 1601 as a Date (to the millisecond), and back.
+// 100 ns intervals since 1601 as milliseconds since 1970 or a Date, and
+// back.
 const fileTimeOf1970 = 11644473600000n;
+export function fileTimeToMilliseconds(fileTime) {
+  return Number(fileTime / 10000n - fileTimeOf1970);
+}
 export function fileTimeToDate(fileTime) {
-  return new Date(Number(fileTime / 10000n - fileTimeOf1970));
+  return new Date(fileTimeToMilliseconds(fileTime));
 }
 export function fileTimeOf(milliseconds) {
   return (BigInt(Math.floor(milliseconds)) + fileTimeOf1970) * 10000n;
+}
+
+// The block sizes that installer() takes, as the engine has them.
+export async function blockSizes() {
+  const exports = await engine();
+  return { least: exports.fp_min_block_size(), most: exports.fp_max_block_size(),
+           usual: exports.fp_default_block_size() };
 }
 
 function checkFiles(files) {

@@ -8,26 +8,21 @@
 #include "archive/platform/posix/cp932_iconv.h"
 #include "archive/windows_cp932.h"
 #include "base/cp932_walk.h"
+#include "base/utf8.h"
 
 namespace {
 
-// Appends the UTF-8 form of a character of the Basic Multilingual Plane.
+// Appends the UTF-8 form of a character.
 bool AppendUtf8(uint16_t character, char** out, size_t* room) {
-  const size_t length = character < 0x800 ? 2 : 3;  // never below 0x80 here
+  char bytes[4];
+  const size_t length = EncodeUtf8(character, bytes);
   if (*room < length) {
     errno = ENAMETOOLONG;
     return false;
   }
-  char* at = *out;
-  if (length == 2) {
-    *at++ = static_cast<char>(0xC0 | character >> 6);
-  } else {
-    *at++ = static_cast<char>(0xE0 | character >> 12);
-    *at++ = static_cast<char>(0x80 | (character >> 6 & 0x3F));
-  }
-  *at++ = static_cast<char>(0x80 | (character & 0x3F));
+  std::memcpy(*out, bytes, length);
   *room -= length;
-  *out = at;
+  *out += length;
   return true;
 }
 

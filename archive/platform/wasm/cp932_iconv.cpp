@@ -8,44 +8,9 @@
 #include <cstdint>
 
 #include "archive/platform/wasm/cp932_tables.h"
+#include "base/utf8.h"
 
 namespace {
-
-// Decodes one UTF-8 character of the BMP at in (left bytes); its length,
-// or 0 when the bytes are not one (or it lies beyond the BMP, which code
-// page 932 does not reach).
-size_t DecodeUtf8(const unsigned char* in, size_t left, uint32_t& codePoint) {
-  if (left == 0) return 0;
-  if (in[0] < 0x80) {
-    codePoint = in[0];
-    return 1;
-  }
-  const size_t length = in[0] >= 0xE0 ? (in[0] >= 0xF0 ? 4 : 3) : (in[0] >= 0xC2 ? 2 : 0);
-  if (length == 0 || length == 4 || left < length) return 0;
-  codePoint = in[0] & (length == 2 ? 0x1F : 0x0F);
-  for (size_t i = 1; i < length; i++) {
-    if ((in[i] & 0xC0) != 0x80) return 0;
-    codePoint = (codePoint << 6) | (in[i] & 0x3F);
-  }
-  if ((length == 3 && codePoint < 0x800) || (codePoint >= 0xD800 && codePoint < 0xE000)) return 0;
-  return length;
-}
-
-size_t EncodeUtf8(uint32_t codePoint, char* out) {
-  if (codePoint < 0x80) {
-    out[0] = static_cast<char>(codePoint);
-    return 1;
-  }
-  if (codePoint < 0x800) {
-    out[0] = static_cast<char>(0xC0 | (codePoint >> 6));
-    out[1] = static_cast<char>(0x80 | (codePoint & 0x3F));
-    return 2;
-  }
-  out[0] = static_cast<char>(0xE0 | (codePoint >> 12));
-  out[1] = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-  out[2] = static_cast<char>(0x80 | (codePoint & 0x3F));
-  return 3;
-}
 
 // One character of either encoding: how many input bytes it takes (0: not
 // valid) and its converted bytes.
@@ -65,7 +30,8 @@ size_t ConvertOne(Cp932Iconv::Direction direction, const unsigned char* in, size
   }
   uint32_t codePoint = 0;
   const size_t taken = DecodeUtf8(in, left, codePoint);
-  if (taken == 0) return 0;
+  // Code page 932 reaches no character beyond the Basic Multilingual Plane.
+  if (taken == 0 || codePoint > 0xFFFF) return 0;
   const uint32_t* end = kCp932FromUnicode + kCp932FromUnicodeCount;
   const uint32_t* found = std::lower_bound(kCp932FromUnicode, end, codePoint << 16);
   if (found == end || (*found >> 16) != codePoint) return 0;

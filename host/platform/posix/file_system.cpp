@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "archive/archive_format.h"
 #include "base/file_time.h"
 #include "host/system_error.h"
 
@@ -21,8 +22,8 @@ namespace file_system {
 
 namespace {
 
-constexpr uint32_t kAttributeArchive = 0x20;
-constexpr uint32_t kAttributeReadOnly = 0x01;
+using archive_format::kAttributeArchive;
+using archive_format::kAttributeReadOnly;
 
 std::string LastElement(const std::string& path) {
   std::string trimmed = path;

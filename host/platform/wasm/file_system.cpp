@@ -17,12 +17,13 @@
 #include <cstring>
 #include <map>
 
+#include "archive/archive_format.h"
 #include "host/system_error.h"
 #include "host/platform/wasm/memory_folder.h"
 
 namespace {
 
-constexpr uint32_t kAttributeArchive = 0x20;
+using archive_format::kAttributeArchive;
 
 std::vector<MemoryFolderFile> theFiles;
 PackReadWatch* theWatch = nullptr;

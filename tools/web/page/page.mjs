@@ -310,4 +310,10 @@ $('next-page').addEventListener('click', () => turnPage(1));
 $('make-files').addEventListener('change', (event) => pick(event.target.files, false));
 $('make-folder').addEventListener('change', (event) => pick(event.target.files, true));
 $('make').addEventListener('click', make);
+// The block sizes the engine takes, before the page is ready (a browser
+// that cannot run the engine has been told so above).
+try {
+  const { least, most, usual } = await run('limits');
+  Object.assign($('block-size'), { min: least, max: most, value: usual });
+} catch {}
 document.body.dataset.ready = 'true';

@@ -77,7 +77,7 @@ const english = {
     badName: 'Windows cannot use a name (a device name such as CON, or a character such as ":").',
     noBytes: 'the files hold no bytes at all.',
     tooLarge: 'the files add up to 2 GiB or more, more than the installer can hold.',
-    blockSize: 'the block size must be from 1,024 to 4,000,000 bytes.',
+    blockSize: 'the block size must be from {0} to {1} bytes.',
   },
 };
 
@@ -158,7 +158,7 @@ const japanese = {
     badName: 'Windows で使えない名前があります（CON などのデバイス名や「:」などの文字）。',
     noBytes: 'ファイルの中身がまったくありません。',
     tooLarge: 'ファイルの合計が 2 GiB 以上で、インストーラーに入りません。',
-    blockSize: 'ブロックサイズは 1,024 から 4,000,000 バイトまでです。',
+    blockSize: 'ブロックサイズは {0} から {1} バイトまでです。',
   },
 };
 
@@ -170,7 +170,8 @@ export function say(key, ...values) {
   return text.replace(/\{(\d)\}/g, (all, index) => String(values[Number(index)]));
 }
 
-// Which plain words fit a refusal of `filepacker installer`, by its message.
+// Which plain words fit a refusal of `filepacker installer`, by its message;
+// the numbers a pattern captures fill the words' {0}, {1}.
 const refusals = [
   [/no top-level Setup\.exe/, 'why.setup'],
   [/is a folder inside/, 'why.subfolder'],
@@ -181,12 +182,15 @@ const refusals = [
   [/cannot hold|refuses its name|separator/, 'why.badName'],
   [/hold no bytes/, 'why.noBytes'],
   [/2 GiB/, 'why.tooLarge'],
-  [/block size/, 'why.blockSize'],
+  [/block size -?\d+ is outside (\d+)\.\.(\d+)/, 'why.blockSize'],
 ];
 
 export function plainRefusal(message) {
-  const found = refusals.find(([pattern]) => pattern.test(message));
-  return found === undefined ? message : say(found[1]);
+  for (const [pattern, key] of refusals) {
+    const found = pattern.exec(message);
+    if (found !== null) return say(key, ...found.slice(1).map((digits) => Number(digits).toLocaleString(language)));
+  }
+  return message;
 }
 
 // Which plain words fit a fault or a refused name, by the engine's words

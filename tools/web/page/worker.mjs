@@ -2,7 +2,7 @@
 // checks and unpacks the file last opened, zips its files, and makes
 // installers. Every message names its job; progress goes back as
 // {job, progress: [done, total], stage}.
-import { extract, installer, list, test } from './filepacker.mjs';
+import { blockSizes, extract, fileTimeToMilliseconds, installer, list, test } from './filepacker.mjs';
 import { storedZip } from './zip.mjs';
 
 let opened = null;  // the bytes of the file last opened
@@ -29,7 +29,7 @@ function columns(entries) {
     kept.sizes[i] = entry.size;
     kept.packed[i] = entry.packed;
     kept.chunks[i] = entry.chunks.length;
-    kept.written[i] = Number(entry.filetimes[2] / 10000n - 11644473600000n);  // milliseconds since 1970
+    kept.written[i] = fileTimeToMilliseconds(entry.filetimes[2]);
     if (entry.refused) kept.refusals.set(i, entry.refusal);
   });
   return kept;
@@ -64,6 +64,9 @@ function offer(name, blob) {
 }
 
 const jobs = {
+  // The block sizes the engine takes, for the page's field.
+  limits: () => blockSizes(),
+
   async open({ file }, report) {
     report('reading', 0, 3, file.name);
     opened = new Uint8Array(await file.arrayBuffer());
