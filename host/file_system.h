@@ -81,9 +81,9 @@ extern const char kNotRegularWhat[];
 // naming the folder or the name.
 bool ListNames(const std::string& folder, std::vector<std::string>& names, std::string& prefix, std::string& error);
 
-// A new, empty temporary file beside target, open for binary writing, under
-// a name that fits wherever target fits; armed (see ArmTemp) as soon as it
-// exists.
+// A new, empty temporary file beside target, open for binary writing and
+// reading, under a name that fits wherever target fits; armed (see ArmTemp)
+// as soon as it exists. TempFileBeside (temp_file.h) is its one user.
 bool CreateTempFile(const std::string& target, std::string& tempPath, std::FILE*& file, std::string& error);
 
 // Moves the closed temporary file to target; without overwrite an existing

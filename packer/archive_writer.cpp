@@ -12,7 +12,7 @@
 #include "packer/block_pipeline.h"
 #include "packer/worker_threads.h"
 #include "archive/name_rules.h"
-#include "packer/temp_file.h"
+#include "host/temp_file.h"
 #include "base/installer_rules.h"
 #include "host/system_error.h"
 

@@ -92,15 +92,3 @@ bool PackFileUnchanged(std::FILE* file, const PackSource& source, std::string& e
   error = ChangedError(source);
   return false;
 }
-
-bool CreateTempBeside(const std::string& target, std::string& tempPath, std::FILE*& file, std::string& error) {
-  return file_system::CreateTempFile(target, tempPath, file, error);
-}
-
-bool CommitTemp(const std::string& tempPath, const std::string& target, bool overwrite, std::string& error) {
-  if (!file_system::MoveTemp(tempPath, target, overwrite, error)) return false;
-  file_system::DisarmTemp(tempPath);
-  return true;
-}
-
-void RemoveTemp(const std::string& tempPath) { file_system::RemoveTempFile(tempPath); }

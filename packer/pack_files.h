@@ -1,6 +1,6 @@
 // The file-system side of packing: what the archive writer needs to know of
-// each file (its stored name, size, attributes and times), and the temporary
-// file that becomes the archive only once it is complete.
+// each file (its stored name, size, attributes and times), and reading it
+// as it was described.
 //
 // Paths are the system's own narrow strings: UTF-8 bytes on POSIX, the ANSI
 // code page on Win32. Error texts are in the same encoding and name the file.
@@ -53,21 +53,3 @@ bool OpenPackFile(const PackSource& source, std::FILE*& file, std::string& error
 // After the file opened by OpenPackFile has been read: false, with a message
 // naming it, when it was rewritten meanwhile (its identity moved).
 bool PackFileUnchanged(std::FILE* file, const PackSource& source, std::string& error);
-
-// Creates a new, empty temporary file in the folder of `target`, opened for
-// binary writing, under a name that fits wherever `target` fits. Until
-// CommitTemp or RemoveTemp, an interruption (POSIX: any signal sent to end
-// the process, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1 and the
-// like; on Windows Ctrl+C, Ctrl+Break or the console's closing) removes it
-// before the process ends as the signal says, and a file size limit fails
-// the write instead of ending the process.
-bool CreateTempBeside(const std::string& target, std::string& tempPath, std::FILE*& file,
-                      std::string& error);
-
-// Moves the finished (closed) temporary file to `target`. Without
-// `overwrite` an existing target is left alone and the move fails.
-bool CommitTemp(const std::string& tempPath, const std::string& target, bool overwrite,
-                std::string& error);
-
-// Removes a temporary file that is not to be committed.
-void RemoveTemp(const std::string& tempPath);

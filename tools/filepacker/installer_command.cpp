@@ -13,7 +13,7 @@
 #include "packer/pack_files.h"
 #include "packer/pack_sources.h"
 #include "host/system_error.h"
-#include "packer/temp_file.h"
+#include "host/temp_file.h"
 #include "pe/payload_resource.h"
 #include "pe/pe_bytes.h"
 #include "pe/pe_checksum.h"

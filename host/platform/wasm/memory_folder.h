@@ -31,6 +31,6 @@ std::vector<MemoryFolderFile>& MemoryFolder();
 // The watch told of reads from now on; nullptr: none.
 void WatchPackReads(PackReadWatch* watch);
 
-// The bytes last committed under `target` (CommitTemp), which are forgotten
+// The bytes last committed under `target` (TempFileBeside::Commit), which are forgotten
 // here; false when nothing was.
 bool TakeWrittenFile(const std::string& target, std::vector<uint8_t>& bytes);

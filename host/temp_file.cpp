@@ -1,16 +1,16 @@
-#include "packer/temp_file.h"
+#include "host/temp_file.h"
 
-#include "packer/pack_files.h"
+#include "host/file_system.h"
 #include "host/system_error.h"
 
 TempFileBeside::~TempFileBeside() {
   if (file_ != nullptr) std::fclose(file_);
-  if (!path_.empty()) RemoveTemp(path_);
+  if (!path_.empty()) file_system::RemoveTempFile(path_);
 }
 
 bool TempFileBeside::Create(const std::string& target, std::string& error) {
   target_ = target;
-  return CreateTempBeside(target, path_, file_, error);
+  return file_system::CreateTempFile(target, path_, file_, error);
 }
 
 bool TempFileBeside::Commit(bool overwrite, std::string& error) {
@@ -20,7 +20,8 @@ bool TempFileBeside::Commit(bool overwrite, std::string& error) {
     error = WriteError(target_);
     return false;
   }
-  if (!CommitTemp(path_, target_, overwrite, error)) return false;
+  if (!file_system::MoveTemp(path_, target_, overwrite, error)) return false;
+  file_system::DisarmTemp(path_);
   path_.clear();
   return true;
 }

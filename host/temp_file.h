@@ -4,9 +4,14 @@
 #include <cstdio>
 #include <string>
 
-// Made beside the target (so that the final move stays on one volume) and
-// removed unless committed: when the object goes, also through an
-// exception, and when the process is interrupted (see CreateTempBeside).
+// Made beside the target (so that the final move stays on one volume),
+// under a name that fits wherever the target fits, open for binary writing
+// and reading back, and removed unless committed: when the object goes,
+// also through an exception, and when the process is interrupted (POSIX:
+// any signal sent to end it, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE,
+// SIGUSR1 and the like; on Windows Ctrl+C, Ctrl+Break or the console's
+// closing), before the process ends as the signal says. A file size limit
+// fails the write instead of ending the process.
 class TempFileBeside {
  public:
   TempFileBeside() = default;
