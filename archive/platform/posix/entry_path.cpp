@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "archive/platform/posix/cp932_iconv.h"
+#include "archive/cp932_conversion.h"
 #include "archive/windows_cp932.h"
 #include "base/cp932_walk.h"
 #include "base/utf8.h"
@@ -29,7 +29,7 @@ bool AppendUtf8(uint16_t character, char** out, size_t* room) {
 // Converts one element (no separators) and appends it at *out. Where iconv
 // finds no character, Windows still reads one (archive/windows_cp932.h),
 // and the file must get the name that it gets on Windows.
-bool ConvertElement(Cp932Iconv& converter, const char* element, size_t length, char** out, size_t* room) {
+bool ConvertElement(Cp932Conversion& converter, const char* element, size_t length, char** out, size_t* room) {
   while (!converter.Convert(&element, &length, out, room)) {
     if (errno == E2BIG) {
       errno = ENAMETOOLONG;
@@ -56,7 +56,7 @@ bool MakeUtf8Name(const char* name, char* out, size_t capacity) {
   char* end = out;
   size_t room = capacity - 1;  // keeps one byte for the NUL
 
-  Cp932Iconv converter(Cp932Iconv::kToUtf8);
+  Cp932Conversion converter(Cp932Conversion::kToUtf8);
   bool ok = true;
   size_t start = 0;
   for (Cp932Walk<> walk(name, std::strlen(name));; walk.Next()) {

@@ -3,14 +3,14 @@
 
 #include <cerrno>
 
-#include "archive/platform/posix/cp932_iconv.h"
+#include "archive/cp932_conversion.h"
 #include "base/utf8.h"
 
 namespace {
 
-bool Convert(Cp932Iconv::Direction direction, std::string_view in, std::string& out) {
+bool Convert(Cp932Conversion::Direction direction, std::string_view in, std::string& out) {
   out.clear();
-  Cp932Iconv converter(direction);
+  Cp932Conversion converter(direction);
   const char* from = in.data();
   size_t left = in.size();
   char buffer[1024];
@@ -26,10 +26,10 @@ bool Convert(Cp932Iconv::Direction direction, std::string_view in, std::string& 
 
 }  // namespace
 
-bool Cp932ToUtf8(std::string_view cp932, std::string& utf8) { return Convert(Cp932Iconv::kToUtf8, cp932, utf8); }
+bool Cp932ToUtf8(std::string_view cp932, std::string& utf8) { return Convert(Cp932Conversion::kToUtf8, cp932, utf8); }
 
 bool NativeToCp932(std::string_view native, std::string& cp932) {
-  return Convert(Cp932Iconv::kFromUtf8, native, cp932);
+  return Convert(Cp932Conversion::kFromUtf8, native, cp932);
 }
 
 bool NativeToUtf8(std::string_view native, std::string& utf8) {

@@ -1,6 +1,6 @@
-// WebAssembly: Cp932Iconv through the tables read off the host's iconv, so
+// WebAssembly: the conversion through the tables read off the host's iconv, so
 // that names and texts convert as in the native filepacker.
-#include "archive/platform/posix/cp932_iconv.h"
+#include "archive/cp932_conversion.h"
 
 #include <errno.h>
 
@@ -14,9 +14,9 @@ namespace {
 
 // One character of either encoding: how many input bytes it takes (0: not
 // valid) and its converted bytes.
-size_t ConvertOne(Cp932Iconv::Direction direction, const unsigned char* in, size_t left, char* out,
+size_t ConvertOne(Cp932Conversion::Direction direction, const unsigned char* in, size_t left, char* out,
                   size_t& produced) {
-  if (direction == Cp932Iconv::kToUtf8) {
+  if (direction == Cp932Conversion::kToUtf8) {
     uint32_t codePoint = kCp932SingleByte[in[0]];
     size_t taken = 1;
     if (kCp932LeadIndex[in[0]] != 0) {
@@ -44,13 +44,12 @@ size_t ConvertOne(Cp932Iconv::Direction direction, const unsigned char* in, size
 
 }  // namespace
 
-Cp932Iconv::Cp932Iconv(Direction direction) noexcept
-    : descriptor_(reinterpret_cast<void*>(static_cast<uintptr_t>(direction))) {}
+Cp932Conversion::Cp932Conversion(Direction direction) noexcept : direction_(direction) {}
 
-Cp932Iconv::~Cp932Iconv() = default;
+Cp932Conversion::~Cp932Conversion() = default;
 
-bool Cp932Iconv::Convert(const char** in, size_t* inLeft, char** out, size_t* room) noexcept {
-  const Direction direction = static_cast<Direction>(reinterpret_cast<uintptr_t>(descriptor_));
+bool Cp932Conversion::Convert(const char** in, size_t* inLeft, char** out, size_t* room) noexcept {
+  const Direction direction = direction_;
   while (*inLeft > 0) {
     char converted[4];
     size_t produced = 0;
