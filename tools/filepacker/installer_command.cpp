@@ -6,7 +6,9 @@
 // that memory stays the same whatever the package's size. Everything is
 // checked before the output appears, and it appears under its name only
 // once it is complete.
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <nlohmann/json.hpp>
 
 #include "archive/name_rules.h"
