@@ -277,7 +277,9 @@ bool ReadHeader(Extraction& x) {
   uint8_t header[kHeaderLength];
   x.total = kHeaderLength;
   // No archive at all reads as one cut short before its first byte.
-  if ((x.archive == nullptr && x.source == nullptr) || !x.Read(header, kHeaderLength)) return Fail(x, ExtractionStep::kHeaderCut);
+  if ((x.archive == nullptr && x.source == nullptr) || !x.Read(header, kHeaderLength)) {
+    return Fail(x, ExtractionStep::kHeaderCut);
+  }
   if (std::memcmp(header + kMagicOffset, kMagic, kMagicLength) != 0) return Fail(x, ExtractionStep::kWrongMagic);
 
   // A size that leaves size + 24 beyond 32 bits holds the bound at its

@@ -13,7 +13,8 @@ const char kPayloadDamagedText[] = KORMIT_FILE_DAMAGED_LINE "Kormit Ver 1.63 の
 uint32_t PayloadCheckCoverage(const uint8_t* header, uint32_t length) {
   uint32_t covered = length;
   if (length >= static_cast<uint32_t>(archive_format::kHeaderLength)) {
-    const int64_t container = int64_t{LoadInt32(header + archive_format::kSizeFieldOffset)} + archive_format::kSizeFieldEnd;
+    const int64_t container =
+        int64_t{LoadInt32(header + archive_format::kSizeFieldOffset)} + archive_format::kSizeFieldEnd;
     if (container > 0 && container < covered) covered = static_cast<uint32_t>(container);
   }
   return covered;

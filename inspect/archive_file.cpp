@@ -77,7 +77,8 @@ LoadOutcome TakeArchive(const std::string& name, std::vector<uint8_t>& bytes, st
 }
 
 bool ArchiveBytes::Read(int32_t offset, uint8_t* buffer, int32_t count) noexcept {
-  if (offset < 0 || count < 0 || static_cast<uint32_t>(offset) > size_ || size_ - static_cast<uint32_t>(offset) < static_cast<uint32_t>(count)) {
+  if (offset < 0 || count < 0 || static_cast<uint32_t>(offset) > size_ ||
+      size_ - static_cast<uint32_t>(offset) < static_cast<uint32_t>(count)) {
     return false;
   }
   if (file_ == nullptr) {

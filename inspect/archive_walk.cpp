@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "archive/archive_format.h"
-
 #include "base/installer_rules.h"
 #include "inspect/install_folder_files.h"
 

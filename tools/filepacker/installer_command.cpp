@@ -45,8 +45,8 @@ struct Payload {
 bool CheckSetup(const InstallerRequest& request, bool holdsSetup, std::string& error) {
   if (request.allowNoSetup || holdsSetup) return true;
   error = std::string(request.archive.empty() ? "the files to pack hold" : request.archive + " holds") +
-          " no top-level " + kSetupProgramName + ", which the installer runs after unpacking; use --allow-no-setup for a package "
-          "that is only to be unpacked";
+          " no top-level " + kSetupProgramName +
+          ", which the installer runs after unpacking; use --allow-no-setup for a package that is only to be unpacked";
   return false;
 }
 
