@@ -51,16 +51,6 @@ LoadOutcome LoadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, 
   return outcome;
 }
 
-LoadOutcome LoadArchiveFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error,
-                            ArchiveContainer* container) {
-  const LoadOutcome outcome = LoadWholeFile(path, bytes, error);
-  if (outcome != LoadOutcome::kLoaded) {
-    if (container != nullptr) *container = ArchiveContainer();
-    return outcome;
-  }
-  return TakeArchive(path, bytes, error, container);
-}
-
 LoadOutcome TakeArchive(const std::string& name, std::vector<uint8_t>& bytes, std::string& error,
                         ArchiveContainer* container) {
   ArchiveContainer found;

@@ -34,15 +34,11 @@ struct ArchiveContainer {
 // (OpenInputFile). The error names the file.
 LoadOutcome LoadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error);
 
-// As LoadWholeFile; a file that begins like an executable ("MZ") is read as
-// an installer, and `bytes` receive its payload (the resource "KORMIT" of
-// type "FILESPACK"); container, when given, its check record.
-LoadOutcome LoadArchiveFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error,
-                            ArchiveContainer* container = nullptr);
-
-// The same for bytes already in memory (named `name` in errors): an
-// executable's are replaced by its payload; anything else is taken as an
-// archive. Never kUnreadable or kTooLarge.
+// Bytes already in memory (named `name` in errors) taken as an archive: a
+// file that begins like an executable ("MZ") is read as an installer, and
+// its bytes are replaced by its payload (the resource "KORMIT" of type
+// "FILESPACK"); container, when given, receives its check record. Never
+// kUnreadable or kTooLarge.
 LoadOutcome TakeArchive(const std::string& name, std::vector<uint8_t>& bytes, std::string& error,
                         ArchiveContainer* container = nullptr);
 
@@ -70,7 +66,7 @@ class ArchiveBytes final : public ArchiveSource {
   std::string readError_;
 };
 
-// An archive or installer file, opened as LoadArchiveFile reads it but
+// An archive or installer file, opened as TakeArchive reads its bytes but
 // holding only what it looks at: the header, and an installer's headers and
 // resource tables, mapped (InputMapping) while its payload is found.
 class ArchiveFile {

@@ -244,10 +244,3 @@ void WriteResourceSectionAround(const ResourceTree& tree, const std::vector<std:
     std::memcpy(place, data[i].data(), data[i].size());
   }
 }
-
-std::vector<uint8_t> WriteResourceSection(const ResourceTree& tree, const std::vector<std::span<const uint8_t>>& data,
-                                          uint32_t sectionRva) {
-  std::vector<uint8_t> section, none;
-  WriteResourceSectionAround(tree, data, sectionRva, ResourceHole(), section, none);
-  return section;
-}

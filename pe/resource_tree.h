@@ -47,13 +47,6 @@ struct ResourceTree {
 // twice the section's bytes (which only overlapping ones can).
 bool ReadResourceTree(const PeImage& image, ResourceTree& tree, std::string& error);
 
-// The resource section that holds `tree`, to be placed at sectionRva: the
-// tables level by level, the data entries, the names, then each leaf's
-// bytes from `data` (one span per leaf) on an 8-byte boundary, in leaf
-// order. Deterministic: the same tree and data give the same bytes.
-std::vector<uint8_t> WriteResourceSection(const ResourceTree& tree, const std::vector<std::span<const uint8_t>>& data,
-                                          uint32_t sectionRva);
-
 // One leaf whose bytes the caller places itself (a payload too large to be
 // held in memory): only its size is taken, and data[leaf] is not read.
 struct ResourceHole {
@@ -61,9 +54,13 @@ struct ResourceHole {
   uint64_t size = 0;
 };
 
-// The same section in two parts around the hole: `before` ends where the
-// hole's data begins, `after` begins right after its last byte. Without a
-// hole, `before` is the whole section and `after` is empty.
+// The resource section that holds `tree`, to be placed at sectionRva: the
+// tables level by level, the data entries, the names, then each leaf's
+// bytes from `data` (one span per leaf) on an 8-byte boundary, in leaf
+// order. Deterministic: the same tree and data give the same bytes. It
+// comes in two parts around the hole: `before` ends where the hole's data
+// begins, `after` begins right after its last byte. Without a hole,
+// `before` is the whole section and `after` is empty.
 void WriteResourceSectionAround(const ResourceTree& tree, const std::vector<std::span<const uint8_t>>& data,
                                 uint32_t sectionRva, const ResourceHole& hole, std::vector<uint8_t>& before,
                                 std::vector<uint8_t>& after);
