@@ -43,7 +43,8 @@ InputMapping::~InputMapping() {
 
 bool InputMapping::Map(std::FILE* file, int64_t length, const std::string& path, std::string& error) {
   if (length <= 0) return true;  // nothing to see
-  if (static_cast<uint64_t>(length) > SIZE_MAX || !file_system::MapFile(file, static_cast<size_t>(length), bytes_, handle_)) {
+  if (static_cast<uint64_t>(length) > SIZE_MAX ||
+      !file_system::MapFile(file, static_cast<size_t>(length), bytes_, handle_)) {
     bytes_ = nullptr;
     error = PathError(path) + " (while mapping it to be read)";
     return false;
