@@ -1,14 +1,15 @@
-// filepacker's test and list on arbitrary archives: the installer's
+// filepacker's test and list on arbitrary archives and installers, through
+// the requests that the command and the web module make: the installer's
 // extractor behind a simulated install folder. Whatever the bytes, the walk
 // stays inside them, a failure says where (within the bytes and the entries
 // met) and why, what is accepted adds up, and test accepts exactly what list
 // accepts without flagging a name.
 #include <cstdint>
 #include <cstdlib>
-#include <span>
+#include <vector>
 
 #include "tests/archive/hostile_support.h"
-#include "inspect/archive_walk.h"
+#include "tools/filepacker/requests.h"
 
 namespace {
 
@@ -39,14 +40,18 @@ void Check(const ArchiveWalk& walk, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  ArchiveBytes bytes(std::span<const uint8_t>(data, size));
-  ArchiveWalk test, list;
-  WalkArchive(bytes, WalkMode::kTest, test);
-  WalkArchive(bytes, WalkMode::kList, list);
-  Check(test, size);
-  Check(list, size);
+  ArchiveInput input;
+  // An executable that carries no archive is refused before any walk.
+  if (input.TakeBytes("input", std::vector<uint8_t>(data, data + size)).refusal.Refused()) return 0;
+  const size_t length = input.bytes().size();
+  const TestResult test = TestArchive(input);
+  const ListResult list = ListArchive(input);
+  // A damaged payload is refused by test before it is walked; list walks it.
+  if (list.check.integrity != Integrity::kDamaged) Check(test.walk, length);
+  Check(list.walk, length);
+  if (test.refusal.Refused() == test.walk.ok) std::abort();
   bool flagged = false;
-  for (const WalkedEntry& entry : list.entries) flagged |= !entry.refusal.empty();
-  if (test.ok != (list.ok && !flagged)) std::abort();
+  for (const WalkedEntry& entry : list.walk.entries) flagged |= !entry.refusal.empty();
+  if (test.refusal.Refused() != (list.refusal.Refused() || flagged)) std::abort();
   return 0;
 }

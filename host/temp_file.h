@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#include "base/byte_sink.h"
+
 // Made beside the target (so that the final move stays on one volume),
 // under a name that fits wherever the target fits, open for binary writing
 // and reading back, and removed unless committed: when the object goes,
@@ -12,7 +14,7 @@
 // SIGUSR1 and the like; on Windows Ctrl+C, Ctrl+Break or the console's
 // closing), before the process ends as the signal says. A file size limit
 // fails the write instead of ending the process.
-class TempFileBeside {
+class TempFileBeside final : public ByteSink, public ByteSource {
  public:
   TempFileBeside() = default;
   ~TempFileBeside();
@@ -21,6 +23,9 @@ class TempFileBeside {
 
   bool Create(const std::string& target, std::string& error);
   std::FILE* file() const { return file_; }
+  // Seeks only when the offset is not where the file stands.
+  bool WriteAt(uint64_t offset, std::span<const uint8_t> bytes) noexcept override;
+  bool ReadAt(uint64_t offset, uint8_t* into, size_t count) noexcept override;
   // Closes the file and moves it to the target, replacing an existing one
   // only with `overwrite`. A write error that shows on closing fails it.
   bool Commit(bool overwrite, std::string& error);
@@ -29,4 +34,6 @@ class TempFileBeside {
   std::string target_;
   std::string path_;
   std::FILE* file_ = nullptr;
+  uint64_t position_ = 0;  // where the file stands; UINT64_MAX: not known
+  bool reading_ = false;   // the last access read: a write must seek first
 };

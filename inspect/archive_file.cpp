@@ -71,6 +71,11 @@ bool ArchiveBytes::Read(int32_t offset, uint8_t* buffer, int32_t count) noexcept
       size_ - static_cast<uint32_t>(offset) < static_cast<uint32_t>(count)) {
     return false;
   }
+  if (source_ != nullptr) {
+    if (source_->ReadAt(static_cast<uint64_t>(offset), buffer, static_cast<size_t>(count))) return true;
+    readError_ = name_ + ": cannot be read back";
+    return false;
+  }
   if (file_ == nullptr) {
     if (count > 0) std::memcpy(buffer, memory_.data() + offset, static_cast<size_t>(count));
     return true;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "archive/pack_reader.h"
+#include "base/byte_sink.h"
 
 enum class LoadOutcome {
   kLoaded,
@@ -50,6 +51,10 @@ class ArchiveBytes final : public ArchiveSource {
   // length bytes of `file` from `offset` on; name is what errors call it.
   ArchiveBytes(std::FILE* file, int64_t offset, uint32_t length, std::string name)
       : file_(file), base_(offset), size_(length), name_(std::move(name)) {}
+  // The first length bytes of what was written to `source` (a packed
+  // archive read back); name is what errors call it.
+  ArchiveBytes(ByteSource& source, uint32_t length, std::string name)
+      : source_(&source), size_(length), name_(std::move(name)) {}
 
   uint32_t size() const { return size_; }
   bool Read(int32_t offset, uint8_t* buffer, int32_t count) noexcept override;
@@ -58,6 +63,7 @@ class ArchiveBytes final : public ArchiveSource {
 
  private:
   std::span<const uint8_t> memory_;
+  ByteSource* source_ = nullptr;
   std::FILE* file_ = nullptr;
   int64_t base_ = 0;
   uint32_t size_ = 0;

@@ -24,11 +24,9 @@ using namespace archive_format;
 // sizes in signed 32-bit integers.
 constexpr int64_t kLimit = std::numeric_limits<int32_t>::max();
 
-// The archive being written, to a file or to memory, and how many bytes it
-// holds.
 // The archive being written, and how many bytes it holds.
 struct ArchiveOutput {
-  std::FILE* file;
+  ByteSink& sink;
   const std::string& target;
   int64_t limit;            // the most it may hold
   const std::string& limitText;  // what passing it means; empty: the format's limit
@@ -46,7 +44,8 @@ struct ArchiveOutput {
               (limitText.empty() ? "the archive would reach 2 GiB, more than the format can hold" : limitText);
       return false;
     }
-    if (count > 0 && std::fwrite(bytes, 1, count, file) != count) {
+    if (count > 0 && !sink.WriteAt(static_cast<uint64_t>(length),
+                                   std::span<const uint8_t>(static_cast<const uint8_t*>(bytes), count))) {
       error = WriteError(target);
       return false;
     }
@@ -58,8 +57,7 @@ struct ArchiveOutput {
   bool WriteSize() {
     uint8_t size[4];
     StoreUint32(size, static_cast<uint32_t>(length - kSizeFieldEnd));
-    if (std::fseek(file, kSizeFieldOffset, SEEK_SET) != 0 || std::fwrite(size, 1, 4, file) != 4 ||
-        std::fflush(file) != 0) {
+    if (!sink.WriteAt(kSizeFieldOffset, size)) {
       error = WriteError(target);
       return false;
     }
@@ -149,27 +147,64 @@ bool WriteOldest(ArchiveOutput& out, PackState& state, std::string& error) {
 
 constexpr size_t kReadBytes = 1 << 16;
 
+// A file's bytes as packing reads them, front to back, perhaps twice: from
+// the file system, opened as described and found unchanged at the end, or
+// from memory.
+class SourceReader {
+ public:
+  explicit SourceReader(const PackSource& source) : source_(source) {}
+  ~SourceReader() {
+    if (file_ != nullptr) std::fclose(file_);
+  }
+  SourceReader(const SourceReader&) = delete;
+  SourceReader& operator=(const SourceReader&) = delete;
+
+  bool Open(std::string& error) { return source_.inMemory || OpenPackFile(source_, file_, error); }
+
+  bool Read(uint8_t* into, size_t count, std::string& error) {
+    bool read = false;
+    if (!source_.inMemory) {
+      read = std::fread(into, 1, count, file_) == count;
+    } else if (count <= source_.bytes.size() - position_) {
+      std::memcpy(into, source_.bytes.data() + position_, count);
+      position_ += count;
+      read = true;
+    }
+    if (!read) error = source_.path + ": read error, or the file shrank while it was packed";
+    return read;
+  }
+
+  bool Rewind(std::string& error) {
+    position_ = 0;
+    if (source_.inMemory || std::fseek(file_, 0, SEEK_SET) == 0) return true;
+    error = source_.path + ": cannot be read a second time";
+    return false;
+  }
+
+  // A rewrite while the file was read (a change of size too) moved its
+  // identity: its bytes may be half old, half new.
+  bool Unchanged(std::string& error) { return source_.inMemory || PackFileUnchanged(file_, source_, error); }
+
+ private:
+  const PackSource& source_;
+  std::FILE* file_ = nullptr;
+  size_t position_ = 0;  // in memory
+};
+
 // The adaptive cut reads the file once through; the pieces are read in a
 // second pass.
-bool CutAdaptively(std::FILE* in, const PackSource& source, int32_t blockSize, std::vector<int32_t>& pieces,
+bool CutAdaptively(SourceReader& in, const PackSource& source, int32_t blockSize, std::vector<int32_t>& pieces,
                    std::string& error) {
   AdaptiveCut cut(blockSize);
   std::vector<uint8_t> buffer(kReadBytes);
   for (int64_t remaining = source.size; remaining > 0;) {
     const size_t count = static_cast<size_t>(std::min<int64_t>(remaining, kReadBytes));
-    if (std::fread(buffer.data(), 1, count, in) != count) {
-      error = source.path + ": read error, or the file shrank while it was packed";
-      return false;
-    }
+    if (!in.Read(buffer.data(), count, error)) return false;
     cut.Add(std::span<const uint8_t>(buffer.data(), count));
     remaining -= static_cast<int64_t>(count);
   }
   pieces = cut.Finish();
-  if (std::fseek(in, 0, SEEK_SET) != 0) {
-    error = source.path + ": cannot be read a second time";
-    return false;
-  }
-  return true;
+  return in.Rewind(error);
 }
 
 // One entry: its head, a chunk per piece, the terminating length. The file
@@ -177,8 +212,8 @@ bool CutAdaptively(std::FILE* in, const PackSource& source, int32_t blockSize, s
 bool PackEntry(ArchiveOutput& out, size_t index, PackState& state, std::string& error) {
   const PackSource& source = state.sources[index];
   AppendEntryHead(state.pending, source);
-  std::FILE* in = nullptr;
-  if (!OpenPackFile(source, in, error)) return false;
+  SourceReader in(source);
+  if (!in.Open(error)) return false;
   std::vector<int32_t> pieces;
   bool ok = true;
   if (state.options.adaptive) {
@@ -192,8 +227,7 @@ bool PackEntry(ArchiveOutput& out, size_t index, PackState& state, std::string& 
       break;
     }
     std::vector<uint8_t>& piece = state.pipeline.NextPiece(static_cast<size_t>(pieces[chunk]));
-    if (std::fread(piece.data(), 1, piece.size(), in) != piece.size()) {
-      error = source.path + ": read error, or the file shrank while it was packed";
+    if (!in.Read(piece.data(), piece.size(), error)) {
       ok = false;
       break;
     }
@@ -203,10 +237,7 @@ bool PackEntry(ArchiveOutput& out, size_t index, PackState& state, std::string& 
     state.pendingFiles = 0;
     state.pipeline.Submit();
   }
-  // A rewrite while the file was read (a change of size too) moved its
-  // identity: its bytes may be half old, half new.
-  ok = ok && PackFileUnchanged(in, source, error);
-  std::fclose(in);
+  ok = ok && in.Unchanged(error);
   if (ok && pieces.empty()) {
     AppendUint32(state.pending, 0);
     state.pendingFiles++;
@@ -310,17 +341,17 @@ bool WriteArchive(const std::string& target, const std::vector<PackSource>& sour
   if (!CheckPackSources(sources, options.blockSize, error) || !CheckJobs(options.jobs, error)) return false;
   TempFileBeside temp;
   if (!temp.Create(target, error)) return false;
-  ArchiveOutput out{temp.file(), target, LimitOf(options), options.limitText, 0, false, error};
+  ArchiveOutput out{temp, target, LimitOf(options), options.limitText, 0, false, error};
   if (Pack(out, sources, options, summary, error) && temp.Commit(options.overwrite, error)) return true;
   summary = PackSummary();
   return false;
 }
 
-bool PackIntoFile(const std::string& name, const std::vector<PackSource>& sources, const PackOptions& options,
-                  std::FILE* file, PackSummary& summary, std::string& error) {
+bool PackInto(const std::string& name, const std::vector<PackSource>& sources, const PackOptions& options,
+              ByteSink& sink, PackSummary& summary, std::string& error) {
   summary = PackSummary();
   if (!CheckPackSources(sources, options.blockSize, error) || !CheckJobs(options.jobs, error)) return false;
-  ArchiveOutput out{file, name, LimitOf(options), options.limitText, 0, false, error};
+  ArchiveOutput out{sink, name, LimitOf(options), options.limitText, 0, false, error};
   if (Pack(out, sources, options, summary, error)) return true;
   summary = PackSummary();
   return false;

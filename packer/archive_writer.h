@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "archive/archive_format.h"
+#include "base/byte_sink.h"
 #include "packer/pack_files.h"
 
 // Told after each chunk is written, on the packing thread: files completed
@@ -68,9 +69,9 @@ bool CheckPackSources(const std::vector<PackSource>& sources, int32_t blockSize,
 bool WriteArchive(const std::string& target, const std::vector<PackSource>& sources,
                   const PackOptions& options, PackSummary& summary, std::string& error);
 
-// The same archive written to `file`, open for writing at its start
-// (options.overwrite does not apply), for a caller that wraps it in
-// something else; `name` is what errors call it. On failure the file holds
-// a part of an archive, which the caller removes.
-bool PackIntoFile(const std::string& name, const std::vector<PackSource>& sources, const PackOptions& options,
-                  std::FILE* file, PackSummary& summary, std::string& error);
+// The same archive written to `sink` from its offset 0 (options.overwrite
+// does not apply), for a caller that wraps it in something else; `name` is
+// what errors call it. On failure the sink holds a part of an archive,
+// which the caller drops.
+bool PackInto(const std::string& name, const std::vector<PackSource>& sources, const PackOptions& options,
+              ByteSink& sink, PackSummary& summary, std::string& error);

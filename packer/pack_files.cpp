@@ -53,10 +53,7 @@ bool DescribePackFile(const std::string& path, PackSource& source, std::string& 
   }
   std::string folder, name;
   file_system::SplitPath(path, folder, name);
-  if (!NativeToCp932(name, source.storedName)) {
-    error = path + ": the name \"" + name + "\" has no code page 932 form";
-    return false;
-  }
+  if (!StoredNameOf(path, name, source, error)) return false;
   source.path = path;
   source.followLink = link;
   source.size = status.identity.size;
@@ -68,6 +65,12 @@ bool DescribePackFile(const std::string& path, PackSource& source, std::string& 
   // same files must give the same archive every time.
   source.lastAccessTime = source.lastWriteTime;
   return true;
+}
+
+bool StoredNameOf(const std::string& path, const std::string& name, PackSource& source, std::string& error) {
+  if (NativeToCp932(name, source.storedName)) return true;
+  error = path + ": the name \"" + name + "\" has no code page 932 form";
+  return false;
 }
 
 bool OpenPackFile(const PackSource& source, std::FILE*& file, std::string& error) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,10 @@ struct PackSource {
   uint64_t lastWriteTime = 0;
   bool followLink = false;  // path is a symbolic link to the file (--dereference)
   FileIdentity identity;    // as it was described
+  // A file handed in as bytes (the web page's), which the caller keeps
+  // while packing; path then only names it in messages.
+  bool inMemory = false;
+  std::span<const uint8_t> bytes;
 };
 
 // What a symbolic link among the files to pack is: refused (it names a file
@@ -42,6 +47,11 @@ enum class Links { kRefuse, kFollow };
 // message names its target), or its name has no code page 932 form.
 bool DescribePackFile(const std::string& path, PackSource& source, std::string& error,
                       Links links = Links::kRefuse);
+
+// Sets source.storedName to the code page 932 form of `name`, the last
+// element of `path`; false, with a message naming the file, when it has
+// none.
+bool StoredNameOf(const std::string& path, const std::string& name, PackSource& source, std::string& error);
 
 // Opens the file that `source` describes for reading, once, to be read from
 // the descriptor so opened: it must still be the regular file described

@@ -1,5 +1,11 @@
 #include "packer/pack_sources.h"
 
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "archive/archive_format.h"
+
 #include "archive/name_rules.h"
 #include "host/file_system.h"
 #include "host/input_files.h"
@@ -23,6 +29,62 @@ bool CollectPackSources(const std::vector<std::string>& paths, std::vector<PackS
     for (const std::string& file : files) {
       PackSource source;
       if (!DescribePackFile(file, source, error, links)) return false;
+      sources.push_back(source);
+    }
+  }
+  return true;
+}
+
+namespace {
+
+bool DescribeNamedFile(const NamedFile& file, PackSource& source, std::string& error) {
+  if (!StoredNameOf(file.name, file.name.substr(file.name.rfind('/') + 1), source, error)) return false;
+  source.path = file.name;
+  source.inMemory = true;
+  source.bytes = file.bytes;
+  source.size = static_cast<int64_t>(file.bytes.size());
+  source.attributes = archive_format::kAttributeArchive;
+  source.creationTime = source.lastAccessTime = source.lastWriteTime = file.lastWriteTime;
+  return true;
+}
+
+}  // namespace
+
+bool CollectNamedSources(const std::vector<NamedFile>& files, std::vector<PackSource>& sources, std::string& error) {
+  sources.clear();
+  // Hash tables keep this linear in the count: a page may hand in a folder
+  // of 100,000 files.
+  std::unordered_map<std::string, size_t> first;        // a file's name: its first index
+  std::unordered_set<std::string> folders;              // every name that files sit under
+  std::vector<std::string> tops;                        // in the order first met
+  std::unordered_map<std::string, std::vector<std::string>> inside;  // a top's names directly inside it
+  for (size_t index = 0; index < files.size(); ++index) {
+    const std::string& name = files[index].name;
+    first.emplace(name, index);
+    const size_t slash = name.find('/');
+    const std::string top = name.substr(0, slash);
+    if (!inside.contains(top)) {
+      tops.push_back(top);
+      inside[top];
+    }
+    if (slash == std::string::npos) continue;
+    inside[top].push_back(name.substr(0, name.find('/', slash + 1)));
+    for (size_t at = slash; at != std::string::npos; at = name.find('/', at + 1)) folders.insert(name.substr(0, at));
+  }
+  for (const std::string& top : tops) {
+    std::vector<std::string>& names = inside[top];
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    if (names.empty()) names.push_back(top);
+    for (const std::string& name : names) {
+      if (name != top && folders.contains(name)) {
+        error = name + ": is a folder inside " + top + "; the installer creates no subfolders";
+        return false;
+      }
+    }
+    for (const std::string& name : names) {
+      PackSource source;
+      if (!DescribeNamedFile(files[first.at(name)], source, error)) return false;
       sources.push_back(source);
     }
   }

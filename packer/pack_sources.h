@@ -1,6 +1,8 @@
 // Turns the packager's command-line paths into the files of an archive.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,21 @@
 // taken as `links` says.
 bool CollectPackSources(const std::vector<std::string>& paths, std::vector<PackSource>& sources,
                         std::string& error, Links links = Links::kRefuse);
+
+// A file handed in by name and bytes, as a web page has them: "a.txt", or
+// "package/a.txt" for a file of the folder "package" (UTF-8, "/" between).
+struct NamedFile {
+  std::string name;
+  std::span<const uint8_t> bytes;  // kept by the caller while packing
+  uint64_t lastWriteTime = 0;      // FILETIME
+};
+
+// The sources that CollectPackSources makes of these files given as paths,
+// in the same words where it refuses: each top-level name once, in the
+// order first met, the files of a folder in byte order of their names, a
+// folder inside a folder refused. As packing on POSIX gives them, every
+// file has the archive attribute and its write time as all three times.
+bool CollectNamedSources(const std::vector<NamedFile>& files, std::vector<PackSource>& sources, std::string& error);
 
 // Whether the sources hold a top-level file that Windows takes for
 // "Setup.exe" (IsSetupExeName): what the installer runs in install mode.

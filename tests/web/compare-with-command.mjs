@@ -8,6 +8,7 @@ import { execFileSync, spawnSync } from 'node:child_process';
 import { mkdirSync, readFileSync, readdirSync, rmSync, statSync, utimesSync, writeFileSync } from 'node:fs';
 import { join, resolve } from 'node:path';
 import { pathToFileURL } from 'node:url';
+import { parseCommandJson } from './command-json.mjs';
 
 const [filepacker, webFolder, scratch] = process.argv.slice(2).map((path) => resolve(path));
 const engine = await import(pathToFileURL(join(webFolder, 'filepacker.mjs')));
@@ -51,7 +52,7 @@ for (const [label, path, expectedStatus] of [['installer', installer, 0], ['dama
   for (const name of ['list', 'test']) {
     const native = command(name, '--json', path);
     assert.equal(native.status, expectedStatus, `${label}: filepacker ${name} exit status`);
-    assert.deepEqual(await engine[name](bytes), engine.parseFilepackerJson(native.stdout), `${label}: ${name}()`);
+    assert.deepEqual(await engine[name](bytes), parseCommandJson(native.stdout), `${label}: ${name}()`);
     compared++;
   }
   const out = join(scratch, `out-${compared}`);
@@ -59,7 +60,7 @@ for (const [label, path, expectedStatus] of [['installer', installer, 0], ['dama
   const native = command('extract', '--json', path, out);
   const extracted = await engine.extract(bytes, { folder: out });
   const { entries, ...report } = extracted;
-  assert.deepEqual(report, engine.parseFilepackerJson(native.stdout), `${label}: extract()`);
+  assert.deepEqual(report, parseCommandJson(native.stdout), `${label}: extract()`);
   assert.deepEqual(entries.map((entry) => entry.name).sort(), readdirSync(out).sort(), `${label}: extracted names`);
   for (const entry of entries) {
     assert.deepEqual(Buffer.from(entry.bytes), readFileSync(join(out, entry.name)), `${label}: ${entry.name}`);

@@ -11,6 +11,7 @@ import { execFile } from 'node:child_process';
 import { mkdirSync, readdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { join, resolve } from 'node:path';
 import { pathToFileURL } from 'node:url';
+import { parseCommandJson } from './command-json.mjs';
 
 const [filepacker, webFolder, inputs, scratch] = process.argv.slice(2).map((path) => resolve(path));
 const engine = await import(pathToFileURL(join(webFolder, 'filepacker.mjs')));
@@ -20,7 +21,7 @@ const environment = { ...process.env, TZ: 'UTC' };
 function command(args) {
   return new Promise((done) => {
     execFile(filepacker, args, { encoding: 'utf8', env: environment, cwd: scratch, maxBuffer: 1 << 28 },
-             (error, stdout) => done({ status: error ? error.code : 0, printed: engine.parseFilepackerJson(stdout) }));
+             (error, stdout) => done({ status: error ? error.code : 0, printed: parseCommandJson(stdout) }));
   });
 }
 

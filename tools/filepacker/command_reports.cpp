@@ -1,20 +1,7 @@
 #include "tools/filepacker/command_reports.h"
 
-#include "inspect/archive_walk.h"
-#include "tools/filepacker/extraction.h"
 #include "tools/filepacker/fault_report.h"
 #include "tools/filepacker/text_format.h"
-
-ListTotals AddUpEntries(const ArchiveWalk& walk) {
-  ListTotals totals;
-  for (const WalkedEntry& entry : walk.entries) {
-    totals.size += entry.size;
-    totals.packed += entry.packed;
-    totals.chunks += static_cast<int64_t>(entry.chunks.size());
-    if (!entry.refusal.empty()) totals.refused++;
-  }
-  return totals;
-}
 
 namespace {
 
@@ -28,14 +15,6 @@ const char* Cut(const WalkedEntry& entry, int32_t blockSize) {
 }
 
 }  // namespace
-
-ArchiveListing ListArchive(ArchiveBytes& bytes, const ArchiveContainer& container) {
-  ArchiveListing listing;
-  if (!CheckIntegrity(bytes, container, listing.check, listing.walk.fault.cause)) return listing;
-  WalkArchive(bytes, WalkMode::kList, listing.walk);
-  listing.totals = AddUpEntries(listing.walk);
-  return listing;
-}
 
 nlohmann::json ListEntryJson(const WalkedEntry& entry, int32_t blockSize) {
   nlohmann::json chunks = nlohmann::json::array();
@@ -60,7 +39,7 @@ nlohmann::json ListEntryJson(const WalkedEntry& entry, int32_t blockSize) {
   return item;
 }
 
-nlohmann::json ListHeadJson(const ArchiveListing& listing, const ArchiveContainer& container) {
+nlohmann::json ListHeadJson(const ListResult& listing, const ArchiveContainer& container) {
   const ArchiveWalk& walk = listing.walk;
   const ListTotals& totals = listing.totals;
   nlohmann::json json;
@@ -80,22 +59,11 @@ nlohmann::json ListHeadJson(const ArchiveListing& listing, const ArchiveContaine
   return json;
 }
 
-nlohmann::json ListJson(const ArchiveListing& listing, const ArchiveContainer& container) {
+nlohmann::json ListJson(const ListResult& listing, const ArchiveContainer& container) {
   nlohmann::json json = ListHeadJson(listing, container);
   nlohmann::json& entries = json["entries"] = nlohmann::json::array();
   for (const WalkedEntry& entry : listing.walk.entries) entries.push_back(ListEntryJson(entry, listing.walk.blockSize));
   return json;
-}
-
-ArchiveWalk TestArchive(ArchiveBytes& bytes, const ArchiveContainer& container, IntegrityCheck& check) {
-  ArchiveWalk walk;
-  if (!CheckIntegrity(bytes, container, check, walk.fault.cause)) return walk;
-  if (check.integrity == Integrity::kDamaged) {
-    walk.fault = DamageFault(check);
-  } else {
-    WalkArchive(bytes, WalkMode::kTest, walk);
-  }
-  return walk;
 }
 
 nlohmann::json TestJson(const ArchiveWalk& walk, const IntegrityCheck& check) {
@@ -106,22 +74,6 @@ nlohmann::json TestJson(const ArchiveWalk& walk, const IntegrityCheck& check) {
           {"fault", walk.ok ? nlohmann::json(nullptr) : FaultJson(walk.fault)}};
 }
 
-ArchiveWalk ExtractArchive(ArchiveBytes& bytes, const ArchiveContainer& container, const std::string& target,
-                           FileSink& files, const std::string& sinkFailure) {
-  ArchiveWalk walk;
-  // As the installer does at start-up, before a file is written.
-  IntegrityCheck check;
-  if (!CheckIntegrity(bytes, container, check, walk.fault.cause)) return walk;
-  if (check.integrity == Integrity::kDamaged) {
-    walk.fileLength = bytes.size();
-    walk.fault = DamageFault(check);
-  } else {
-    ExtractionBar bar;
-    ExtractArchiveInto(bytes, target, files, sinkFailure, bar.Target(), walk);
-  }
-  return walk;
-}
-
 nlohmann::json ExtractJson(const ArchiveWalk& walk) {
   return {{"ok", walk.ok},
           {"files", walk.report.fileCount},
@@ -129,4 +81,13 @@ nlohmann::json ExtractJson(const ArchiveWalk& walk) {
           {"coder_error", walk.report.coderError != 0},
           {"message", Utf8Text(walk.report.message)},
           {"fault", walk.ok ? nlohmann::json(nullptr) : FaultJson(walk.fault)}};
+}
+
+nlohmann::json InstallerJson(const InstallerResult& made) {
+  return {{"files", made.files},
+          {"bytes_in", made.bytesIn},
+          {"archive_bytes", made.archiveBytes},
+          {"stub_bytes", made.stubBytes},
+          {"installer_bytes", made.installerBytes},
+          {"payload_offset", made.payloadOffset}};
 }

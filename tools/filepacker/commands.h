@@ -9,11 +9,9 @@
 
 #include "archive/archive_format.h"
 #include "packer/archive_writer.h"
+#include "tools/filepacker/extraction.h"
+#include "tools/filepacker/requests.h"
 
-// Exit statuses of every command.
-constexpr int kExitSuccess = 0;
-constexpr int kExitFailed = 1;  // the archive was refused, or the test or extraction failed
-constexpr int kExitUsage = 2;   // wrong arguments, or a file that cannot be read
 
 struct PackRequest {
   int32_t blockSize = archive_format::kDefaultBlockSize;
@@ -42,20 +40,29 @@ int RunList(const std::string& archive, bool json);
 int RunTest(const std::string& archive, bool json);
 int RunExtract(const std::string& archive, const std::string& folder, bool json);
 
-// The steps of packing that pack and installer share, so that every packing
-// option reaches both. Collecting reads the request's paths and checks what
-// the installer would refuse; writing makes request.archive (replacing it
-// when request.force), or with `into` the archive into that file (then
-// request.archive only names it in errors), with a progress bar when stderr
-// is a terminal.
-struct ArchiveInto {
-  std::FILE* file;
-  int64_t maxLength;      // the most the archive may take
-  std::string limitText;  // what passing it means
-};
+// What pack and installer share, so that every packing option reaches
+// both. Collecting reads the request's paths and checks what the installer
+// would refuse.
 bool CollectRequestedSources(const PackRequest& request, std::vector<PackSource>& sources, std::string& error);
-bool WriteRequestedArchive(const PackRequest& request, const std::vector<PackSource>& sources, PackSummary& summary,
-                           std::string& error, const ArchiveInto* into = nullptr);
+
+// The request's packing options, with a progress bar on stderr while
+// packing when it is a terminal; the bar's line ends when this goes.
+class PackingOptions final : public PackProgress {
+ public:
+  PackingOptions(const PackRequest& request, const std::vector<PackSource>& sources);
+  ~PackingOptions();
+  PackingOptions(const PackingOptions&) = delete;
+  PackingOptions& operator=(const PackingOptions&) = delete;
+
+  const PackOptions& options() const { return options_; }
+  void OnChunkWritten(int32_t filesDone, int64_t bytesDone) override;
+
+ private:
+  PackOptions options_;
+  bool shown_;
+  int64_t total_ = 0;
+  ProgressBar bar_{stderr};
+};
 
 // Whether the output may be written: false, with the refusal in error, when
 // something is at `output` and `force` is off. Asked before any work; the

@@ -3,6 +3,7 @@
 #include "host/file_system.h"
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/disk_files.h"
+#include "tools/filepacker/extraction.h"
 #include "tools/filepacker/fault_report.h"
 #include "tools/filepacker/host_system.h"
 #include "tools/filepacker/command_reports.h"
@@ -23,13 +24,15 @@ std::string WithoutTrailingSeparator(std::string folder) {
 
 int RunExtract(const std::string& archive, const std::string& folder, bool json) {
   if (!IsFolder(folder)) return ReportFailure(json, kExitUsage, folder + ": not an existing folder");
-  ArchiveFile file;
+  ArchiveInput input;
   int status = kExitSuccess;
-  if (!OpenArchive(archive, json, file, status)) return status;
+  if (!OpenArchive(archive, json, input, status)) return status;
 
   DiskFiles files;
-  const ArchiveWalk walk =
-      ExtractArchive(file.bytes(), file.container(), WithoutTrailingSeparator(folder), files, files.failure());
+  ExtractionBar bar;
+  const ExtractResult extracted =
+      ExtractArchive({&input, WithoutTrailingSeparator(folder), &files, &files.failure(), bar.Target()});
+  const ArchiveWalk& walk = extracted.walk;
   if (json) {
     PrintJson(ExtractJson(walk));
   } else if (walk.ok) {

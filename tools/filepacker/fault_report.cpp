@@ -23,11 +23,10 @@ int ReportFailure(bool json, int status, const std::string& message) {
   return status;
 }
 
-bool OpenArchive(const std::string& path, bool json, ArchiveFile& file, int& status) {
-  std::string error;
-  const LoadOutcome outcome = file.Open(path, error);
-  if (outcome == LoadOutcome::kLoaded) return true;
-  status = ReportFailure(json, outcome == LoadOutcome::kUnreadable ? kExitUsage : kExitFailed, error);
+bool OpenArchive(const std::string& path, bool json, ArchiveInput& input, int& status) {
+  const Answer opened = input.OpenFile(path);
+  if (!opened.refusal.Refused()) return true;
+  status = ReportFailure(json, opened.ExitStatus(), opened.refusal.text);
   return false;
 }
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "inspect/archive_file.h"
 #include "inspect/extraction_watch.h"
 #include "inspect/payload_integrity.h"
+#include "tools/filepacker/requests.h"
 
 // A JSON value as text, on one line or indented. Text that is not UTF-8
 // becomes U+FFFD instead of stopping the program: every text meant for JSON
@@ -28,7 +28,7 @@ int ReportFailure(bool json, int status, const std::string& message);
 // Opens the archive file, or an installer's payload, to be read in pieces;
 // on failure reports the error (ReportFailure) and sets status to the exit
 // status to return.
-bool OpenArchive(const std::string& path, bool json, ArchiveFile& file, int& status);
+bool OpenArchive(const std::string& path, bool json, ArchiveInput& input, int& status);
 
 // "filepacker: <name> (entry N, chunk K, offset O): <cause> [<outcome>]" on
 // stderr; for a fault outside an entry, or one whose name is not known, the

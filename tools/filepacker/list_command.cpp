@@ -28,7 +28,7 @@ void PrintTable(const ArchiveWalk& walk, const ListTotals& totals) {
 // The entries are printed one at a time into the indented object: held as
 // JSON all at once, a million of them took more than ten times the memory
 // of the walk itself.
-void PrintListJson(const ArchiveListing& listing, const ArchiveContainer& container) {
+void PrintListJson(const ListResult& listing, const ArchiveContainer& container) {
   std::string head = JsonDump(ListHeadJson(listing, container), 2);
   head.resize(head.size() - 2);  // the closing "\n}"
   std::printf("%s,\n  \"entries\": [", head.c_str());
@@ -47,11 +47,11 @@ void PrintListJson(const ArchiveListing& listing, const ArchiveContainer& contai
 }  // namespace
 
 int RunList(const std::string& path, bool json) {
-  ArchiveFile file;
+  ArchiveInput input;
   int status = kExitSuccess;
-  if (!OpenArchive(path, json, file, status)) return status;
-  const ArchiveContainer& container = file.container();
-  const ArchiveListing listing = ListArchive(file.bytes(), container);
+  if (!OpenArchive(path, json, input, status)) return status;
+  const ArchiveContainer& container = input.container();
+  const ListResult listing = ListArchive(input);
   const IntegrityCheck& check = listing.check;
   const ArchiveWalk& walk = listing.walk;
   const ListTotals& totals = listing.totals;
@@ -67,7 +67,7 @@ int RunList(const std::string& path, bool json) {
   }
   if (check.integrity == Integrity::kDamaged) PrintFault(path, DamageFault(check));
   if (!walk.ok) PrintFault(path, walk.fault);
-  if (listing.Refused()) return kExitFailed;
+  if (listing.refusal.Refused()) return kExitFailed;
   if (totals.refused > 0) {
     PrintError(path + ": " + std::to_string(totals.refused) +
                " entry names would be refused by the installer (marked \"!\")");

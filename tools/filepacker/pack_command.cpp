@@ -7,18 +7,9 @@
 #include "packer/pack_sources.h"
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/embedded_stub.h"
-#include "tools/filepacker/extraction.h"
 #include "tools/filepacker/text_format.h"
 
 namespace {
-
-class PackProgressBar final : public PackProgress {
- public:
-  void OnChunkWritten(int32_t, int64_t bytesDone) override { bar.Show(bytesDone, total); }
-
-  int64_t total = 0;
-  ProgressBar bar{stderr};
-};
 
 // The installer's image stays below 2 GiB too, so an archive near the
 // format's limit may be one that no installer can carry: said when it is
@@ -42,26 +33,21 @@ bool CollectRequestedSources(const PackRequest& request, std::vector<PackSource>
          CheckPackSources(sources, request.blockSize, error);
 }
 
-bool WriteRequestedArchive(const PackRequest& request, const std::vector<PackSource>& sources, PackSummary& summary,
-                           std::string& error, const ArchiveInto* into) {
-  PackOptions options;
-  options.blockSize = request.blockSize;
-  options.overwrite = request.force;
-  options.adaptive = request.adaptive;
-  options.jobs = request.jobs;
-  PackProgressBar progress;
-  for (const PackSource& source : sources) progress.total += source.size;
-  const bool showProgress = IsConsole(stderr);
-  if (showProgress) options.progress = &progress;
-  if (into != nullptr) {
-    options.maxLength = into->maxLength;
-    options.limitText = into->limitText;
-  }
-  bool written = into == nullptr ? WriteArchive(request.archive, sources, options, summary, error)
-                                 : PackIntoFile(request.archive, sources, options, into->file, summary, error);
-  if (showProgress) progress.bar.End();
-  return written;
+PackingOptions::PackingOptions(const PackRequest& request, const std::vector<PackSource>& sources)
+    : shown_(IsConsole(stderr)) {
+  options_.blockSize = request.blockSize;
+  options_.overwrite = request.force;
+  options_.adaptive = request.adaptive;
+  options_.jobs = request.jobs;
+  for (const PackSource& source : sources) total_ += source.size;
+  if (shown_) options_.progress = this;
 }
+
+PackingOptions::~PackingOptions() {
+  if (shown_) bar_.End();
+}
+
+void PackingOptions::OnChunkWritten(int32_t, int64_t bytesDone) { bar_.Show(bytesDone, total_); }
 
 bool OutputIsFree(const std::string& output, bool force, std::string& error) {
   if (force || !PathExists(output)) return true;
@@ -100,7 +86,8 @@ int RunPack(const PackRequest& request) {
     return kExitUsage;
   }
   PackSummary summary;
-  if (!WriteRequestedArchive(request, sources, summary, error)) {
+  const PackingOptions packing(request, sources);
+  if (!WriteArchive(request.archive, sources, packing.options(), summary, error)) {
     PrintError(error);
     return kExitFailed;
   }

@@ -5,11 +5,12 @@
 #include "tools/filepacker/command_reports.h"
 
 int RunTest(const std::string& path, bool json) {
-  ArchiveFile file;
+  ArchiveInput input;
   int status = kExitSuccess;
-  if (!OpenArchive(path, json, file, status)) return status;
-  IntegrityCheck check;
-  const ArchiveWalk walk = TestArchive(file.bytes(), file.container(), check);
+  if (!OpenArchive(path, json, input, status)) return status;
+  const TestResult tested = TestArchive(input);
+  const ArchiveWalk& walk = tested.walk;
+  const IntegrityCheck& check = tested.check;
   if (json) {
     PrintJson(TestJson(walk, check), 2);
   } else if (walk.ok) {

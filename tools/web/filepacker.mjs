@@ -15,23 +15,22 @@
 //   blockSizes()   the block sizes it takes: {least, most, usual}
 // bytes: a Uint8Array holding an installer or an archive. An input that
 // cannot be read at all (an executable that is no installer) throws a
-// FilepackerError with the command's message and exit status, as does a
-// refused installer. Times are shown as UTC (the command shows local time).
-// FILETIMEs are BigInts.
+// FilepackerError with the command's message and exit status, and the
+// refusal's code ("no_payload", "no_setup", ...: what a page decides by),
+// as does a refused installer. Times are shown as UTC (the command shows
+// local time). FILETIMEs are BigInts.
 
 export class FilepackerError extends Error {
-  constructor(message, status) {
+  constructor(message, status, code) {
     super(message);
     this.name = 'FilepackerError';
     this.status = status;
+    this.code = code;
   }
 }
 
 const wasmUrl = new URL('./filepacker.wasm', import.meta.url);
 let loading = null;
-// While a command runs whose printing is its outcome: what it printed, by
-// descriptor; otherwise null, and what the engine prints goes to the console.
-let printed = null;
 let progressListener = null;
 
 async function wasmBytes() {
@@ -44,8 +43,8 @@ async function wasmBytes() {
   return response.arrayBuffer();
 }
 
-// The four WASI calls the C library imports: the engine opens no files;
-// what it would print goes to the console.
+// The four WASI calls the C library imports: the engine opens no files and
+// answers in its results; anything it prints goes to the console.
 function wasiImports(memory) {
   const ENOSYS = 52;
   const decoder = new TextDecoder();
@@ -60,9 +59,7 @@ function wasiImports(memory) {
         text += decoder.decode(new Uint8Array(memory().buffer, pointer, length));
         total += length;
       }
-      if (printed !== null) {
-        printed[fd] = (printed[fd] ?? '') + text;
-      } else if (text.trim() !== '') {
+      if (text.trim() !== '') {
         (fd === 2 ? console.error : console.log)(text.trimEnd());
       }
       view.setUint32(written, total, true);
@@ -90,17 +87,21 @@ async function engine() {
   return loading;
 }
 
-// JSON as the engine and the command print it, with FILETIMEs (beyond
-// 2^53) as BigInts rather than rounded.
-export function parseFilepackerJson(text) {
-  const quoted = text.replace(/("filetimes":\s*\[)([^\]]*)\]/g,
-                              (all, head, numbers) => head + numbers.replace(/\d+/g, '"$&"') + ']');
-  return JSON.parse(quoted, (key, value) => (key === 'filetimes' ? value.map(BigInt) : value));
+// The engine's answer: {status, refusal: null or {code, text}, report,
+// ...}, FILETIMEs (decimal strings, as they pass 2^53) as BigInts.
+function answerOf(exports, call) {
+  const text = new TextDecoder().decode(new Uint8Array(exports.memory.buffer, exports.fp_result(call),
+                                                       exports.fp_result_size(call)));
+  return JSON.parse(text, (key, value) => (key === 'filetimes' ? value.map(BigInt) : value));
 }
 
-function writeText(exports, allocate, text) {
+function refusalOf(answer) {
+  return new FilepackerError(answer.refusal.text, answer.status, answer.refusal.code);
+}
+
+function writeText(exports, allocate, call, text) {
   const utf8 = new TextEncoder().encode(text);
-  const pointer = allocate(utf8.length);  // may grow the memory: its buffer is taken after
+  const pointer = allocate(call, utf8.length);  // may grow the memory: its buffer is taken after
   new Uint8Array(exports.memory.buffer, pointer, utf8.length).set(utf8);
 }
 
@@ -119,30 +120,29 @@ function engineStopped(error) {
 async function run(command, bytes, { name = 'input', folder = '' } = {}) {
   if (!(bytes instanceof Uint8Array)) throw new TypeError('filepacker: bytes must be a Uint8Array');
   const exports = await engine();
+  const call = exports.fp_call_new();
   try {
-    const input = exports.fp_input_bytes(bytes.length);
+    const input = exports.fp_input_bytes(call, bytes.length);
     new Uint8Array(exports.memory.buffer, input, bytes.length).set(bytes);
-    writeText(exports, exports.fp_input_name, name);
-    writeText(exports, exports.fp_input_folder, folder);
-    exports[command]();
-    const [pointer, size] = [exports.fp_result(), exports.fp_result_size()];
-    const result = new Uint8Array(exports.memory.buffer, pointer, size);
-    const outcome = parseFilepackerJson(new TextDecoder().decode(result));
-    if (outcome.error !== null) throw new FilepackerError(outcome.error, outcome.status);
-    if (outcome.files !== undefined) {
-      outcome.report.entries = outcome.files.map((file, index) => ({
+    writeText(exports, exports.fp_input_name, call, name);
+    writeText(exports, exports.fp_input_folder, call, folder);
+    exports[command](call);
+    const answer = answerOf(exports, call);
+    if (answer.report === null) throw refusalOf(answer);
+    if (answer.files !== undefined) {
+      answer.report.entries = answer.files.map((file, index) => ({
         name: file.name,
-        bytes: new Uint8Array(exports.memory.buffer, exports.fp_file_data(index), file.size).slice(),  // no growth
+        bytes: new Uint8Array(exports.memory.buffer, exports.fp_file_data(call, index), file.size).slice(),  // no growth
         attributes: file.attributes,
         filetimes: file.filetimes,
         lastWriteTime: fileTimeToDate(file.filetimes[2]),
       }));
     }
-    return outcome.report;
+    return answer.report;
   } catch (error) {
     throw engineStopped(error);
   } finally {
-    if (loading !== null) exports.fp_release();
+    if (loading !== null) exports.fp_call_delete(call);
   }
 }
 
@@ -184,9 +184,8 @@ function checkFiles(files) {
 // inside it is refused, as the command refuses it). The names are UTF-8 and
 // converted to code page 932 as the command converts them on Linux; every
 // file has the archive attribute and its write time as all three times.
-// onProgress(done, total): bytes of the files read (the adaptive cut reads
-// them twice). A refusal throws a FilepackerError with the command's
-// message and exit status.
+// onProgress(done, total): bytes of the files packed. A refusal throws a
+// FilepackerError with the command's message, exit status and code.
 export async function installer(files, { adaptive = false, blockSize, allowNoSetup = false,
                                          name = 'installer.exe', onProgress } = {}) {
   checkFiles(files);
@@ -195,25 +194,24 @@ export async function installer(files, { adaptive = false, blockSize, allowNoSet
   if (!Number.isInteger(size) || size < -(2 ** 31) || size >= 2 ** 31) {
     throw new TypeError('filepacker: blockSize must be a whole number');
   }
+  const call = exports.fp_call_new();
   try {
     for (const file of files) {
-      writeText(exports, exports.fp_input_name, file.name);
-      const pointer = exports.fp_add_file(file.bytes.length, fileTimeOf(file.lastModified));
+      writeText(exports, exports.fp_input_name, call, file.name);
+      const pointer = exports.fp_add_file(call, file.bytes.length, fileTimeOf(file.lastModified));
       new Uint8Array(exports.memory.buffer, pointer, file.bytes.length).set(file.bytes);
     }
-    writeText(exports, exports.fp_input_name, name);
-    printed = {};
+    writeText(exports, exports.fp_input_name, call, name);
     progressListener = onProgress ?? null;
-    const status = exports.fp_installer(size, adaptive ? 1 : 0, allowNoSetup ? 1 : 0);
-    const report = JSON.parse(printed[1] ?? 'null');
-    if (status !== 0) throw new FilepackerError(report?.error ?? (printed[2] ?? '').trim(), status);
-    return new Uint8Array(exports.memory.buffer, exports.fp_output_data(), exports.fp_output_size()).slice();
+    exports.fp_installer(call, size, adaptive ? 1 : 0, allowNoSetup ? 1 : 0);
+    const answer = answerOf(exports, call);
+    if (answer.refusal !== null) throw refusalOf(answer);
+    return new Uint8Array(exports.memory.buffer, exports.fp_output_data(call), exports.fp_output_size(call)).slice();
   } catch (error) {
     throw engineStopped(error);
   } finally {
-    printed = null;
     progressListener = null;
-    if (loading !== null) exports.fp_release();
+    if (loading !== null) exports.fp_call_delete(call);
   }
 }
 
