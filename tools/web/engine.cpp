@@ -24,7 +24,6 @@
 #include "packer/pack_sources.h"
 #include "tools/filepacker/command_reports.h"
 #include "tools/filepacker/embedded_stub.h"
-#include "tools/filepacker/fault_report.h"
 #include "tools/filepacker/requests.h"
 #include "tools/filepacker/text_format.h"
 #include "tools/web/memory_files.h"
