@@ -136,26 +136,30 @@ char ForbiddenNameCharacter(const std::string& name, bool separatorsToo) {
   return 0;
 }
 
-std::string InstallNameRefusal(const std::string& name) {
+Refusal InstallNameRefusal(const std::string& name) {
   if (name.empty() || name.size() > kMaxInstallNameLength) {
-    return "its name takes " + std::to_string(name.size()) + " bytes in code page 932; behind the install folder (" +
-           kLongestInstallFolder + "\\) a name holds 1 to " + std::to_string(kMaxInstallNameLength);
+    return {RefusalCode::kNameTooLong, "its name takes " + std::to_string(name.size()) +
+                                           " bytes in code page 932; behind the install folder (" +
+                                           kLongestInstallFolder + "\\) a name holds 1 to " +
+                                           std::to_string(kMaxInstallNameLength)};
   }
   return InstallNameFormRefusal(name);
 }
 
-std::string InstallNameFormRefusal(const std::string& name) {
+Refusal InstallNameFormRefusal(const std::string& name) {
   if (char c = ForbiddenNameCharacter(name, true)) {
     if (c == '\\' || c == '/') {
-      return std::string("its name holds \"") + c + "\", a separator; the installer creates no subfolders";
+      return {RefusalCode::kNameSeparator,
+              std::string("its name holds \"") + c + "\", a separator; the installer creates no subfolders"};
     }
-    return std::string("its name holds \"") + c + "\", which a Windows file name cannot hold";
+    return {RefusalCode::kNameCharacter,
+            std::string("its name holds \"") + c + "\", which a Windows file name cannot hold"};
   }
   const EntryNameFault fault = CheckEntryName(name.data(), static_cast<int>(name.size()));
   if (fault != EntryNameFault::kSafe) {
-    return std::string("the installer refuses its name: ") + EntryNameFaultText(fault);
+    return {RefusalCode::kNameRefused, std::string("the installer refuses its name: ") + EntryNameFaultText(fault)};
   }
-  return std::string();
+  return {};
 }
 
 const char* EntryNameFaultText(EntryNameFault fault) {

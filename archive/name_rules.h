@@ -11,6 +11,7 @@
 
 #include "archive/entry_name.h"
 #include "archive/pack_reader.h"
+#include "archive/refusal_code.h"
 #include "base/installer_rules.h"
 
 // The longest entry name that still fits the path buffer behind the longest
@@ -23,14 +24,14 @@ constexpr size_t kMaxInstallNameLength = kPathBufferSize - (sizeof(kLongestInsta
 char ForbiddenNameCharacter(const std::string& name, bool separatorsToo);
 
 // Why the installer could not create a file of this code page 932 name in
-// its install folder, in words that begin "its name ..."; empty when it
-// could. Checks the length (1 to kMaxInstallNameLength bytes), then as
+// its install folder, in words that begin "its name ..." and as a code;
+// nothing refused when it could. Checks the length (1 to kMaxInstallNameLength bytes), then as
 // InstallNameFormRefusal. Names met before are not considered.
-std::string InstallNameRefusal(const std::string& name);
+Refusal InstallNameRefusal(const std::string& name);
 // The same but for the length, for a folder that the caller knows: checks
 // separators (the installer creates no subfolders), characters Windows
 // names cannot hold, and CheckEntryName.
-std::string InstallNameFormRefusal(const std::string& name);
+Refusal InstallNameFormRefusal(const std::string& name);
 
 // The extractor's reason, in words.
 const char* EntryNameFaultText(EntryNameFault fault);

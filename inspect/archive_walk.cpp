@@ -19,6 +19,7 @@ void Walk(ArchiveBytes& archive, const char* folder, const std::string& folderWo
   uint8_t header[kHeaderLength] = {};
   const int32_t headerLength = static_cast<int32_t>(std::min<uint32_t>(archive.size(), kHeaderLength));
   if (!archive.Read(0, header, headerLength)) {
+    walk.fault.code = RefusalCode::kUnreadable;
     walk.fault.cause = archive.readError();
     return;
   }
@@ -32,7 +33,10 @@ void Walk(ArchiveBytes& archive, const char* folder, const std::string& folderWo
   const int result = reader.ExtractFromSource(archive, folder, &report);
   watch.Finish(result, report);
   // A file that could not be read is no archive cut short.
-  if (!archive.readError().empty()) walk.fault.cause = archive.readError();
+  if (!archive.readError().empty()) {
+    walk.fault.code = RefusalCode::kUnreadable;
+    walk.fault.cause = archive.readError();
+  }
 }
 
 }  // namespace
@@ -47,7 +51,8 @@ void WalkArchive(ArchiveBytes& archive, WalkMode mode, ArchiveWalk& walk) {
   const std::string folderWords = std::string("the install folder (") + kLongestInstallFolder + "\\ at the longest)";
   Walk(archive, test ? kLongestInstallFolder : "", folderWords, files, nullptr, walk);
   for (size_t i = 0; i < walk.entries.size() && i < files.flags().size(); ++i) {
-    walk.entries[i].refusal = files.flags()[i];
+    walk.entries[i].refusal = files.flags()[i].text;
+    walk.entries[i].refusalCode = files.flags()[i].code;
   }
 }
 

@@ -59,10 +59,12 @@ void ExtractionWatch::Finish(int result, const UnpackReport& report) {
   walk_.fault = ArchiveFault();
   walk_.fault.outcome = walk_.report.message;
   if (outOfMemory_) {
+    walk_.fault.code = RefusalCode::kOutOfMemory;
     walk_.fault.cause = "filepacker ran out of memory while following the extraction";
   } else if (failed_) {
     DescribeFault();
   } else {
+    walk_.fault.code = RefusalCode::kNoBytes;
     walk_.fault.cause =
         "the archive holds no bytes to unpack (no entries, or only empty ones); the installer refuses it";
   }
@@ -77,6 +79,7 @@ void ExtractionWatch::DescribeFault() {
   ArchiveFault& fault = walk_.fault;
   const ExtractionEvent& e = failure_;
   std::string& cause = fault.cause;
+  RefusalCode& code = fault.code;
   fault.entry = e.entry;
   fault.chunk = e.chunk;
   fault.offset = e.faultOffset;
@@ -91,76 +94,114 @@ void ExtractionWatch::DescribeFault() {
   const int32_t length = e.chunkLength;
 
   // Every step, without a default: a step added to the extractor without
-  // words here does not compile.
+  // words and a code here does not compile.
   switch (e.step) {
     case ExtractionStep::kHeader:
     case ExtractionStep::kEntry:
     case ExtractionStep::kChunk:
       return;  // not failures: never recorded as one
     case ExtractionStep::kHeaderCut:
+      code = RefusalCode::kNotArchive;
       cause = "the container ends inside its " + std::to_string(kHeaderLength) + "-byte header";
       return;
-    case ExtractionStep::kWrongMagic: cause = "not an archive: it does not begin with " + Quoted(kMagic); return;
+    case ExtractionStep::kWrongMagic:
+      code = RefusalCode::kNotArchive;
+      cause = "not an archive: it does not begin with " + Quoted(kMagic);
+      return;
     case ExtractionStep::kSizeNotPositive:
+      code = RefusalCode::kImpossibleValues;
       cause = "the size field is " + std::to_string(e.sizeField) + "; it must be above 0";
       return;
     case ExtractionStep::kCodedWithoutTransform:
+      code = RefusalCode::kCoded;
       cause = "a coded archive (its coding tag is not " + Quoted(kPlainTag) +
               "); the installer reads plain archives only";
       return;
-    case ExtractionStep::kCodedTagRefused: cause = "the transform refuses the coding tag"; return;
-    case ExtractionStep::kCodedTagAltered: cause = "the transform altered the coding tag"; return;
-    case ExtractionStep::kCodedSignature: cause = "the decoded signature is not " + Quoted(kSignature); return;
-    case ExtractionStep::kWrongSignature: cause = "the signature is not " + Quoted(kSignature); return;
+    case ExtractionStep::kCodedTagRefused:
+      code = RefusalCode::kCoded;
+      cause = "the transform refuses the coding tag";
+      return;
+    case ExtractionStep::kCodedTagAltered:
+      code = RefusalCode::kCoded;
+      cause = "the transform altered the coding tag";
+      return;
+    case ExtractionStep::kCodedSignature:
+      code = RefusalCode::kCoded;
+      cause = "the decoded signature is not " + Quoted(kSignature);
+      return;
+    case ExtractionStep::kWrongSignature:
+      code = RefusalCode::kCoded;
+      cause = "the signature is not " + Quoted(kSignature);
+      return;
     case ExtractionStep::kSizeTooLarge:
+      code = RefusalCode::kImpossibleValues;
       cause = "the size field " + std::to_string(e.sizeField) +
               " makes the container 2 GiB or longer, more than its 32-bit offsets reach";
       return;
-    case ExtractionStep::kBlockSizeCut: cause = PastTheEnd("the 4-byte block size", e.position); return;
+    case ExtractionStep::kBlockSizeCut:
+      code = RefusalCode::kTruncated;
+      cause = PastTheEnd("the 4-byte block size", e.position);
+      return;
     case ExtractionStep::kBlockSizeOutOfRange:
+      code = RefusalCode::kImpossibleValues;
       cause = "the block size " + std::to_string(e.blockSize) + " is outside " + std::to_string(kMinBlockSize) +
               ".." + std::to_string(kMaxBlockSize);
       return;
     case ExtractionStep::kNoChunkBuffer:
+      code = RefusalCode::kOutOfMemory;
       cause = "no memory for the chunk buffer of " + std::to_string(int64_t{e.blockSize} + kBufferSlack) +
               " bytes (block size + " + std::to_string(kBufferSlack) + ")";
       return;
     case ExtractionStep::kEntryCut:
+      code = RefusalCode::kTruncated;
       cause = PastTheEnd("the name length (or the end-of-list marker)", e.position);
       return;
     case ExtractionStep::kEntryHeadCut:
+      code = RefusalCode::kTruncated;
       cause = PastTheEnd("the " + std::to_string(e.nameLength) + "-byte name and the unpacked size", e.position);
       return;
     case ExtractionStep::kSizesPast2GiB:
+      code = RefusalCode::kImpossibleValues;
       cause = "with its unpacked size of " + std::to_string(e.entrySize) +
               " bytes the entries add up past 2147483647 bytes, more than the installer counts";
       return;
     case ExtractionStep::kInfoCut:
+      code = RefusalCode::kTruncated;
       cause = PastTheEnd("the " + std::to_string(kInfoLength) + "-byte info record", e.position);
       return;
     case ExtractionStep::kPathTooLong:
+      code = RefusalCode::kNameTooLong;
       cause = "its name takes " + std::to_string(fault.name.size()) + " bytes; behind " + folderWords_ +
               " a name holds at most " + std::to_string(kPathBufferSize - prefixLength_ - 1);
       return;
     case ExtractionStep::kNameUnsafe:
+      code = RefusalCode::kNameRefused;
       cause = std::string("the installer refuses its name: ") +
               EntryNameFaultText(CheckEntryName(fault.name.data(), static_cast<int>(fault.name.size())));
       return;
     case ExtractionStep::kCreateFailed:
-      cause = sinkFailure_.empty() ? std::string("the file cannot be created") : sinkFailure_;
+      code = sinkFailure_.Refused() ? sinkFailure_.code : RefusalCode::kCannotCreate;
+      cause = sinkFailure_.text.empty() ? std::string("the file cannot be created") : sinkFailure_.text;
       return;
-    case ExtractionStep::kChunkLengthCut: cause = PastTheEnd("the 4-byte chunk length", e.position); return;
+    case ExtractionStep::kChunkLengthCut:
+      code = RefusalCode::kTruncated;
+      cause = PastTheEnd("the 4-byte chunk length", e.position);
+      return;
     case ExtractionStep::kChunkTooLong:
+      code = RefusalCode::kImpossibleValues;
       cause = "the chunk length " + std::to_string(length) + " is above block size + " +
               std::to_string(kChunkSlack) + " (" + std::to_string(int64_t{e.blockSize} + kChunkSlack) + ")";
       return;
     case ExtractionStep::kChunksEndEarly:
+      code = RefusalCode::kUndecodable;
       cause = "the chunks end after " + std::to_string(decoded) + " of its " + std::to_string(entry->size) + " bytes";
       return;
     case ExtractionStep::kChunkDataCut:
+      code = RefusalCode::kTruncated;
       cause = PastTheEnd("the chunk's " + std::to_string(length) + " bytes of data", e.position);
       return;
     case ExtractionStep::kChunkNotDecoded:
+      code = RefusalCode::kUndecodable;
       if (e.value <= 0) {
         cause = "its " + std::to_string(length) + " bytes do not decode as a block (codec result " +
                 std::to_string(e.value) + ")";
@@ -170,7 +211,8 @@ void ExtractionWatch::DescribeFault() {
       }
       return;
     case ExtractionStep::kWriteFailed:
-      cause = sinkFailure_.empty() ? std::string("the file cannot be written") : sinkFailure_;
+      code = sinkFailure_.Refused() ? sinkFailure_.code : RefusalCode::kCannotCreate;
+      cause = sinkFailure_.text.empty() ? std::string("the file cannot be written") : sinkFailure_.text;
       return;
   }
 }
@@ -179,12 +221,14 @@ bool CheckArchiveFits(const uint8_t* header, uint32_t length, ArchiveFault& faul
   if (ArchiveFitsIn(header, length)) return true;
   fault = ArchiveFault();
   if (length < static_cast<uint32_t>(kHeaderLength)) {
+    fault.code = RefusalCode::kNotArchive;
     fault.cause = "the file holds " + std::to_string(length) + " bytes, fewer than the " +
                   std::to_string(kHeaderLength) + " of a header";
     return false;
   }
   const int64_t claimed = ClaimedArchiveLength(header);
   fault.offset = kSizeFieldOffset;
+  fault.code = RefusalCode::kTruncated;
   fault.cause = "the size field claims " + std::to_string(claimed) + " bytes but the file holds " +
                 std::to_string(length) + "; the installer refuses such a payload without extracting it";
   return false;

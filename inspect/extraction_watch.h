@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "archive/pack_reader.h"
+#include "archive/refusal_code.h"
 
 struct WalkedChunk {
   int32_t offset = 0;  // of its length field, from the container's start
@@ -24,8 +25,9 @@ struct WalkedEntry {
   std::vector<WalkedChunk> chunks;
   int64_t packed = 0;  // the chunks' coded lengths added up
   // list only: why the installer could not create it in its install
-  // folder; empty when it could.
+  // folder, in words and as a code; empty and kNone when it could.
   std::string refusal;
+  RefusalCode refusalCode = RefusalCode::kNone;
 };
 
 // Where and why an archive is refused. Entries and chunks count from 1; 0
@@ -36,6 +38,7 @@ struct ArchiveFault {
   int64_t offset = -1;
   std::string name;     // the entry's name (code page 932), when known
   std::string cause;    // in words, ASCII
+  RefusalCode code = RefusalCode::kOther;  // what the cause is, for a program
   std::string outcome;  // the extractor's outcome text (code page 932); empty when it wrote none
 };
 
@@ -56,7 +59,7 @@ class ExtractionWatch : public ExtractionObserver {
   // folder"), prefixLength how many bytes the folder and its "\" take;
   // sinkFailure is where the file sink leaves why its last create or write
   // failed.
-  ExtractionWatch(ArchiveWalk& walk, const char* folderWords, int prefixLength, const std::string& sinkFailure)
+  ExtractionWatch(ArchiveWalk& walk, const char* folderWords, int prefixLength, const Refusal& sinkFailure)
       : walk_(walk), folderWords_(folderWords), prefixLength_(prefixLength), sinkFailure_(sinkFailure) {}
   void OnEvent(const ExtractionEvent& event) noexcept override;
   // After ExtractFromMemory, with its result and report.
@@ -72,7 +75,7 @@ class ExtractionWatch : public ExtractionObserver {
   ArchiveWalk& walk_;
   const char* folderWords_;
   int prefixLength_;
-  const std::string& sinkFailure_;
+  const Refusal& sinkFailure_;
   bool headerRead_ = false;
   int32_t blockSize_ = 0;
   bool failed_ = false;

@@ -4,39 +4,41 @@
 
 #include "base/installer_rules.h"
 
-std::string InstallFolderCheck::Refusal(const std::string& name) {
-  std::string refusal =
+Refusal InstallFolderCheck::Judge(const std::string& name) {
+  Refusal refusal =
       length_ == Length::kLongestInstallFolder ? InstallNameRefusal(name) : InstallNameFormRefusal(name);
   size_t earlier = 0;
   const InstallFolderNames::Clash clash = names_.Add(name, earlier);
-  if (refusal.empty() && clash == InstallFolderNames::Clash::kSameFile) {
-    refusal = kSameFileClash + ("entry " + std::to_string(earlier + 1)) + ", created before it";
-  } else if (refusal.empty() && clash == InstallFolderNames::Clash::kShortName) {
-    refusal = kShortNameClash + ("entry " + std::to_string(earlier + 1)) +
-              ", created before it";
+  if (!refusal.Refused() && clash == InstallFolderNames::Clash::kSameFile) {
+    refusal = {RefusalCode::kSameFile,
+               kSameFileClash + ("entry " + std::to_string(earlier + 1)) + ", created before it"};
+  } else if (!refusal.Refused() && clash == InstallFolderNames::Clash::kShortName) {
+    refusal = {RefusalCode::kShortName,
+               kShortNameClash + ("entry " + std::to_string(earlier + 1)) + ", created before it"};
   }
   return refusal;
 }
 
 void InstallFolderFiles::TakeFilesFailure() noexcept {
+  failure_.code = RefusalCode::kCannotCreate;
   try {
-    failure_ = *filesFailure_;
+    failure_.text = *filesFailure_;
   } catch (const std::bad_alloc&) {
-    failure_.clear();
+    failure_.text.clear();
   }
 }
 
 FileHandle InstallFolderFiles::Create(const char* path, int nameStart, uint32_t creationDisposition) noexcept {
   try {
-    std::string refusal = check_.Refusal(path + nameStart);
-    if (mode_ == Mode::kRefuse && !refusal.empty()) {
-      failure_ = refusal;
+    Refusal refusal = check_.Judge(path + nameStart);
+    if (mode_ == Mode::kRefuse && refusal.Refused()) {
+      failure_ = std::move(refusal);
       return NoFileHandle();
     }
-    failure_.clear();
+    failure_ = Refusal();
     if (mode_ == Mode::kFlag) flags_.push_back(std::move(refusal));
   } catch (const std::bad_alloc&) {
-    failure_.clear();
+    failure_ = {RefusalCode::kOutOfMemory, {}};
     return NoFileHandle();
   }
   // Simulated: any handle but NoFileHandle(), since nothing is ever opened.

@@ -24,8 +24,8 @@ class InstallFolderCheck {
 
   explicit InstallFolderCheck(Length length) : length_(length) {}
   // Records the name; why the installer could not create it (the words of
-  // test, extract and list alike), or empty when it could.
-  std::string Refusal(const std::string& name);
+  // test, extract and list alike, and a code), or nothing when it could.
+  Refusal Judge(const std::string& name);
 
  private:
   Length length_;
@@ -54,11 +54,11 @@ class InstallFolderFiles final : public FileSink {
         filesFailure_(&filesFailure) {}
 
   // Why the last create was refused, or why the files failed it or the
-  // last write; empty when neither did, and when there was no memory for
-  // the words.
-  const std::string& failure() const { return failure_; }
-  // kFlag: per file created, in order, why it would be refused, or empty.
-  const std::vector<std::string>& flags() const { return flags_; }
+  // last write (kCannotCreate); nothing refused when neither did. Without
+  // memory for the words they are empty.
+  const Refusal& failure() const { return failure_; }
+  // kFlag: per file created, in order, why it would be refused, or nothing.
+  const std::vector<Refusal>& flags() const { return flags_; }
 
   // Without memory to remember a name, its create fails.
   FileHandle Create(const char* path, int nameStart, uint32_t creationDisposition) noexcept override;
@@ -73,6 +73,6 @@ class InstallFolderFiles final : public FileSink {
   InstallFolderCheck check_{InstallFolderCheck::Length::kLongestInstallFolder};
   FileSink* files_ = nullptr;  // none: nothing is written
   const std::string* filesFailure_ = nullptr;
-  std::string failure_;
-  std::vector<std::string> flags_;
+  Refusal failure_;
+  std::vector<Refusal> flags_;
 };

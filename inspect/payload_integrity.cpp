@@ -93,14 +93,17 @@ ArchiveFault DamageFault(const IntegrityCheck& check) {
   fault.outcome = kPayloadDamagedText;
   switch (reading.verdict) {
     case PayloadVerdict::kMismatch:
+      fault.code = RefusalCode::kPayloadDamaged;
       fault.cause = "the payload is damaged: its check record expects " + CrcText(reading.expected) + " of its first " +
                     std::to_string(reading.covered) + " bytes, which give " + CrcText(reading.computed);
       break;
     case PayloadVerdict::kShortPayload:
+      fault.code = RefusalCode::kPayloadDamaged;
       fault.cause = "the payload is damaged: its check record covers " + std::to_string(reading.covered) +
                     " bytes, but the payload holds only " + std::to_string(check.payloadBytes);
       break;
     default:
+      fault.code = RefusalCode::kCheckRecordDamaged;
       fault.cause = std::string("the payload's check record (the resource \"") + kPayloadCheckResourceName +
                     "\") is damaged: it is not " + std::to_string(payload_check::kRecordLength) +
                     " bytes beginning with \"" + payload_check::kTag + "\"";

@@ -288,44 +288,38 @@ bool Pack(ArchiveOutput& out, const std::vector<PackSource>& sources, const Pack
 
 }  // namespace
 
-bool CheckPackSources(const std::vector<PackSource>& sources, int32_t blockSize, std::string& error) {
+bool CheckPackSources(const std::vector<PackSource>& sources, int32_t blockSize, Refusal& refusal) {
+  const auto refuse = [&refusal](RefusalCode code, std::string text) {
+    refusal = {code, std::move(text)};
+    return false;
+  };
   if (blockSize < kMinBlockSize || blockSize > kMaxBlockSize) {
-    error = "block size " + std::to_string(blockSize) + " is outside " + std::to_string(kMinBlockSize) + ".." +
-            std::to_string(kMaxBlockSize);
-    return false;
+    return refuse(RefusalCode::kBlockSize, "block size " + std::to_string(blockSize) + " is outside " +
+                                               std::to_string(kMinBlockSize) + ".." + std::to_string(kMaxBlockSize));
   }
-  if (sources.empty()) {
-    error = "no files to pack";
-    return false;
-  }
+  if (sources.empty()) return refuse(RefusalCode::kUsage, "no files to pack");
   int64_t total = 0;
   InstallFolderNames names;
   for (const PackSource& source : sources) {
-    const std::string refusal = InstallNameRefusal(source.storedName);
-    if (!refusal.empty()) {
-      error = source.path + ": " + refusal;
-      return false;
-    }
+    const Refusal name = InstallNameRefusal(source.storedName);
+    if (name.Refused()) return refuse(name.code, source.path + ": " + name.text);
     size_t earlier = 0;
     switch (names.Add(source.storedName, earlier)) {
       case InstallFolderNames::Clash::kNone: break;
       case InstallFolderNames::Clash::kSameFile:
-        error = source.path + ": " + kSameFileClash + sources[earlier].path;
-        return false;
+        return refuse(RefusalCode::kSameFile, source.path + ": " + kSameFileClash + sources[earlier].path);
       case InstallFolderNames::Clash::kShortName:
-        error = source.path + ": " + kShortNameClash + sources[earlier].path +
-                ", packed before it";
-        return false;
+        return refuse(RefusalCode::kShortName,
+                      source.path + ": " + kShortNameClash + sources[earlier].path + ", packed before it");
     }
     if (source.size < 0 || source.size > kLimit - total) {
-      error = source.path + ": the files add up to 2 GiB or more, more than the format can hold";
-      return false;
+      return refuse(RefusalCode::kTooLarge,
+                    source.path + ": the files add up to 2 GiB or more, more than the format can hold");
     }
     total += source.size;
   }
   if (total == 0) {
-    error = "the files hold no bytes at all; the installer refuses such an archive";
-    return false;
+    return refuse(RefusalCode::kNoBytes, "the files hold no bytes at all; the installer refuses such an archive");
   }
   return true;
 }
@@ -335,10 +329,22 @@ int64_t LimitOf(const PackOptions& options) {
   return options.maxLength > 0 && options.maxLength < kLimit ? options.maxLength : kLimit;
 }
 
+// What the writers check before they write anything.
+bool CheckPack(const std::vector<PackSource>& sources, const PackOptions& options, Refusal& refusal) {
+  if (!CheckPackSources(sources, options.blockSize, refusal)) return false;
+  if (CheckJobs(options.jobs, refusal.text)) return true;
+  refusal.code = RefusalCode::kUsage;
+  return false;
+}
+
 bool WriteArchive(const std::string& target, const std::vector<PackSource>& sources,
                   const PackOptions& options, PackSummary& summary, std::string& error) {
   summary = PackSummary();
-  if (!CheckPackSources(sources, options.blockSize, error) || !CheckJobs(options.jobs, error)) return false;
+  Refusal refusal;
+  if (!CheckPack(sources, options, refusal)) {
+    error = refusal.text;
+    return false;
+  }
   TempFileBeside temp;
   if (!temp.Create(target, error)) return false;
   ArchiveOutput out{temp, target, LimitOf(options), options.limitText, 0, false, error};
@@ -348,11 +354,12 @@ bool WriteArchive(const std::string& target, const std::vector<PackSource>& sour
 }
 
 bool PackInto(const std::string& name, const std::vector<PackSource>& sources, const PackOptions& options,
-              ByteSink& sink, PackSummary& summary, std::string& error) {
+              ByteSink& sink, PackSummary& summary, Refusal& refusal) {
   summary = PackSummary();
-  if (!CheckPackSources(sources, options.blockSize, error) || !CheckJobs(options.jobs, error)) return false;
-  ArchiveOutput out{sink, name, LimitOf(options), options.limitText, 0, false, error};
-  if (Pack(out, sources, options, summary, error)) return true;
+  if (!CheckPack(sources, options, refusal)) return false;
+  ArchiveOutput out{sink, name, LimitOf(options), options.limitText, 0, false, refusal.text};
+  if (Pack(out, sources, options, summary, refusal.text)) return true;
+  refusal.code = out.limitReached ? RefusalCode::kTooLarge : RefusalCode::kOther;
   summary = PackSummary();
   return false;
 }

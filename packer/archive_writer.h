@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "archive/archive_format.h"
+#include "archive/refusal_code.h"
 #include "base/byte_sink.h"
 #include "packer/pack_files.h"
 
@@ -58,8 +59,8 @@ struct PackSummary {
 // install folder (InstallNameRefusal: too long for the path behind
 // C:\WINDOWS\UnpackDir999, a separator, a character Windows names cannot
 // hold, or refused by the extractor), and two names that Windows takes for
-// the same file. The error names the file.
-bool CheckPackSources(const std::vector<PackSource>& sources, int32_t blockSize, std::string& error);
+// the same file. The refusal's words name the file.
+bool CheckPackSources(const std::vector<PackSource>& sources, int32_t blockSize, Refusal& refusal);
 
 // Writes the archive at `target`, through a temporary file beside it. On
 // failure nothing is left behind and an existing target is untouched.
@@ -72,6 +73,7 @@ bool WriteArchive(const std::string& target, const std::vector<PackSource>& sour
 // The same archive written to `sink` from its offset 0 (options.overwrite
 // does not apply), for a caller that wraps it in something else; `name` is
 // what errors call it. On failure the sink holds a part of an archive,
-// which the caller drops.
+// which the caller drops; the refusal's code tells a package too large for
+// the caller's limit (kTooLarge) from the rest.
 bool PackInto(const std::string& name, const std::vector<PackSource>& sources, const PackOptions& options,
-              ByteSink& sink, PackSummary& summary, std::string& error);
+              ByteSink& sink, PackSummary& summary, Refusal& refusal);

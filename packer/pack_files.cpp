@@ -19,9 +19,12 @@ std::string ChangedError(const PackSource& source) {
 
 }  // namespace
 
-bool DescribePackFile(const std::string& path, PackSource& source, std::string& error, Links links) {
+bool DescribePackFile(const std::string& path, PackSource& source, Refusal& refusal, Links links) {
+  refusal.code = RefusalCode::kOther;
+  std::string& error = refusal.text;
   Status status;
   if (!file_system::Stat(path, false, status)) {
+    refusal.code = RefusalCode::kUnreadable;
     error = PathError(path);
     return false;
   }
@@ -36,6 +39,7 @@ bool DescribePackFile(const std::string& path, PackSource& source, std::string& 
     return false;
   }
   if (link && !file_system::Stat(path, true, status)) {
+    refusal.code = RefusalCode::kUnreadable;
     error = PathError(path) + " (the target of a symbolic link)";
     return false;
   }
@@ -48,12 +52,13 @@ bool DescribePackFile(const std::string& path, PackSource& source, std::string& 
     return false;
   }
   if (!file_system::CanRead(path)) {
+    refusal.code = RefusalCode::kUnreadable;
     error = PathError(path);
     return false;
   }
   std::string folder, name;
   file_system::SplitPath(path, folder, name);
-  if (!StoredNameOf(path, name, source, error)) return false;
+  if (!StoredNameOf(path, name, source, refusal)) return false;
   source.path = path;
   source.followLink = link;
   source.size = status.identity.size;
@@ -64,12 +69,20 @@ bool DescribePackFile(const std::string& path, PackSource& source, std::string& 
   // Not the access time: packing reads the file and so may move it, and the
   // same files must give the same archive every time.
   source.lastAccessTime = source.lastWriteTime;
+  refusal = Refusal();
   return true;
 }
 
-bool StoredNameOf(const std::string& path, const std::string& name, PackSource& source, std::string& error) {
+bool StoredNameOf(const std::string& path, const std::string& name, PackSource& source, Refusal& refusal) {
   if (NativeToCp932(name, source.storedName)) return true;
-  error = path + ": the name \"" + name + "\" has no code page 932 form";
+  refusal = {RefusalCode::kNoCodePageForm, path + ": the name \"" + name + "\" has no code page 932 form"};
+  return false;
+}
+
+bool DescribePackFile(const std::string& path, PackSource& source, std::string& error, Links links) {
+  Refusal refusal;
+  if (DescribePackFile(path, source, refusal, links)) return true;
+  error = refusal.text;
   return false;
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/refusal_code.h"
 #include "host/file_system.h"
 
 // One file to be packed.
@@ -44,14 +45,17 @@ enum class Links { kRefuse, kFollow };
 //          time.
 // False, with a message naming the file, when the file cannot be read, is a
 // folder or no regular file, is a symbolic link that `links` refuses (the
-// message names its target), or its name has no code page 932 form.
+// message names its target), or its name has no code page 932 form
+// (kNoCodePageForm; kUnreadable when the file cannot be read, else kOther).
+bool DescribePackFile(const std::string& path, PackSource& source, Refusal& refusal, Links links = Links::kRefuse);
+// The same, for a caller that needs only the message.
 bool DescribePackFile(const std::string& path, PackSource& source, std::string& error,
                       Links links = Links::kRefuse);
 
 // Sets source.storedName to the code page 932 form of `name`, the last
-// element of `path`; false, with a message naming the file, when it has
-// none.
-bool StoredNameOf(const std::string& path, const std::string& name, PackSource& source, std::string& error);
+// element of `path`; false, refused naming the file (kNoCodePageForm), when
+// it has none.
+bool StoredNameOf(const std::string& path, const std::string& name, PackSource& source, Refusal& refusal);
 
 // Opens the file that `source` describes for reading, once, to be read from
 // the descriptor so opened: it must still be the regular file described

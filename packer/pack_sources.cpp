@@ -11,15 +11,19 @@
 #include "host/input_files.h"
 
 bool CollectPackSources(const std::vector<std::string>& paths, std::vector<PackSource>& sources,
-                        std::string& error, Links links) {
+                        Refusal& refusal, Links links) {
   sources.clear();
   for (const std::string& path : paths) {
     std::vector<std::string> files;
     if (IsFolder(path)) {
-      if (!ListFolder(path, files, error)) return false;
+      if (!ListFolder(path, files, refusal.text)) {
+        refusal.code = RefusalCode::kUnreadable;
+        return false;
+      }
       for (const std::string& file : files) {
         if (IsFolder(file)) {
-          error = file + ": is a folder inside " + path + "; the installer creates no subfolders";
+          refusal = {RefusalCode::kSubfolder,
+                     file + ": is a folder inside " + path + "; the installer creates no subfolders"};
           return false;
         }
       }
@@ -28,7 +32,7 @@ bool CollectPackSources(const std::vector<std::string>& paths, std::vector<PackS
     }
     for (const std::string& file : files) {
       PackSource source;
-      if (!DescribePackFile(file, source, error, links)) return false;
+      if (!DescribePackFile(file, source, refusal, links)) return false;
       sources.push_back(source);
     }
   }
@@ -37,8 +41,8 @@ bool CollectPackSources(const std::vector<std::string>& paths, std::vector<PackS
 
 namespace {
 
-bool DescribeNamedFile(const NamedFile& file, PackSource& source, std::string& error) {
-  if (!StoredNameOf(file.name, file.name.substr(file.name.rfind('/') + 1), source, error)) return false;
+bool DescribeNamedFile(const NamedFile& file, PackSource& source, Refusal& refusal) {
+  if (!StoredNameOf(file.name, file.name.substr(file.name.rfind('/') + 1), source, refusal)) return false;
   source.path = file.name;
   source.inMemory = true;
   source.bytes = file.bytes;
@@ -50,7 +54,7 @@ bool DescribeNamedFile(const NamedFile& file, PackSource& source, std::string& e
 
 }  // namespace
 
-bool CollectNamedSources(const std::vector<NamedFile>& files, std::vector<PackSource>& sources, std::string& error) {
+bool CollectNamedSources(const std::vector<NamedFile>& files, std::vector<PackSource>& sources, Refusal& refusal) {
   sources.clear();
   // Hash tables keep this linear in the count: a page may hand in a folder
   // of 100,000 files.
@@ -78,13 +82,14 @@ bool CollectNamedSources(const std::vector<NamedFile>& files, std::vector<PackSo
     if (names.empty()) names.push_back(top);
     for (const std::string& name : names) {
       if (name != top && folders.contains(name)) {
-        error = name + ": is a folder inside " + top + "; the installer creates no subfolders";
+        refusal = {RefusalCode::kSubfolder,
+                   name + ": is a folder inside " + top + "; the installer creates no subfolders"};
         return false;
       }
     }
     for (const std::string& name : names) {
       PackSource source;
-      if (!DescribeNamedFile(files[first.at(name)], source, error)) return false;
+      if (!DescribeNamedFile(files[first.at(name)], source, refusal)) return false;
       sources.push_back(source);
     }
   }

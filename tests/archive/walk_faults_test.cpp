@@ -60,6 +60,7 @@ struct FaultCase {
   int entry, chunk;
   int64_t offset;
   const char* outcome;
+  RefusalCode code;
 };
 
 // The entry's name once its head is read: of "b" in the one case with two
@@ -82,52 +83,60 @@ TEST(ArchiveWalk, EachFaultIsNamedWithItsPlaceAndText) {
   Bytes undecodable = StoredBlock("abc");
   undecodable[6] = 2;  // a run stage form that is neither stored nor runs
   const FaultCase cases[] = {
-      {"shorter than a header", Cut(one, 20), "holds 20 bytes", 0, 0, -1, ""},
+      {"shorter than a header", Cut(one, 20), "holds 20 bytes", 0, 0, -1, "", RefusalCode::kNotArchive},
       {"size field past the file's end", ArchiveBuilder().File("a", "x").BuildWithSize(int32_t(one.size()) - 24 + 100),
-       "claims 187 bytes but the file holds 87", 0, 0, 20, ""},
-      {"wrong magic", WithMagic(one, '1'), "FILE_PACKER 1.00", 0, 0, 0, "書式エラー！"},
-      {"size field 0", ArchiveBuilder().File("a", "x").BuildWithSize(0), "size field is 0", 0, 0, 20, "書式エラー！"},
-      {"coded", ArchiveBuilder().Tag("*XOR").File("a", "x").Build(), "coded", 0, 0, 16, "コーダーエラー！"},
+       "claims 187 bytes but the file holds 87", 0, 0, 20, "", RefusalCode::kTruncated},
+      {"wrong magic", WithMagic(one, '1'), "FILE_PACKER 1.00", 0, 0, 0, "書式エラー！",
+       RefusalCode::kNotArchive},
+      {"size field 0", ArchiveBuilder().File("a", "x").BuildWithSize(0), "size field is 0", 0, 0, 20, "書式エラー！",
+       RefusalCode::kImpossibleValues},
+      {"coded", ArchiveBuilder().Tag("*XOR").File("a", "x").Build(), "coded", 0, 0, 16, "コーダーエラー！",
+       RefusalCode::kCoded},
       {"coded, size field 0x7FFFFFF0", ArchiveBuilder().Tag("*XOR").File("a", "x").BuildWithSize(0x7FFFFFF0), "coded",
-       0, 0, 16, "コーダーエラー！"},
+       0, 0, 16, "コーダーエラー！", RefusalCode::kCoded},
       {"plain, size field 0x7FFFFFF0", ArchiveBuilder().File("a", "x").BuildWithSize(0x7FFFFFF0), "2 GiB", 0, 0, 20,
-       "書式エラー！"},
+       "書式エラー！", RefusalCode::kImpossibleValues},
       {"wrong signature", ArchiveBuilder().Signature("QVL-1999").File("a", "x").Build(), "signature", 0, 0, 24,
-       "書式エラー！"},
+       "書式エラー！", RefusalCode::kCoded},
       {"block size cut", EndingAt(ArchiveBuilder(), 32), "block size from offset 32 would pass the end", 0, 0, 32,
-       "リードエラー！"},
-      {"block size 1023", ArchiveBuilder(1023).File("a", "x").Build(), "1023 is outside", 0, 0, 32, "書式エラー！"},
-      {"no entries", ArchiveBuilder().Build(), "no bytes to unpack", 0, 0, -1, ""},
-      {"only empty entries", ArchiveBuilder().File("e", "").Build(), "no bytes to unpack", 0, 0, -1, ""},
+       "リードエラー！", RefusalCode::kTruncated},
+      {"block size 1023", ArchiveBuilder(1023).File("a", "x").Build(), "1023 is outside", 0, 0, 32, "書式エラー！",
+       RefusalCode::kImpossibleValues},
+      {"no entries", ArchiveBuilder().Build(), "no bytes to unpack", 0, 0, -1, "", RefusalCode::kNoBytes},
+      {"only empty entries", ArchiveBuilder().File("e", "").Build(), "no bytes to unpack", 0, 0, -1, "",
+       RefusalCode::kNoBytes},
       {"end marker cut", EndingAt(ArchiveBuilder().File("a", "x"), int32_t(one.size()) - 1),
-       "end-of-list marker) from offset 86", 2, 0, 86, "リードエラー！"},
-      {"name cut", EndingAt(ArchiveBuilder().File("abc", "x"), 38), "3-byte name", 1, 0, 36, "リードエラー！"},
+       "end-of-list marker) from offset 86", 2, 0, 86, "リードエラー！", RefusalCode::kTruncated},
+      {"name cut", EndingAt(ArchiveBuilder().File("abc", "x"), 38), "3-byte name", 1, 0, 36, "リードエラー！",
+       RefusalCode::kTruncated},
       {"sizes past 2 GiB", ArchiveBuilder().File("a", "x").Entry("b", INT32_MAX).Length(0).Build(), "past 2147483647",
-       2, 0, 88, "書式エラー！"},
+       2, 0, 88, "書式エラー！", RefusalCode::kImpossibleValues},
       {"info record cut", EndingAt(ArchiveBuilder().File("a", "x"), 50), "28-byte info record from offset 42", 1, 0, 42,
-       "リードエラー！"},
+       "リードエラー！", RefusalCode::kTruncated},
       {"name too long for the install folder", ArchiveBuilder().File(std::string(236, 'n'), "x").Build(),
-       "at most 235", 1, 0, 36, "ライトエラー！"},
-      {"device name", ArchiveBuilder().File("CON.txt", "x").Build(), "device", 1, 0, 36, "ライトエラー！"},
+       "at most 235", 1, 0, 36, "ライトエラー！", RefusalCode::kNameTooLong},
+      {"device name", ArchiveBuilder().File("CON.txt", "x").Build(), "device", 1, 0, 36, "ライトエラー！",
+       RefusalCode::kNameRefused},
       {"separator", ArchiveBuilder().File("sub\\f.txt", "x").Build(), "creates no subfolders", 1, 0, 36,
-       "ライトエラー！"},
+       "ライトエラー！", RefusalCode::kNameSeparator},
       {"character Windows names cannot hold", ArchiveBuilder().File("a?b", "x").Build(), "cannot hold", 1, 0, 36,
-       "ライトエラー！"},
+       "ライトエラー！", RefusalCode::kNameCharacter},
       {"same file to Windows", ArchiveBuilder().File("ａ", "x").File("Ａ", "y").Build(), "same file as entry 1", 2, 0,
-       87, "ライトエラー！"},
+       87, "ライトエラー！", RefusalCode::kSameFile},
       {"chunk length cut", EndingAt(ArchiveBuilder().Entry("a", 1).Raw({0, 0}), 72),
-       "4-byte chunk length from offset 70", 1, 1, 70, "リードエラー！"},
+       "4-byte chunk length from offset 70", 1, 1, 70, "リードエラー！", RefusalCode::kTruncated},
       {"chunk of block size + 17", ArchiveBuilder().Entry("a", 5).Length(1041).Raw(Bytes(1041, 'x')).Build(),
-       "1041 is above block size + 16 (1040)", 1, 1, 70, "書式エラー！ [セグメントサイズ] a"},
+       "1041 is above block size + 16 (1040)", 1, 1, 70, "書式エラー！ [セグメントサイズ] a",
+       RefusalCode::kImpossibleValues},
       {"chunks ending early", ArchiveBuilder().Entry("a", 10).Chunk(StoredBlock("hello")).Length(0).Build(),
-       "after 5 of its 10 bytes", 1, 2, 86, "書式エラー！"},
+       "after 5 of its 10 bytes", 1, 2, 86, "書式エラー！", RefusalCode::kUndecodable},
       {"chunk data cut", EndingAt(ArchiveBuilder().Entry("a", 3).Length(10).Raw({'x', 'y', 'z'}), 78),
        "10 bytes of data from offset 74",
-       1, 1, 70, "リードエラー！"},
+       1, 1, 70, "リードエラー！", RefusalCode::kTruncated},
       {"chunk that does not decode", ArchiveBuilder().Entry("a", 3).Chunk(undecodable).Length(0).Build(),
-       "do not decode", 1, 1, 70, "解凍エラー！ a"},
+       "do not decode", 1, 1, 70, "解凍エラー！ a", RefusalCode::kUndecodable},
       {"chunk past the size", ArchiveBuilder().Entry("a", 3).Chunk(StoredBlock("hello")).Length(0).Build(),
-       "decodes to 5 bytes, more than the 3 left", 1, 1, 70, "解凍エラー！ a"},
+       "decodes to 5 bytes, more than the 3 left", 1, 1, 70, "解凍エラー！ a", RefusalCode::kUndecodable},
   };
   for (const FaultCase& c : cases) {
     SCOPED_TRACE(c.why);
@@ -139,6 +148,7 @@ TEST(ArchiveWalk, EachFaultIsNamedWithItsPlaceAndText) {
     EXPECT_EQ(c.chunk, walk.fault.chunk);
     EXPECT_EQ(c.offset, walk.fault.offset);
     EXPECT_EQ(c.outcome, walk.fault.outcome);
+    EXPECT_EQ(c.code, walk.fault.code) << RefusalCodeName(walk.fault.code);
     EXPECT_EQ(ExpectedName(c), walk.fault.name);
   }
 }
@@ -152,35 +162,38 @@ TEST(ArchiveWalk, PackTestListAndExtractAgreeOnNames) {
   const struct {
     std::vector<std::string> names;
     const char* refusal;  // a part of the reason; "" when all are accepted
+    RefusalCode code;
+    RefusalCode walkCode = RefusalCode::kNone;  // test's, list's and extract's when not `code`
   } cases[] = {
-      {{"Readme.txt", "Setup.exe"}, ""},
-      {{std::string(235, 'n')}, ""},
-      {{"ソ表ポ.txt"}, ""},  // second bytes 0x5C and 0x7C are no separator or pipe
-      {{"a.txt", "ａ.txt", "ｱ.txt", "ア.txt"}, ""},
-      {{std::string(236, 'n')}, "236 bytes"},
-      {{"sub\\f.txt"}, "creates no subfolders"},
-      {{"sub/f.txt"}, "creates no subfolders"},
-      {{"a?b"}, "cannot hold"},
-      {{"a|b"}, "cannot hold"},
-      {{"a<b>"}, "cannot hold"},
-      {{"CON.txt"}, "device"},
-      {{"trail."}, "ends in"},
-      {{"tab\tname"}, "control byte"},
-      {{"Read.me", "READ.ME"}, "same file"},
-      {{"ａ.txt", "Ａ.txt"}, "same file"},
-      {{"α.txt", "Α.txt"}, "same file"},
-      {{"ж.ini", "Ж.ini"}, "same file"},
-      {{"ⅳ.txt", "Ⅳ.txt"}, "same file"},
+      {{"Readme.txt", "Setup.exe"}, "", RefusalCode::kNone},
+      {{std::string(235, 'n')}, "", RefusalCode::kNone},
+      {{"ソ表ポ.txt"}, "", RefusalCode::kNone},  // second bytes 0x5C and 0x7C are no separator or pipe
+      {{"a.txt", "ａ.txt", "ｱ.txt", "ア.txt"}, "", RefusalCode::kNone},
+      {{std::string(236, 'n')}, "236 bytes", RefusalCode::kNameTooLong},
+      {{"sub\\f.txt"}, "creates no subfolders", RefusalCode::kNameSeparator},
+      {{"sub/f.txt"}, "creates no subfolders", RefusalCode::kNameSeparator},
+      {{"a?b"}, "cannot hold", RefusalCode::kNameCharacter},
+      {{"a|b"}, "cannot hold", RefusalCode::kNameCharacter},
+      {{"a<b>"}, "cannot hold", RefusalCode::kNameCharacter},
+      {{"CON.txt"}, "device", RefusalCode::kNameRefused},
+      {{"trail."}, "ends in", RefusalCode::kNameRefused},
+      {{"tab\tname"}, "control byte", RefusalCode::kNameRefused},
+      {{"Read.me", "READ.ME"}, "same file", RefusalCode::kSameFile},
+      {{"ａ.txt", "Ａ.txt"}, "same file", RefusalCode::kSameFile},
+      {{"α.txt", "Α.txt"}, "same file", RefusalCode::kSameFile},
+      {{"ж.ini", "Ж.ini"}, "same file", RefusalCode::kSameFile},
+      {{"ⅳ.txt", "Ⅳ.txt"}, "same file", RefusalCode::kSameFile},
       // FA 81 is one kanji (冝) to Windows, and what follows it is read alone.
-      {{"\xFA\x81|a.txt"}, "cannot hold"},
-      {{"\xFA\x81\\a.txt"}, "creates no subfolders"},
-      {{"\xFA\x81\\NUL"}, "its name"},  // pack: a separator; test: the device
-      {{"\xFA\x5C.txt"}, ""},             // 纊.txt: its 5C is no separator
-      {{"COM0.txt"}, "device"},
-      {{"lpt0"}, "device"},
-      {{"LongFileName.txt", "LONGFI~1.TXT"}, "short (8.3) name"},
-      {{"Long File A.txt", "Long File B.txt", "longfi~4.txt"}, "short (8.3) name"},
-      {{"LONGFI~1.TXT", "LongFileName.txt"}, ""},  // Windows gives the second ~2
+      {{"\xFA\x81|a.txt"}, "cannot hold", RefusalCode::kNameCharacter},
+      {{"\xFA\x81\\a.txt"}, "creates no subfolders", RefusalCode::kNameSeparator},
+      // pack: a separator; test: the device.
+      {{"\xFA\x81\\NUL"}, "its name", RefusalCode::kNameSeparator, RefusalCode::kNameRefused},
+      {{"\xFA\x5C.txt"}, "", RefusalCode::kNone},  // 纊.txt: its 5C is no separator
+      {{"COM0.txt"}, "device", RefusalCode::kNameRefused},
+      {{"lpt0"}, "device", RefusalCode::kNameRefused},
+      {{"LongFileName.txt", "LONGFI~1.TXT"}, "short (8.3) name", RefusalCode::kShortName},
+      {{"Long File A.txt", "Long File B.txt", "longfi~4.txt"}, "short (8.3) name", RefusalCode::kShortName},
+      {{"LONGFI~1.TXT", "LongFileName.txt"}, "", RefusalCode::kNone},  // Windows gives the second ~2
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.names.back());
@@ -195,9 +208,11 @@ TEST(ArchiveWalk, PackTestListAndExtractAgreeOnNames) {
       sources.push_back(source);
       builder.File(name, "x");
     }
-    std::string error;
-    EXPECT_EQ(accepted, CheckPackSources(sources, 1024, error)) << error;
-    EXPECT_NE(std::string::npos, error.find(c.refusal)) << error;
+    Refusal packed;
+    EXPECT_EQ(accepted, CheckPackSources(sources, 1024, packed)) << packed.text;
+    EXPECT_NE(std::string::npos, packed.text.find(c.refusal)) << packed.text;
+    EXPECT_EQ(c.code, packed.code) << packed.text;
+    const RefusalCode walkCode = c.walkCode == RefusalCode::kNone ? c.code : c.walkCode;
 
     ArchiveWalk test, list;
     WalkArchive(builder.Build(), WalkMode::kTest, test);
@@ -206,12 +221,17 @@ TEST(ArchiveWalk, PackTestListAndExtractAgreeOnNames) {
     if (!accepted) {
       EXPECT_NE(std::string::npos, test.fault.cause.find(c.refusal)) << test.fault.cause;
       EXPECT_EQ(static_cast<int>(c.names.size()), test.fault.entry);
+      EXPECT_EQ(walkCode, test.fault.code) << test.fault.cause;
       const std::string listed = list.ok ? list.entries.back().refusal : list.fault.cause;
       EXPECT_NE(std::string::npos, listed.find(c.refusal)) << listed;
+      EXPECT_EQ(walkCode, list.ok ? list.entries.back().refusalCode : list.fault.code) << listed;
     }
     if (list.ok) {
       EXPECT_EQ(c.names.size(), list.entries.size());
-      for (size_t i = 0; i + 1 < list.entries.size(); i++) EXPECT_EQ("", list.entries[i].refusal);
+      for (size_t i = 0; i + 1 < list.entries.size(); i++) {
+        EXPECT_EQ("", list.entries[i].refusal);
+        EXPECT_EQ(RefusalCode::kNone, list.entries[i].refusalCode);
+      }
     }
 
     AnyFiles files;
@@ -221,6 +241,7 @@ TEST(ArchiveWalk, PackTestListAndExtractAgreeOnNames) {
     EXPECT_EQ(accepted ? c.names : std::vector<std::string>(c.names.begin(), c.names.end() - 1), files.created);
     if (!accepted) {
       EXPECT_NE(std::string::npos, extracted.fault.cause.find(c.refusal)) << extracted.fault.cause;
+      EXPECT_EQ(walkCode, extracted.fault.code) << extracted.fault.cause;
     }
   }
 }

@@ -73,7 +73,8 @@ TEST(WriterLayout, SmallArchiveIsExactlyTheFormat) {
   // field included.
   MemoryStore sink;
   PackSummary sinkSummary;
-  ASSERT_TRUE(PackInto("payload", sources, PackOptions(), sink, sinkSummary, error)) << error;
+  Refusal refusal;
+  ASSERT_TRUE(PackInto("payload", sources, PackOptions(), sink, sinkSummary, refusal)) << refusal.text;
   EXPECT_EQ(expected, std::string(sink.bytes().begin(), sink.bytes().end()));
   EXPECT_EQ(summary.bytesOut, sinkSummary.bytesOut);
 
@@ -86,6 +87,11 @@ TEST(WriterLayout, SmallArchiveIsExactlyTheFormat) {
   EXPECT_EQ((folder / "limited.pak") + ": too large for the test; stopped after 1 of 2 files, " +
                 std::to_string(text.size()) + " of " + std::to_string(text.size()) + " bytes packed",
             error);
+  // Into a sink of the caller's, the same words, told apart by their code.
+  MemoryStore limitedSink;
+  EXPECT_FALSE(PackInto("limited", sources, limited, limitedSink, sinkSummary, refusal));
+  EXPECT_EQ(RefusalCode::kTooLarge, refusal.code);
+  EXPECT_EQ(0u, refusal.text.find("limited: too large for the test; stopped after 1 of 2 files")) << refusal.text;
 }
 
 // A file of almost three blocks becomes three chunks that decode, in place as the

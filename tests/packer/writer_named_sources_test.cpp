@@ -22,12 +22,12 @@ TEST(WriterNamedSources, CollectedAsTheCommandCollectsPaths) {
   // Each top-level name once, where first met; a folder's files in byte
   // order; a name given twice is the first file of that name.
   std::vector<PackSource> sources;
-  std::string error;
+  Refusal refusal;
   ASSERT_TRUE(CollectNamedSources({{"b.txt", Bytes(one), time}, {"pkg/z", Bytes(one), time},
                                    {"a.txt", Bytes(one), time}, {"pkg/a", Bytes(one), time},
                                    {"b.txt", Bytes(other), time}},
-                                  sources, error))
-      << error;
+                                  sources, refusal))
+      << refusal.text;
   std::vector<std::string> paths, stored;
   for (const PackSource& source : sources) {
     paths.push_back(source.path);
@@ -40,8 +40,13 @@ TEST(WriterNamedSources, CollectedAsTheCommandCollectsPaths) {
   EXPECT_EQ((std::vector<std::string>{"b.txt", "a", "z", "a.txt"}), stored);
   EXPECT_EQ(one, std::string(sources[0].bytes.begin(), sources[0].bytes.end()));
 
-  EXPECT_FALSE(CollectNamedSources({{"pkg/a", Bytes(one), time}, {"pkg/sub/x", Bytes(one), time}}, sources, error));
-  EXPECT_EQ("pkg/sub: is a folder inside pkg; the installer creates no subfolders", error);
+  EXPECT_FALSE(
+      CollectNamedSources({{"pkg/a", Bytes(one), time}, {"pkg/sub/x", Bytes(one), time}}, sources, refusal));
+  EXPECT_EQ("pkg/sub: is a folder inside pkg; the installer creates no subfolders", refusal.text);
+  EXPECT_EQ(RefusalCode::kSubfolder, refusal.code);
+  // A name Japanese Windows cannot hold, as its file on disk would be.
+  EXPECT_FALSE(CollectNamedSources({{"\xF0\x9F\x98\x80.txt", Bytes(one), time}}, sources, refusal));
+  EXPECT_EQ(RefusalCode::kNoCodePageForm, refusal.code) << refusal.text;
 }
 
 // Read from memory or from the disk, the same files pack to the same bytes,
@@ -58,9 +63,9 @@ TEST(WriterNamedSources, PackLikeTheFilesOnDisk) {
     named.push_back({"pkg/" + name, Bytes(bytes), 0});
   }
   std::vector<PackSource> fromDisk, fromMemory;
-  std::string error;
-  ASSERT_TRUE(CollectPackSources({package}, fromDisk, error)) << error;
-  ASSERT_TRUE(CollectNamedSources(named, fromMemory, error)) << error;
+  Refusal refusal;
+  ASSERT_TRUE(CollectPackSources({package}, fromDisk, refusal)) << refusal.text;
+  ASSERT_TRUE(CollectNamedSources(named, fromMemory, refusal)) << refusal.text;
   ASSERT_EQ(fromDisk.size(), fromMemory.size());
   for (size_t i = 0; i < fromDisk.size(); ++i) {
     EXPECT_EQ(fromDisk[i].storedName, fromMemory[i].storedName);
@@ -75,8 +80,8 @@ TEST(WriterNamedSources, PackLikeTheFilesOnDisk) {
   options.adaptive = true;
   MemoryStore disk, memory;
   PackSummary summary;
-  ASSERT_TRUE(PackInto("disk", fromDisk, options, disk, summary, error)) << error;
-  ASSERT_TRUE(PackInto("memory", fromMemory, options, memory, summary, error)) << error;
+  ASSERT_TRUE(PackInto("disk", fromDisk, options, disk, summary, refusal)) << refusal.text;
+  ASSERT_TRUE(PackInto("memory", fromMemory, options, memory, summary, refusal)) << refusal.text;
   EXPECT_TRUE(disk.bytes() == memory.bytes());
 }
 

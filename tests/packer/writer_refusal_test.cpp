@@ -23,52 +23,55 @@ PackSource Named(const std::string& name, int64_t size = 10) {
   return source;
 }
 
-struct Refusal {
+struct Refused {
   const char* why;
   std::vector<PackSource> sources;
   int32_t blockSize;
   const char* errorMentions;
+  RefusalCode code;
 };
 
 TEST(WriterRefusal, CheckRefusesWhatTheInstallerCannotTake) {
   const std::string longest(235, 'n');
-  const Refusal cases[] = {
-      {"block size below range", {Named("a")}, 1023, "block size"},
-      {"block size above range", {Named("a")}, 4000001, "block size"},
-      {"no files", {}, 200000, "no files"},
-      {"empty name", {Named("")}, 200000, "in/"},
+  const Refused cases[] = {
+      {"block size below range", {Named("a")}, 1023, "block size", RefusalCode::kBlockSize},
+      {"block size above range", {Named("a")}, 4000001, "block size", RefusalCode::kBlockSize},
+      {"no files", {}, 200000, "no files", RefusalCode::kUsage},
+      {"empty name", {Named("")}, 200000, "in/", RefusalCode::kNameTooLong},
       // C:\WINDOWS\UnpackDir999, "\", 236 bytes and the NUL make 261.
-      {"name of 236 bytes", {Named(longest + "x")}, 200000, "236 bytes"},
-      {"name of 256 bytes", {Named(longest + std::string(21, 'x'))}, 200000, "256 bytes"},
-      {"parent folder", {Named("..")}, 200000, "in/.."},
-      {"device name", {Named("con.txt")}, 200000, "in/con.txt"},
-      {"drive or stream", {Named("a:b")}, 200000, "in/a:b"},
-      {"trailing dot", {Named("trail.")}, 200000, "in/trail."},
-      {"trailing space", {Named("trail ")}, 200000, "in/trail "},
-      {"backslash", {Named("sub\\file")}, 200000, "\\"},
-      {"slash", {Named("sub/file")}, 200000, "in/sub/file"},
-      {"wildcard", {Named("what?")}, 200000, "?"},
-      {"pipe", {Named("a|b")}, 200000, "|"},
-      {"control byte", {Named("tab\tname")}, 200000, "in/tab"},
-      {"same name but for case", {Named("Setup.exe"), Named("SETUP.EXE")}, 200000, "in/Setup.exe"},
-      {"only empty files", {Named("a", 0), Named("b", 0)}, 200000, "no bytes"},
-      {"2 GiB in all", {Named("a", 0x7FFFFFFF), Named("b", 1)}, 200000, "2 GiB"},
+      {"name of 236 bytes", {Named(longest + "x")}, 200000, "236 bytes", RefusalCode::kNameTooLong},
+      {"name of 256 bytes", {Named(longest + std::string(21, 'x'))}, 200000, "256 bytes", RefusalCode::kNameTooLong},
+      {"parent folder", {Named("..")}, 200000, "in/..", RefusalCode::kNameRefused},
+      {"device name", {Named("con.txt")}, 200000, "in/con.txt", RefusalCode::kNameRefused},
+      {"drive or stream", {Named("a:b")}, 200000, "in/a:b", RefusalCode::kNameRefused},
+      {"trailing dot", {Named("trail.")}, 200000, "in/trail.", RefusalCode::kNameRefused},
+      {"trailing space", {Named("trail ")}, 200000, "in/trail ", RefusalCode::kNameRefused},
+      {"backslash", {Named("sub\\file")}, 200000, "\\", RefusalCode::kNameSeparator},
+      {"slash", {Named("sub/file")}, 200000, "in/sub/file", RefusalCode::kNameSeparator},
+      {"wildcard", {Named("what?")}, 200000, "?", RefusalCode::kNameCharacter},
+      {"pipe", {Named("a|b")}, 200000, "|", RefusalCode::kNameCharacter},
+      {"control byte", {Named("tab\tname")}, 200000, "in/tab", RefusalCode::kNameRefused},
+      {"same name but for case", {Named("Setup.exe"), Named("SETUP.EXE")}, 200000, "in/Setup.exe",
+       RefusalCode::kSameFile},
+      {"only empty files", {Named("a", 0), Named("b", 0)}, 200000, "no bytes", RefusalCode::kNoBytes},
+      {"2 GiB in all", {Named("a", 0x7FFFFFFF), Named("b", 1)}, 200000, "2 GiB", RefusalCode::kTooLarge},
   };
-  for (const Refusal& c : cases) {
-    std::string error;
-    EXPECT_FALSE(CheckPackSources(c.sources, c.blockSize, error)) << c.why;
-    EXPECT_NE(std::string::npos, error.find(c.errorMentions)) << c.why << ": " << error;
+  for (const Refused& c : cases) {
+    Refusal refusal;
+    EXPECT_FALSE(CheckPackSources(c.sources, c.blockSize, refusal)) << c.why;
+    EXPECT_NE(std::string::npos, refusal.text.find(c.errorMentions)) << c.why << ": " << refusal.text;
+    EXPECT_EQ(c.code, refusal.code) << c.why << ": " << refusal.text;
   }
 }
 
 TEST(WriterRefusal, CheckAcceptsTheLimitsAndTwoByteCharacters) {
-  std::string error;
+  Refusal refusal;
   // "ソ" and "表" end in 0x5C, "ポ" in 0x7C: second bytes, not separators or pipes.
   std::vector<PackSource> sources = {Named(std::string(235, 'n')), Named("ソ表ポ.txt"), Named("Setup.exe"),
                                      Named("Setup.ini", 0)};
-  EXPECT_TRUE(CheckPackSources(sources, 1024, error)) << error;
-  EXPECT_TRUE(CheckPackSources(sources, 4000000, error)) << error;
-  EXPECT_TRUE(CheckPackSources({Named("a", 0x7FFFFFFF)}, 200000, error)) << error;
+  EXPECT_TRUE(CheckPackSources(sources, 1024, refusal)) << refusal.text;
+  EXPECT_TRUE(CheckPackSources(sources, 4000000, refusal)) << refusal.text;
+  EXPECT_TRUE(CheckPackSources({Named("a", 0x7FFFFFFF)}, 200000, refusal)) << refusal.text;
 }
 
 // A file whose name the installer would refuse.
@@ -190,8 +193,8 @@ TEST(WriterSources, FolderGivesItsFilesInNameOrder) {
   for (const char* name : {"b.dll", "Setup.exe", "a.txt"}) WriteFileBytes(JoinPath(folder / "pkg", name), name);
   WriteFileBytes(folder / "extra.txt", "extra");
   std::vector<PackSource> sources;
-  std::string error;
-  ASSERT_TRUE(CollectPackSources({folder / "extra.txt", folder / "pkg"}, sources, error)) << error;
+  Refusal refusal;
+  ASSERT_TRUE(CollectPackSources({folder / "extra.txt", folder / "pkg"}, sources, refusal)) << refusal.text;
   std::vector<std::string> names;
   for (const PackSource& source : sources) names.push_back(source.storedName);
   EXPECT_EQ((std::vector<std::string>{"extra.txt", "Setup.exe", "a.txt", "b.dll"}), names);
@@ -204,18 +207,20 @@ TEST(WriterSources, FolderInsideAFolderIsAnErrorNamingIt) {
   WriteFileBytes(JoinPath(folder / "pkg", "a.txt"), "a");
   MakeFolder(JoinPath(folder / "pkg", "sub"));
   std::vector<PackSource> sources;
-  std::string error;
-  EXPECT_FALSE(CollectPackSources({folder / "pkg"}, sources, error));
-  EXPECT_NE(std::string::npos, error.find("sub")) << error;
-  EXPECT_NE(std::string::npos, error.find("subfolder")) << error;
+  Refusal refusal;
+  EXPECT_FALSE(CollectPackSources({folder / "pkg"}, sources, refusal));
+  EXPECT_NE(std::string::npos, refusal.text.find("sub")) << refusal.text;
+  EXPECT_NE(std::string::npos, refusal.text.find("subfolder")) << refusal.text;
+  EXPECT_EQ(RefusalCode::kSubfolder, refusal.code);
 }
 
 TEST(WriterSources, MissingFileIsAnErrorNamingIt) {
   TempFolder folder;
   std::vector<PackSource> sources;
-  std::string error;
-  EXPECT_FALSE(CollectPackSources({folder / "missing.txt"}, sources, error));
-  EXPECT_NE(std::string::npos, error.find("missing.txt")) << error;
+  Refusal refusal;
+  EXPECT_FALSE(CollectPackSources({folder / "missing.txt"}, sources, refusal));
+  EXPECT_NE(std::string::npos, refusal.text.find("missing.txt")) << refusal.text;
+  EXPECT_EQ(RefusalCode::kUnreadable, refusal.code);
 }
 
 TEST(WriterSources, DescriptionCarriesNameTimesAndAttributes) {

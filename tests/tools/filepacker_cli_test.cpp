@@ -163,6 +163,7 @@ TEST(FilepackerCli, CorruptedChunkIsPlacedExactly) {
                               {"chunk", 2},
                               {"offset", chunk},
                               {"cause", "its 1031 bytes do not decode as a block (codec result 0)"},
+                              {"code", "undecodable"},
                               {"message", U8(u8"解凍エラー！ b.bin")}};
   const std::string expectedText = "filepacker: b.bin (entry 1, chunk 2, offset " + std::to_string(chunk) +
                                    "): its 1031 bytes do not decode as a block (codec result 0) [" +
@@ -227,6 +228,7 @@ TEST(FilepackerCli, RefusedNamesAreFlagged) {
     json parsed = ParseJson(result);
     EXPECT_EQ("COM1.txt", parsed["fault"]["name"]) << command;
     EXPECT_EQ(36, parsed["fault"]["offset"]) << command;
+    EXPECT_EQ("name_refused", parsed["fault"]["code"]) << command;
     EXPECT_NE(std::string::npos, result.err.find("names a device")) << command << ": " << result.err;
   }
 
@@ -237,6 +239,7 @@ TEST(FilepackerCli, RefusedNamesAreFlagged) {
   EXPECT_EQ(0, list.exitCode);
   json listed = ParseJson(list);
   EXPECT_EQ(true, listed["entries"][0]["refused"]);
+  EXPECT_EQ("name_separator", listed["entries"][0]["refusal_code"]);
   EXPECT_EQ(1, listed["totals"]["refused"]);
   EXPECT_NE(std::string::npos, list.err.find("refused")) << list.err;
   ProcessResult test = RunFilepacker({"test", archivePath});
@@ -254,14 +257,15 @@ TEST(FilepackerCli, TestListAndExtractStopWhereTheInstallerWould) {
     std::vector<std::string> names;
     int refusedEntry;  // 0: every name is installed
     const char* cause;
+    const char* code;
   } cases[] = {
-      {{"a.txt", "A.TXT"}, 2, kSameFile},
+      {{"a.txt", "A.TXT"}, 2, kSameFile, "same_file"},
       {{"LongFileName.txt", "LONGFI~1.TXT"}, 2,
-       "its name is a short (8.3) name that Windows may give entry 1, created before it"},
-      {{"a\x85\x40.txt", "a\x81\x45.txt"}, 2, kSameFile},  // unassigned: read as "・"
-      {{"\xEB\x40", "\x87\x9F"}, 2, kSameFile},
-      {{"a?.txt"}, 1, "its name holds \"?\", which a Windows file name cannot hold"},
-      {{"\x80.txt", "a\xA0", "\xFD\xFE\xFF", "x\x81\xAD"}, 0, ""},  // each a character of its own
+       "its name is a short (8.3) name that Windows may give entry 1, created before it", "short_name"},
+      {{"a\x85\x40.txt", "a\x81\x45.txt"}, 2, kSameFile, "same_file"},  // unassigned: read as "・"
+      {{"\xEB\x40", "\x87\x9F"}, 2, kSameFile, "same_file"},
+      {{"a?.txt"}, 1, "its name holds \"?\", which a Windows file name cannot hold", "name_character"},
+      {{"\x80.txt", "a\xA0", "\xFD\xFE\xFF", "x\x81\xAD"}, 0, "", nullptr},  // each a character of its own
   };
   TempFolder folder;
   const std::string archive = folder / "names.pak";
@@ -286,10 +290,13 @@ TEST(FilepackerCli, TestListAndExtractStopWhereTheInstallerWould) {
     EXPECT_EQ(kept, FolderEntries(dest).size());
     if (c.refusedEntry == 0) {
       EXPECT_EQ(0, listed["totals"]["refused"]);
+      for (const json& entry : listed["entries"]) EXPECT_TRUE(entry["refusal_code"].is_null());
     } else {
       EXPECT_EQ(c.refusedEntry, tested["fault"]["entry"]);
       EXPECT_EQ(c.cause, tested["fault"]["cause"]);
+      EXPECT_EQ(c.code, tested["fault"]["code"]);
       EXPECT_EQ(c.cause, listed["entries"][c.refusedEntry - 1]["refusal"]);
+      EXPECT_EQ(c.code, listed["entries"][c.refusedEntry - 1]["refusal_code"]);
     }
   }
 }
@@ -299,6 +306,7 @@ struct ExitCase {
   std::vector<std::string> arguments;  // "@" stands for the test's folder
   int exitCode;
   const char* errMentions;  // on stderr, after "filepacker: "; "" for none
+  const char* jsonCode = nullptr;  // with --json, the failure's "code"
 };
 
 TEST(FilepackerCli, ExitStatuses) {
@@ -346,12 +354,20 @@ TEST(FilepackerCli, ExitStatuses) {
       {"installer over its program", {"installer", "-f", "--stub", "@/stub.exe", "-o", "@/stub.exe", "@/src"}, 2,
        isInput},
       // With --json, one object on stdout whatever the failure and the bytes of the names in it.
-      {"list --json of a name not UTF-8", {"list", "--json", "@/x\xFF.pak"}, 2, ".pak"},
-      {"test --json of a name not UTF-8", {"test", "--json", "@/x\xFF.pak"}, 2, ".pak"},
-      {"extract --json of a name not UTF-8", {"extract", "--json", "@/x\xFF.pak", "@/dest"}, 2, ".pak"},
+      {"list --json of a name not UTF-8", {"list", "--json", "@/x\xFF.pak"}, 2, ".pak", "unreadable"},
+      {"test --json of a name not UTF-8", {"test", "--json", "@/x\xFF.pak"}, 2, ".pak", "unreadable"},
+      {"extract --json of a name not UTF-8", {"extract", "--json", "@/x\xFF.pak", "@/dest"}, 2, ".pak", "unreadable"},
       {"installer --json of a name not UTF-8",
-       {"installer", "--json", "--archive", "@/x\xFF.pak", "-o", "@/o.exe"}, 2, ".pak"},
-      {"list --json of no installer", {"list", "--json", "@/stub.exe"}, 1, "not an installer"},
+       {"installer", "--json", "--archive", "@/x\xFF.pak", "-o", "@/o.exe"}, 2, ".pak", "unreadable"},
+      {"list --json of no installer", {"list", "--json", "@/stub.exe"}, 1, "not an installer", "no_payload"},
+      // Each refusal of the page's own words, with its code.
+      {"extract --json into a missing folder", {"extract", "--json", "@/out.pak", "@/absent"}, 2, "absent", "usage"},
+      {"installer --json of a folder in a folder", {"installer", "--json", "--stub", "@/stub.exe", "-o", "@/o.exe",
+                                                    "@/nested"}, 2, "inner", "subfolder"},
+      {"installer --json without Setup.exe", {"installer", "--json", "--stub", "@/stub.exe", "-o", "@/o.exe",
+                                              "@/out.pak"}, 2, "Setup.exe", "no_setup"},
+      {"installer --json of a broken archive", {"installer", "--json", "--stub", "@/stub.exe", "--archive",
+                                                "@/short.pak", "-o", "@/o.exe"}, 1, "refuses it", "truncated"},
   };
   if (kNamesHoldAnyByte) {
     // Names with control bytes, which Windows names cannot hold, are shown as
@@ -364,7 +380,8 @@ TEST(FilepackerCli, ExitStatuses) {
     cases.push_back({"a link to a hostile name", {"pack", "-o", "@/z.pak", "@/linked"}, 2, shown});
     cases.push_back({"a hostile output in the summary", {"pack", "-o", "@/" + hostile, "@/src"}, 0, ""});
     cases.push_back({"installer --json of a file named not UTF-8",
-                     {"installer", "--json", "--stub", "@/stub.exe", "-o", "@/o.exe", "@/x\xFF"}, 2, "x\\xFF"});
+                     {"installer", "--json", "--stub", "@/stub.exe", "-o", "@/o.exe", "@/x\xFF"}, 2, "x\\xFF",
+                     "no_code_page_form"});
   }
   for (const ExitCase& c : cases) {
     std::vector<std::string> arguments;
@@ -378,6 +395,8 @@ TEST(FilepackerCli, ExitStatuses) {
     if (c.exitCode != 0 && arguments.size() > 1 && arguments[1] == "--json") {
       const json parsed = ParseJson(result);
       EXPECT_TRUE(parsed.is_object() && !parsed.value("ok", true) && parsed.contains("error")) << c.why;
+      ASSERT_NE(nullptr, c.jsonCode) << c.why;
+      EXPECT_EQ(c.jsonCode, parsed.value("code", "")) << c.why;
     }
     if (c.errMentions[0] != '\0') {
       EXPECT_EQ(0u, result.err.find("filepacker: ")) << c.why << ": " << result.err;

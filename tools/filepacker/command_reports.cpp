@@ -36,6 +36,8 @@ nlohmann::json ListEntryJson(const WalkedEntry& entry, int32_t blockSize) {
   item["filetimes"] = {entry.info.creationTime, entry.info.lastAccessTime, entry.info.lastWriteTime};
   item["refused"] = !entry.refusal.empty();
   if (!entry.refusal.empty()) item["refusal"] = entry.refusal;
+  item["refusal_code"] = entry.refusalCode == RefusalCode::kNone ? nlohmann::json(nullptr)
+                                                                  : nlohmann::json(RefusalCodeName(entry.refusalCode));
   return item;
 }
 

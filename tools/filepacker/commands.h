@@ -42,8 +42,8 @@ int RunExtract(const std::string& archive, const std::string& folder, bool json)
 
 // What pack and installer share, so that every packing option reaches
 // both. Collecting reads the request's paths and checks what the installer
-// would refuse.
-bool CollectRequestedSources(const PackRequest& request, std::vector<PackSource>& sources, std::string& error);
+// would refuse; the refusal's code says what kind it is.
+bool CollectRequestedSources(const PackRequest& request, std::vector<PackSource>& sources, Refusal& refusal);
 
 // The request's packing options, with a progress bar on stderr while
 // packing when it is a terminal; the bar's line ends when this goes.

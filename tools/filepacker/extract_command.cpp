@@ -23,7 +23,9 @@ std::string WithoutTrailingSeparator(std::string folder) {
 }  // namespace
 
 int RunExtract(const std::string& archive, const std::string& folder, bool json) {
-  if (!IsFolder(folder)) return ReportFailure(json, kExitUsage, folder + ": not an existing folder");
+  if (!IsFolder(folder)) {
+    return ReportFailure(json, kExitUsage, RefusalCode::kUsage, folder + ": not an existing folder");
+  }
   ArchiveInput input;
   int status = kExitSuccess;
   if (!OpenArchive(archive, json, input, status)) return status;

@@ -17,8 +17,8 @@ std::string JsonDump(const nlohmann::json& value, int indent) {
 
 void PrintJson(const nlohmann::json& value, int indent) { std::printf("%s\n", JsonDump(value, indent).c_str()); }
 
-int ReportFailure(bool json, int status, const std::string& message) {
-  if (json) PrintJson({{"ok", false}, {"error", NativeJsonText(message)}});
+int ReportFailure(bool json, int status, RefusalCode code, const std::string& message) {
+  if (json) PrintJson({{"ok", false}, {"error", NativeJsonText(message)}, {"code", RefusalCodeName(code)}});
   PrintError(message);
   return status;
 }
@@ -26,7 +26,7 @@ int ReportFailure(bool json, int status, const std::string& message) {
 bool OpenArchive(const std::string& path, bool json, ArchiveInput& input, int& status) {
   const Answer opened = input.OpenFile(path);
   if (!opened.refusal.Refused()) return true;
-  status = ReportFailure(json, opened.ExitStatus(), opened.refusal.text);
+  status = ReportFailure(json, opened.ExitStatus(), opened.refusal.code, opened.refusal.text);
   return false;
 }
 
@@ -55,6 +55,7 @@ nlohmann::json FaultJson(const ArchiveFault& fault) {
           {"chunk", orNull(fault.chunk > 0, fault.chunk)},
           {"offset", orNull(fault.offset >= 0, fault.offset)},
           {"cause", NativeJsonText(fault.cause)},
+          {"code", RefusalCodeName(fault.code)},
           {"message", Utf8Text(fault.outcome)}};
 }
 

@@ -22,8 +22,9 @@ std::string JsonDump(const nlohmann::json& value, int indent = -1);
 void PrintJson(const nlohmann::json& value, int indent = -1);
 
 // A command's failure before it has a result: with json, {"ok": false,
-// "error": message} on stdout; always the message on stderr. Returns status.
-int ReportFailure(bool json, int status, const std::string& message);
+// "error": message, "code": RefusalCodeName(code)} on stdout; always the
+// message on stderr. Returns status.
+int ReportFailure(bool json, int status, RefusalCode code, const std::string& message);
 
 // Opens the archive file, or an installer's payload, to be read in pieces;
 // on failure reports the error (ReportFailure) and sets status to the exit
@@ -36,7 +37,7 @@ bool OpenArchive(const std::string& path, bool json, ArchiveInput& input, int& s
 void PrintFault(const std::string& archive, const ArchiveFault& fault);
 
 // The same fields: name, entry, chunk, offset (null where none applies),
-// cause and message (the outcome text), in UTF-8.
+// cause, code (RefusalCodeName) and message (the outcome text), in UTF-8.
 nlohmann::json FaultJson(const ArchiveFault& fault);
 
 // The payload check as JSON: null for a bare archive, else whether the

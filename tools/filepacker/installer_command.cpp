@@ -21,8 +21,9 @@
 
 namespace {
 
-int Fail(const InstallerRequest& request, int status, const std::string& message) {
-  return ReportFailure(request.json, status, message);
+int Fail(const InstallerRequest& request, int status, const std::string& message,
+         RefusalCode code = RefusalCode::kOther) {
+  return ReportFailure(request.json, status, code, message);
 }
 
 void PrintSummary(const InstallerRequest& request, const InstallerResult& made) {
@@ -43,7 +44,7 @@ void PrintSummary(const InstallerRequest& request, const InstallerResult& made) 
 
 int RunInstaller(const InstallerRequest& request) {
   if (request.archive.empty() && request.pack.paths.empty()) {
-    return Fail(request, kExitUsage, "give the files and folders to pack, or --archive ARCHIVE");
+    return Fail(request, kExitUsage, "give the files and folders to pack, or --archive ARCHIVE", RefusalCode::kUsage);
   }
   std::string error;
   if (!OutputIsFree(request.output, request.pack.force, error) ||
@@ -71,10 +72,11 @@ int RunInstaller(const InstallerRequest& request) {
   TempFileBeside packed;
   std::unique_ptr<PackingOptions> packing;
   if (request.archive.empty()) {
-    if (!CollectRequestedSources(request.pack, make.sources, error) ||
-        !OutputIsNoInput(request.output, make.sources, {}, error)) {
-      return Fail(request, kExitUsage, error);
+    Refusal collected;
+    if (!CollectRequestedSources(request.pack, make.sources, collected)) {
+      return Fail(request, kExitUsage, collected.text, collected.code);
     }
+    if (!OutputIsNoInput(request.output, make.sources, {}, error)) return Fail(request, kExitUsage, error);
     if (!packed.Create(request.output, error)) return Fail(request, kExitFailed, error);
     packing = std::make_unique<PackingOptions>(request.pack, make.sources);
     make.packing = packing->options();
@@ -82,7 +84,9 @@ int RunInstaller(const InstallerRequest& request) {
     make.packedSource = &packed;
   } else {
     const Answer opened = taken.OpenFile(request.archive);
-    if (opened.refusal.Refused()) return Fail(request, opened.ExitStatus(), opened.refusal.text);
+    if (opened.refusal.Refused()) {
+      return Fail(request, opened.ExitStatus(), opened.refusal.text, opened.refusal.code);
+    }
     make.archive = &taken;
   }
   make.allowNoSetup = request.allowNoSetup;
@@ -94,7 +98,7 @@ int RunInstaller(const InstallerRequest& request) {
   const InstallerResult made = MakeInstaller(make);
   if (made.refusal.Refused()) {
     if (!made.takenFault.cause.empty()) PrintFault(request.archive, made.takenFault);
-    return Fail(request, made.ExitStatus(), made.refusal.text);
+    return Fail(request, made.ExitStatus(), made.refusal.text, made.refusal.code);
   }
   if (!output.Commit(request.pack.force, error)) return Fail(request, kExitFailed, error);
   PrintSummary(request, made);

@@ -125,6 +125,7 @@ int main(int argc, char** argv) {
     if (testCommand->parsed()) return RunTest(archive, json);
     return RunExtract(archive, folder, json);
   } catch (const std::bad_alloc&) {
-    return ReportFailure(command == installerCommand ? installer.json : json, kExitFailed, OutOfMemoryText(command));
+    return ReportFailure(command == installerCommand ? installer.json : json, kExitFailed, RefusalCode::kOutOfMemory,
+                         OutOfMemoryText(command));
   }
 }

@@ -45,9 +45,8 @@ bool CheckSetup(const MakeInstallerRequest& request, bool holdsSetup, InstallerR
 // Packs the sources as `pack` does, into the request's store, which stops
 // growing the moment the installer could no longer carry the archive.
 bool PackPayload(const MakeInstallerRequest& request, uint64_t largest, Payload& payload, InstallerResult& result) {
-  std::string error;
-  if (!CheckPackSources(request.sources, request.packing.blockSize, error)) {
-    Refuse(result, RefusalCode::kOther, error, true);
+  if (!CheckPackSources(request.sources, request.packing.blockSize, result.refusal)) {
+    result.asGiven = true;
     return false;
   }
   if (!CheckSetup(request, HoldsSetupExe(request.sources), result)) return false;
@@ -57,8 +56,8 @@ bool PackPayload(const MakeInstallerRequest& request, uint64_t largest, Payload&
                       std::to_string(largest) + " bytes)";
   const std::string name = request.output + " (its payload)";
   PackSummary summary;
-  if (!PackInto(name, request.sources, options, *request.packedSink, summary, error)) {
-    Refuse(result, RefusalCode::kOther, error, false);
+  if (!PackInto(name, request.sources, options, *request.packedSink, summary, result.refusal)) {
+    result.asGiven = false;
     return false;
   }
   payload.packed = std::make_unique<ArchiveBytes>(*request.packedSource, static_cast<uint32_t>(summary.bytesOut), name);

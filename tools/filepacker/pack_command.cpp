@@ -28,9 +28,9 @@ void WarnWhenNoInstallerCarries(const std::string& archive, int64_t length) {
 
 }  // namespace
 
-bool CollectRequestedSources(const PackRequest& request, std::vector<PackSource>& sources, std::string& error) {
-  return CollectPackSources(request.paths, sources, error, request.dereference ? Links::kFollow : Links::kRefuse) &&
-         CheckPackSources(sources, request.blockSize, error);
+bool CollectRequestedSources(const PackRequest& request, std::vector<PackSource>& sources, Refusal& refusal) {
+  return CollectPackSources(request.paths, sources, refusal, request.dereference ? Links::kFollow : Links::kRefuse) &&
+         CheckPackSources(sources, request.blockSize, refusal);
 }
 
 PackingOptions::PackingOptions(const PackRequest& request, const std::vector<PackSource>& sources)
@@ -75,9 +75,10 @@ bool OutputIsNoInput(const std::string& output, const std::vector<PackSource>& s
 
 int RunPack(const PackRequest& request) {
   std::vector<PackSource> sources;
-  std::string error;
+  Refusal refusal;
+  std::string& error = refusal.text;
   // Everything about the input is checked before the archive is begun.
-  if (!CollectRequestedSources(request, sources, error)) {
+  if (!CollectRequestedSources(request, sources, refusal)) {
     PrintError(error);
     return kExitUsage;
   }

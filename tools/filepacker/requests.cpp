@@ -24,7 +24,15 @@ Answer LoadAnswer(LoadOutcome outcome, std::string error) {
   return answer;
 }
 
-Refusal FaultRefusal(const ArchiveFault& fault) { return {RefusalCode::kOther, fault.cause}; }
+Refusal FaultRefusal(const ArchiveFault& fault) { return {fault.code, fault.cause}; }
+
+// The payload's check, as the installer makes it at start-up; false, with
+// the fault, when the payload cannot be read.
+bool CheckPayload(ArchiveInput& input, IntegrityCheck& check, ArchiveFault& fault) {
+  if (CheckIntegrity(input.bytes(), input.container(), check, fault.cause)) return true;
+  fault.code = RefusalCode::kUnreadable;
+  return false;
+}
 
 // The walk's fault, or a damaged payload's, as the answer's refusal.
 void Judge(Answer& answer, const ArchiveWalk& walk, const IntegrityCheck& check) {
@@ -73,7 +81,7 @@ ListTotals AddUpEntries(const ArchiveWalk& walk) {
 
 ListResult ListArchive(ArchiveInput& input) {
   ListResult result;
-  if (CheckIntegrity(input.bytes(), input.container(), result.check, result.walk.fault.cause)) {
+  if (CheckPayload(input, result.check, result.walk.fault)) {
     WalkArchive(input.bytes(), WalkMode::kList, result.walk);
     result.totals = AddUpEntries(result.walk);
   }
@@ -83,7 +91,7 @@ ListResult ListArchive(ArchiveInput& input) {
 
 TestResult TestArchive(ArchiveInput& input) {
   TestResult result;
-  if (CheckIntegrity(input.bytes(), input.container(), result.check, result.walk.fault.cause) &&
+  if (CheckPayload(input, result.check, result.walk.fault) &&
       result.check.integrity != Integrity::kDamaged) {
     WalkArchive(input.bytes(), WalkMode::kTest, result.walk);
   }
@@ -97,7 +105,7 @@ ExtractResult ExtractArchive(const ExtractRequest& request) {
   ArchiveBytes& bytes = request.input->bytes();
   // As the installer does at start-up, before a file is written.
   IntegrityCheck check;
-  if (CheckIntegrity(bytes, request.input->container(), check, result.walk.fault.cause)) {
+  if (CheckPayload(*request.input, check, result.walk.fault)) {
     if (check.integrity == Integrity::kDamaged) {
       result.walk.fileLength = bytes.size();
       result.walk.fault = DamageFault(check);

@@ -189,10 +189,8 @@ FP_EXPORT(fp_installer) int Installer(Call* call, int32_t blockSize, int adaptiv
     total += static_cast<int64_t>(file.bytes.size());
   }
   MakeInstallerRequest request;
-  std::string error;
-  if (!CollectNamedSources(named, request.sources, error)) {
-    InstallerResult refused;
-    refused.refusal = {RefusalCode::kOther, error};
+  InstallerResult refused;
+  if (!CollectNamedSources(named, request.sources, refused.refusal)) {
     refused.asGiven = true;
     call->result = Envelope(refused, nullptr).dump();
     return refused.ExitStatus();

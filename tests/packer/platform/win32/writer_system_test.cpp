@@ -37,7 +37,6 @@ namespace {
 // A name without a code page 932 form ("é") is an error naming the file.
 TEST(WriterRefusal, NameOutsideCodePage932IsAnError) {
   TempFolder folder;
-  std::string error;
   const std::string narrowFolder = folder.path();
   std::wstring wideFolder(narrowFolder.begin(), narrowFolder.end());
   HANDLE file = CreateFileW((wideFolder + L"\\caf\u00e9.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -45,8 +44,10 @@ TEST(WriterRefusal, NameOutsideCodePage932IsAnError) {
   ASSERT_NE(INVALID_HANDLE_VALUE, file);
   CloseHandle(file);
   std::vector<PackSource> sources;
-  EXPECT_FALSE(CollectPackSources({folder.path()}, sources, error));
-  EXPECT_NE(std::string::npos, error.find(folder.path())) << error;
+  Refusal refusal;
+  EXPECT_FALSE(CollectPackSources({folder.path()}, sources, refusal));
+  EXPECT_NE(std::string::npos, refusal.text.find(folder.path())) << refusal.text;
+  EXPECT_EQ(RefusalCode::kNoCodePageForm, refusal.code);
 }
 
 // The file system itself: for every character that folds to another, a file
