@@ -1,7 +1,7 @@
 // installer() of the WebAssembly module against `filepacker installer`: for
 // the sample package's files (fixed and adaptive cut, files one by one and
 // a folder), the same bytes; for what the command refuses, the same exit
-// status and message.
+// status, message and code.
 // Usage: node installer-matches-command.mjs FILEPACKER WEB_BUILD_FOLDER SAMPLE_PACKAGE_FOLDER SCRATCH_FOLDER
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
@@ -53,21 +53,25 @@ for (const [label, files, options, args] of made) {
 const setup = sample[0];
 const file = (name, text = 'text') => ({ name, bytes: Buffer.from(text), lastModified: released });
 const refused = [
-  ['no Setup.exe', [file('a.txt')], {}, ['a.txt']],
+  ['no Setup.exe', [file('a.txt')], {}, ['a.txt'], 'no_setup'],
   ['a folder inside the folder', [setup, file('pkg/sub/a.txt')].map((f, i) => (i === 0 ? { ...f, name: 'pkg/Setup.exe' } : f)),
-   {}, ['pkg']],
-  ['two names Windows takes for one', [setup, file('a.txt'), file('A.TXT')], {}, ['Setup.exe', 'a.txt', 'A.TXT']],
-  ['a device name', [setup, file('CON.txt')], {}, ['Setup.exe', 'CON.txt']],
-  ['a name without code page 932 form', [setup, file('\u{1F600}.txt')], {}, ['Setup.exe', '\u{1F600}.txt']],
-  ['no bytes at all', [{ ...setup, bytes: Buffer.alloc(0) }], {}, ['Setup.exe']],
+   {}, ['pkg'], 'subfolder'],
+  ['two names Windows takes for one', [setup, file('a.txt'), file('A.TXT')], {}, ['Setup.exe', 'a.txt', 'A.TXT'],
+   'same_file'],
+  ['a device name', [setup, file('CON.txt')], {}, ['Setup.exe', 'CON.txt'], 'name_refused'],
+  ['a name without code page 932 form', [setup, file('\u{1F600}.txt')], {}, ['Setup.exe', '\u{1F600}.txt'],
+   'no_code_page_form'],
+  ['no bytes at all', [{ ...setup, bytes: Buffer.alloc(0) }], {}, ['Setup.exe'], 'no_bytes'],
 ];
-for (const [label, files, options, args] of refused) {
+for (const [label, files, options, args, code] of refused) {
   const native = command(files, args);
   assert.notEqual(native.status, 0, `${label}: the command makes it`);
   await assert.rejects(engine.installer(files, { ...options, name: '../out.exe' }), (error) => {
     assert.ok(error instanceof engine.FilepackerError, `${label}: ${error}`);
     assert.equal(error.status, native.status, `${label}: exit status`);
     assert.equal(error.message, native.report.error, `${label}: message`);
+    assert.equal(error.code, code, `${label}: code`);
+    assert.equal(native.report.code, code, `${label}: the command's code`);
     return true;
   });
   passed++;
@@ -75,7 +79,7 @@ for (const [label, files, options, args] of refused) {
 // The command's argument parser refuses a block size out of range (exit 2)
 // before the packer's own check, which the module meets: its words.
 await assert.rejects(engine.installer([setup], { blockSize: 100 }),
-                     { status: 2, message: 'block size 100 is outside 1024..4000000' });
+                     { status: 2, message: 'block size 100 is outside 1024..4000000', code: 'block_size' });
 // The block sizes the page offers are those the engine refuses by.
 assert.deepEqual(await engine.blockSizes(), { least: 1024, most: 4000000, usual: 200000 });
 // What is no list of files is refused before the engine sees it.

@@ -3,15 +3,16 @@
 // Python's zipfile with its names, bytes, CRCs and DOS times, and carries
 // each write time to the second in its extended-timestamp field; past
 // 65,534 files, and with files beyond 4 GiB, it is a zip64 that zipfile,
-// zipinfo and Debian's unzip read; a refused block size is put in words
-// with the limits that the engine's message gives.
+// zipinfo and Debian's unzip read; faults and refusals are put in words by
+// their codes, each a code that the engine gives, and a refused block size
+// with the limits that the engine takes.
 // Usage: node page-parts.mjs SCRATCH_FOLDER
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { closeSync, mkdirSync, openSync, rmSync, writeFileSync, writeSync } from 'node:fs';
+import { closeSync, mkdirSync, openSync, readFileSync, rmSync, writeFileSync, writeSync } from 'node:fs';
 import { join, resolve } from 'node:path';
 
-import { plainRefusal } from '../../tools/web/page/texts.mjs';
+import { isNotArchive, plainCause, plainRefusal } from '../../tools/web/page/texts.mjs';
 import { squarify } from '../../tools/web/page/treemap.mjs';
 import { crc32, storedZip, writeZip } from '../../tools/web/page/zip.mjs';
 
@@ -102,8 +103,45 @@ with zipfile.ZipFile(sys.argv[1]) as z:
 assert.match(execFileSync('/usr/bin/unzip', ['-p', sparse, 'last.txt'], { encoding: 'utf8' }), /^the last file$/m);
 passed++;
 
-// A block size refused: the words take the limits from the engine's message.
-assert.equal(plainRefusal('block size 100 is outside 1024..4000000'), 'the block size must be from 1,024 to 4,000,000 bytes.');
+// A block size refused: the words take the limits the engine takes; without
+// them, the command's words stand.
+const blockSize = 'block size 100 is outside 1024..4000000';
+assert.equal(plainRefusal('block_size', blockSize, { least: 1024, most: 4000000 }),
+             'the block size must be from 1,024 to 4,000,000 bytes.');
+assert.equal(plainRefusal('block_size', blockSize), blockSize);
+passed++;
+
+// Words by code, each code one that the engine names (archive/refusal_code.cpp);
+// a code without words, or none, leaves the engine's words.
+const engineCodes = new Set(readFileSync(new URL('../../archive/refusal_code.cpp', import.meta.url), 'utf8')
+  .match(/return "[a-z_]+"/g).map((found) => found.slice(8, -1)));
+const causeWords = [
+  ['not_archive', 'it is not an installer or archive.'],
+  ['no_payload', 'carries no archive'], ['truncated', 'cut short'], ['undecodable', 'do not unpack'],
+  ['payload_damaged', 'do not match its check record'], ['check_record_damaged', 'its check record is damaged'],
+  ['coded', 'plain archives only'], ['impossible_values', 'sizes that no packer writes'],
+  ['no_bytes', 'no bytes to unpack'], ['out_of_memory', 'out of memory'], ['name_too_long', 'too long'],
+  ['name_separator', 'folder separator'], ['name_character', 'a character that Windows'],
+  ['name_refused', 'device name'], ['same_file', 'same file as one before it'], ['short_name', 'short (8.3) name'],
+  ['cannot_create', 'cannot be made'],
+];
+const refusalWords = [
+  ['no_setup', 'no Setup.exe'], ['subfolder', 'another folder'], ['same_file', 'two names are the same file'],
+  ['short_name', 'another file of the package'], ['no_code_page_form', 'code page 932'],
+  ['name_too_long', 'a name is too long'], ['name_separator', 'cannot use a name'],
+  ['name_character', 'cannot use a name'], ['name_refused', 'cannot use a name'], ['no_bytes', 'no bytes at all'],
+  ['too_large', '2 GiB or more'],
+];
+for (const [plain, table] of [[plainCause, causeWords], [plainRefusal, refusalWords]]) {
+  for (const [code, words] of table) {
+    assert.ok(engineCodes.has(code), `${code}: a code the engine gives`);
+    assert.ok(plain(code, 'engine words').includes(words), `${code}: ${plain(code, 'engine words')}`);
+  }
+  for (const code of ['unreadable', 'other', 'usage', undefined, 'constructor']) {
+    assert.equal(plain(code, 'engine words'), 'engine words', `${code}: the engine's words`);
+  }
+}
+assert.ok(isNotArchive('not_archive') && !isNotArchive('truncated') && !isNotArchive(undefined));
 passed++;
 rmSync(scratch, { recursive: true, force: true });
 console.log(`${passed} passed, 0 failed`);

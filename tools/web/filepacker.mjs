@@ -17,7 +17,8 @@
 // cannot be read at all (an executable that is no installer) throws a
 // FilepackerError with the command's message and exit status, and the
 // refusal's code ("no_payload", "no_setup", ...: what a page decides by),
-// as does a refused installer. Times are shown as UTC (the command shows
+// as does a refused installer; an engine out of memory throws an Error with
+// the code "out_of_memory". Times are shown as UTC (the command shows
 // local time). FILETIMEs are BigInts.
 
 export class FilepackerError extends Error {
@@ -110,7 +111,8 @@ function writeText(exports, allocate, call, text) {
 function engineStopped(error) {
   if (!(error instanceof WebAssembly.RuntimeError)) return error;
   loading = null;
-  return new Error(`filepacker: the engine stopped (${error.message}); the input may be too large for memory`);
+  const stopped = new Error(`filepacker: the engine stopped (${error.message}); the input may be too large for memory`);
+  return Object.assign(stopped, { code: 'out_of_memory' });
 }
 
 // folder: what extract's names are created behind, for the length a name

@@ -40,8 +40,12 @@ worker.onmessage = ({ data }) => {
   }
   waiting.delete(data.job);
   $('progress-box').hidden = waiting.size === 0 ? true : $('progress-box').hidden;
-  if (data.error !== undefined) job.reject(Object.assign(new Error(data.error.message), { status: data.error.status }));
-  else job.resolve(data.result);
+  if (data.error !== undefined) {
+    const { message, status, code } = data.error;
+    job.reject(Object.assign(new Error(message), { status, code }));
+  } else {
+    job.resolve(data.result);
+  }
 };
 
 // The progress bar shows once the job reports progress (a page of rows
@@ -129,7 +133,7 @@ function faultLine(fault) {
   const key = `${fault.entry}\n${fault.cause}`;
   if (shown.faults.has(key)) return [];
   shown.faults.add(key);
-  const words = plainCause(fault.cause);
+  const words = plainCause(fault.code, fault.cause);
   if (!fault.name) return [element('p', { class: 'damaged' }, words.charAt(0).toUpperCase() + words.slice(1))];
   return [element('p', { class: 'damaged' }, element('span', { lang: 'ja' }, fault.name), ': ', words)];
 }
@@ -151,8 +155,8 @@ function showVerdict() {
   else if (check.holds) lines.push(element('p', {}, say('checkHolds', check.expected, number(check.covered))));
   else lines.push(element('p', { class: 'damaged' }, say('checkFails', check.expected, check.computed ?? '-')));
   if (refused > 0) {
-    const listed = refusals.map(({ name, refusal }) => element('li', {}, element('span', { lang: 'ja' }, name), ': ',
-                                                             plainCause(refusal)));
+    const listed = refusals.map(({ name, refusal, refusalCode }) => element(
+      'li', {}, element('span', { lang: 'ja' }, name), ': ', plainCause(refusalCode, refusal)));
     if (refused > refusals.length) listed.push(element('li', {}, say('more', number(refused - refusals.length))));
     lines.push(element('p', {}, say('refusedNames', number(refused))), element('ul', {}, ...listed));
   }
@@ -201,7 +205,7 @@ async function open(file) {
     const opened = await run('open', { file });
     const { listing, verdict, count } = opened;
     // A bare "archive" whose header is not one is no archive at all.
-    if (listing.container === 'archive' && verdict.fault !== null && isNotArchive(verdict.fault.cause)) {
+    if (listing.container === 'archive' && verdict.fault !== null && isNotArchive(verdict.fault.code)) {
       $('verdict').replaceChildren(element('p', { class: 'damaged' }, say('notArchive')));
       return;
     }
@@ -218,7 +222,7 @@ async function open(file) {
     showMap(file.size);
     document.body.removeAttribute('aria-busy');
   } catch (error) {
-    $('verdict').replaceChildren(element('p', { class: 'damaged' }, say('notReadable', plainCause(error.message))));
+    $('verdict').replaceChildren(element('p', { class: 'damaged' }, say('notReadable', plainCause(error.code, error.message))));
   }
 }
 
@@ -252,6 +256,7 @@ async function downloadAll() {
 // ---- making an installer
 
 let picked = [];  // [{name, file}]
+let blockLimits;  // the block sizes the engine takes, {least, most}, once it has said
 
 function pick(files, useRelativePath) {
   picked = [...files].map((file) => ({ name: useRelativePath && file.webkitRelativePath ? file.webkitRelativePath : file.name, file }));
@@ -275,7 +280,7 @@ async function make() {
     outcome.replaceChildren(element('p', { class: 'whole' }, say('made', name, number(size))));
     save(name, url);
   } catch (error) {
-    outcome.replaceChildren(element('p', { class: 'damaged' }, say('refused', plainRefusal(error.message))),
+    outcome.replaceChildren(element('p', { class: 'damaged' }, say('refused', plainRefusal(error.code, error.message, blockLimits))),
                             element('p', {}, say('commandWords'), ' ', element('code', { lang: 'en' }, error.message)));
   }
 }
@@ -315,5 +320,6 @@ $('make').addEventListener('click', make);
 try {
   const { least, most, usual } = await run('limits');
   Object.assign($('block-size'), { min: least, max: most, value: usual });
+  blockLimits = { least, most };
 } catch {}
 document.body.dataset.ready = 'true';

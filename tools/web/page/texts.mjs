@@ -170,57 +170,56 @@ export function say(key, ...values) {
   return text.replace(/\{(\d)\}/g, (all, index) => String(values[Number(index)]));
 }
 
-// Which plain words fit a refusal of `filepacker installer`, by its message;
-// the numbers a pattern captures fill the words' {0}, {1}.
-const refusals = [
-  [/no top-level Setup\.exe/, 'why.setup'],
-  [/is a folder inside/, 'why.subfolder'],
-  [/takes it for the same file/, 'why.sameFile'],
-  [/short \(8\.3\) name/, 'why.shortName'],
-  [/no code page 932 form/, 'why.codePage'],
-  [/bytes in code page 932; behind the install folder/, 'why.tooLong'],
-  [/cannot hold|refuses its name|separator/, 'why.badName'],
-  [/hold no bytes/, 'why.noBytes'],
-  [/2 GiB/, 'why.tooLarge'],
-  [/block size -?\d+ is outside (\d+)\.\.(\d+)/, 'why.blockSize'],
-];
+// Which plain words fit a refusal of `filepacker installer`, by its code
+// (the JSON's "code"); limits, {least, most}, fill the block size's words.
+const refusals = {
+  no_setup: 'why.setup',
+  subfolder: 'why.subfolder',
+  same_file: 'why.sameFile',
+  short_name: 'why.shortName',
+  no_code_page_form: 'why.codePage',
+  name_too_long: 'why.tooLong',
+  name_separator: 'why.badName',
+  name_character: 'why.badName',
+  name_refused: 'why.badName',
+  no_bytes: 'why.noBytes',
+  too_large: 'why.tooLarge',
+  block_size: 'why.blockSize',
+};
 
-export function plainRefusal(message) {
-  for (const [pattern, key] of refusals) {
-    const found = pattern.exec(message);
-    if (found !== null) return say(key, ...found.slice(1).map((digits) => Number(digits).toLocaleString(language)));
-  }
-  return message;
+export function plainRefusal(code, message, limits) {
+  const key = Object.hasOwn(refusals, code) ? refusals[code] : undefined;
+  if (key === undefined || (code === 'block_size' && limits === undefined)) return message;
+  return say(key, ...[limits?.least, limits?.most].map((limit) => limit?.toLocaleString(language)));
 }
 
-// Which plain words fit a fault or a refused name, by the engine's words
-// (which are English, with offsets and sizes for a developer); words no
-// pattern knows are shown as they are.
-const causes = [
-  [/^not an archive:|ends inside its \d+-byte header|fewer than the \d+ of a header/, 'cause.notArchive'],
-  [/not an installer that can be read/, 'cause.noPayload'],
-  [/the payload is damaged/, 'cause.payload'],
-  [/check record .*is damaged/, 'cause.checkRecord'],
-  [/would pass the end of the container|size field claims/, 'cause.cut'],
-  [/do not decode as a block|decodes to \d+ bytes, more than|chunks end after/, 'cause.decode'],
-  [/coded archive|transform|signature is not/, 'cause.coded'],
-  [/size field|block size -?\d+ is outside|chunk length -?\d+ is above|add up past/, 'cause.values'],
-  [/holds no bytes to unpack/, 'cause.noBytes'],
-  [/out of memory|no memory for|engine stopped/, 'cause.memory'],
-  [/its name takes \d+ bytes/, 'cause.tooLong'],
-  [/a separator/, 'cause.separator'],
-  [/which a Windows file name cannot hold/, 'cause.badCharacter'],
-  [/refuses its name/, 'cause.badName'],
-  [/takes it for the same file/, 'cause.sameFile'],
-  [/short \(8\.3\) name/, 'cause.shortName'],
-  [/cannot create|cannot be created|cannot be written/, 'cause.created'],
-];
+// Which plain words fit a fault or a refused name, by its code; the
+// engine's words (English, with offsets and sizes for a developer) stand
+// for a code the page has no words for.
+const causes = {
+  not_archive: 'cause.notArchive',
+  no_payload: 'cause.noPayload',
+  truncated: 'cause.cut',
+  undecodable: 'cause.decode',
+  payload_damaged: 'cause.payload',
+  check_record_damaged: 'cause.checkRecord',
+  coded: 'cause.coded',
+  impossible_values: 'cause.values',
+  no_bytes: 'cause.noBytes',
+  out_of_memory: 'cause.memory',
+  name_too_long: 'cause.tooLong',
+  name_separator: 'cause.separator',
+  name_character: 'cause.badCharacter',
+  name_refused: 'cause.badName',
+  same_file: 'cause.sameFile',
+  short_name: 'cause.shortName',
+  cannot_create: 'cause.created',
+};
 
-export function plainCause(cause) {
-  const found = causes.find(([pattern]) => pattern.test(cause));
-  return found === undefined ? cause : say(found[1]);
+export function plainCause(code, cause) {
+  return Object.hasOwn(causes, code) ? say(causes[code]) : cause;
 }
 
 // Whether a bare archive's fault says it is none: a file that does not
 // begin as an archive does, or is shorter than its header.
-export const isNotArchive = (cause) => causes[0][0].test(cause);
+export const isNotArchive = (code) => code === 'not_archive';

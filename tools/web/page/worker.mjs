@@ -23,21 +23,22 @@ function columns(entries) {
     attributes: entries.map((entry) => entry.attribute_letters),
     sizes: new Float64Array(count), packed: new Float64Array(count),
     chunks: new Uint32Array(count), written: new Float64Array(count),
-    refusals: new Map(),  // index: why
+    refusals: new Map(),  // index: {why, code}
   };
   entries.forEach((entry, i) => {
     kept.sizes[i] = entry.size;
     kept.packed[i] = entry.packed;
     kept.chunks[i] = entry.chunks.length;
     kept.written[i] = fileTimeToMilliseconds(entry.filetimes[2]);
-    if (entry.refused) kept.refusals.set(i, entry.refusal);
+    if (entry.refused) kept.refusals.set(i, { why: entry.refusal, code: entry.refusal_code });
   });
   return kept;
 }
 
 const row = (index) => ({ index, name: files.names[index], size: files.sizes[index], packed: files.packed[index],
                           attributes: files.attributes[index], written: files.written[index],
-                          chunks: files.chunks[index], refusal: files.refusals.get(index) ?? null });
+                          chunks: files.chunks[index], refusal: files.refusals.get(index)?.why ?? null,
+                          refusalCode: files.refusals.get(index)?.code ?? null });
 
 // What the page shows of them at first: the first names refused, and the
 // largest files for the picture, largest packed first.
@@ -119,6 +120,6 @@ self.onmessage = async ({ data }) => {
     const result = await jobs[data.kind](data, report);
     self.postMessage({ job: data.job, result });
   } catch (error) {
-    self.postMessage({ job: data.job, error: { message: error.message, status: error.status } });
+    self.postMessage({ job: data.job, error: { message: error.message, status: error.status, code: error.code } });
   }
 };
