@@ -21,7 +21,8 @@ native asan win32: deps
 # files alone, the folder to serve, in $(BUILD)/web/.
 web: deps
 	@# A module folder configured from tools/web alone, as it once was, is made anew.
-	@if grep -qs '^CMAKE_HOME_DIRECTORY.*/tools/web$$' $(BUILD)/web-module/CMakeCache.txt; then rm -rf $(BUILD)/web-module; fi
+	@if grep -qs '^CMAKE_HOME_DIRECTORY.*/tools/web$$' $(BUILD)/web-module/CMakeCache.txt; then \
+	  rm -rf $(BUILD)/web-module; fi
 	cmake --preset web >/dev/null
 	cmake --build --preset web
 	rm -rf $(BUILD)/web
