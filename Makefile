@@ -20,9 +20,11 @@ native asan win32: deps
 # page that runs it (index.html), built in $(BUILD)/web-module; the page's
 # files alone, the folder to serve, in $(BUILD)/web/.
 web: deps
-	cmake -S tools/web -B $(BUILD)/web-module -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/toolchain-wasm32-wasi.cmake \
-	  -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-	cmake --build $(BUILD)/web-module
+	@# A module folder configured from tools/web alone, as it once was, is made anew.
+	@if grep -qs '^CMAKE_HOME_DIRECTORY.*/tools/web$$' $(BUILD)/web-module/CMakeCache.txt; then \
+	  rm -rf $(BUILD)/web-module; fi
+	cmake --preset web >/dev/null
+	cmake --build --preset web
 	rm -rf $(BUILD)/web
 	cmake --install $(BUILD)/web-module --prefix $(BUILD)/web >/dev/null
 	@ls -l $(BUILD)/web

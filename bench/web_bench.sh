@@ -19,7 +19,7 @@ for tool in clang++-14 wasm-ld-14 node; do
     exit 0
   fi
 done
-cmake -S "$source_dir/tools/web" -B "$web_build" -G Ninja \
+cmake -S "$source_dir" -B "$web_build" -G Ninja \
   "-DCMAKE_TOOLCHAIN_FILE=$source_dir/cmake/toolchain-wasm32-wasi.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel \
   -DKORMIT_WEB_BENCH=ON "-DKORMIT_EMBEDDED_STUB=$stub" >/dev/null
 cmake --build "$web_build" >/dev/null

@@ -10,8 +10,8 @@
 #
 # kormit_embedded_stub_source(VARIABLE) then names the source of
 # EmbeddedStub() for a target to compile: the stub's bytes, or
-# tools/filepacker/embedded_stub.cpp (none). Used by filepacker and by the
-# WebAssembly engine (tools/web), which must carry the same stub.
+# tools/filepacker/embedded_stub.cpp (none). Used by filepacker_core, which
+# both filepacker and the WebAssembly engine (tools/web) link.
 set(KORMIT_EMBEDDED_STUB "" CACHE FILEPATH
     "Installer stub (Kormit_bare.exe) for filepacker to carry (default: built from this tree)")
 

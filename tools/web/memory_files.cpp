@@ -2,7 +2,7 @@
 
 #include <errno.h>
 
-#include "archive/platform/posix/entry_path.h"
+#include "archive/entry_path.h"
 #include "tools/filepacker/disk_files.h"
 
 FileHandle MemoryFiles::Refuse(int error) noexcept {

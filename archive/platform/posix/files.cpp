@@ -12,8 +12,8 @@
 #include <cstring>
 
 #include "archive/archive_format.h"
+#include "archive/entry_path.h"
 #include "archive/platform/platform.h"
-#include "archive/platform/posix/entry_path.h"
 #include "base/file_time.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "archive/platform/posix/entry_path.h"
+#include "archive/entry_path.h"
 
 #include <errno.h>
 

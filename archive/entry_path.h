@@ -1,5 +1,7 @@
-// Entry names on POSIX: code page 932 with "\" separators in the archive,
-// UTF-8 with "/" on disk.
+// Entry names where the system's names are UTF-8 (POSIX's files, the web
+// module's files in memory): code page 932 with "\" separators in the
+// archive, UTF-8 with "/" there. Portable: it converts through
+// archive/cp932_conversion.h, which each of those systems implements.
 #pragma once
 
 #include <cstddef>
