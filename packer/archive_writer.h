@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "archive/archive_format.h"
-#include "base/byte_sink.h"
+#include "base/byte_store.h"
 #include "packer/pack_files.h"
 
 // Told after each chunk is written, on the packing thread: files completed
