@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "base/byte_sink.h"
+#include "base/byte_store.h"
 
 // Made beside the target (so that the final move stays on one volume),
 // under a name that fits wherever the target fits, open for binary writing

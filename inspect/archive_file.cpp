@@ -66,29 +66,25 @@ LoadOutcome TakeArchive(const std::string& name, std::vector<uint8_t>& bytes, st
   return LoadOutcome::kLoaded;
 }
 
-bool ArchiveBytes::Read(int32_t offset, uint8_t* buffer, int32_t count) noexcept {
-  if (offset < 0 || count < 0 || static_cast<uint32_t>(offset) > size_ ||
-      size_ - static_cast<uint32_t>(offset) < static_cast<uint32_t>(count)) {
-    return false;
-  }
+bool ArchiveBytes::ReadAt(uint64_t offset, uint8_t* into, size_t count) noexcept {
+  if (offset > size_ || count > size_ - offset) return false;
   if (source_ != nullptr) {
-    if (source_->ReadAt(static_cast<uint64_t>(offset), buffer, static_cast<size_t>(count))) return true;
+    if (source_->ReadAt(offset, into, count)) return true;
     readError_ = name_ + ": cannot be read back";
     return false;
   }
   if (file_ == nullptr) {
-    if (count > 0) std::memcpy(buffer, memory_.data() + offset, static_cast<size_t>(count));
+    if (count > 0) std::memcpy(into, memory_.data() + offset, count);
     return true;
   }
-  const int64_t at = base_ + offset;
-  if ((at != position_ && !file_system::Seek(file_, at)) ||
-      std::fread(buffer, 1, static_cast<size_t>(count), file_) != static_cast<size_t>(count)) {
+  const int64_t at = base_ + static_cast<int64_t>(offset);
+  if ((at != position_ && !file_system::Seek(file_, at)) || std::fread(into, 1, count, file_) != count) {
     position_ = -1;
     readError_ = std::feof(file_) ? name_ + ": the file is shorter than it was (changed while it was read)"
                                   : PathError(name_) + " (while reading it)";
     return false;
   }
-  position_ = at + count;
+  position_ = at + static_cast<int64_t>(count);
   return true;
 }
 

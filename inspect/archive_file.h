@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "archive/pack_reader.h"
-#include "base/byte_sink.h"
+#include "base/byte_store.h"
 
 enum class LoadOutcome {
   kLoaded,
@@ -45,7 +45,7 @@ LoadOutcome TakeArchive(const std::string& name, std::vector<uint8_t>& bytes, st
 
 // An archive's bytes where they are: in memory, or in a file, read in
 // pieces as they are asked for.
-class ArchiveBytes final : public ArchiveSource {
+class ArchiveBytes final : public ByteSource {
  public:
   explicit ArchiveBytes(std::span<const uint8_t> memory) : memory_(memory), size_(static_cast<uint32_t>(memory.size())) {}
   // length bytes of `file` from `offset` on; name is what errors call it.
@@ -57,7 +57,7 @@ class ArchiveBytes final : public ArchiveSource {
       : source_(&source), size_(length), name_(std::move(name)) {}
 
   uint32_t size() const { return size_; }
-  bool Read(int32_t offset, uint8_t* buffer, int32_t count) noexcept override;
+  bool ReadAt(uint64_t offset, uint8_t* into, size_t count) noexcept override;
   // What the last failed read of a file met ("" when none failed).
   const std::string& readError() const { return readError_; }
 

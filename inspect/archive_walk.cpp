@@ -18,7 +18,7 @@ void Walk(ArchiveBytes& archive, const char* folder, const std::string& folderWo
   walk.fileLength = archive.size();
   uint8_t header[kHeaderLength] = {};
   const int32_t headerLength = static_cast<int32_t>(std::min<uint32_t>(archive.size(), kHeaderLength));
-  if (!archive.Read(0, header, headerLength)) {
+  if (!archive.ReadAt(0, header, static_cast<size_t>(headerLength))) {
     walk.fault.code = RefusalCode::kUnreadable;
     walk.fault.cause = archive.readError();
     return;

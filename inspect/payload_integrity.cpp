@@ -17,7 +17,7 @@ bool CrcOfFirst(ArchiveBytes& bytes, uint32_t count, uint32_t& crc, std::string&
   crc = 0;
   for (uint32_t at = 0; at < count;) {
     const uint32_t length = std::min(count - at, kPiece);
-    if (!bytes.Read(static_cast<int32_t>(at), piece.data(), static_cast<int32_t>(length))) {
+    if (!bytes.ReadAt(at, piece.data(), length)) {
       error = bytes.readError();
       return false;
     }
@@ -52,7 +52,7 @@ bool CheckIntegrity(ArchiveBytes& payload, const ArchiveContainer& container, In
 bool MakePayloadCheckOf(ArchiveBytes& archive, uint8_t record[payload_check::kRecordLength], std::string& error) {
   uint8_t header[archive_format::kHeaderLength] = {};
   const uint32_t headerLength = std::min<uint32_t>(archive.size(), archive_format::kHeaderLength);
-  if (!archive.Read(0, header, static_cast<int32_t>(headerLength))) {
+  if (!archive.ReadAt(0, header, headerLength)) {
     error = archive.readError();
     return false;
   }

@@ -12,7 +12,7 @@
 
 #include "archive/archive_format.h"
 #include "archive/refusal_code.h"
-#include "base/byte_sink.h"
+#include "base/byte_store.h"
 #include "packer/pack_files.h"
 
 // Told after each chunk is written, on the packing thread: files completed

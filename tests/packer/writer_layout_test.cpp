@@ -8,6 +8,7 @@
 #include "archive/block_codec.h"
 #include "base/little_endian.h"
 #include "host/file_system.h"
+#include "base/memory_store.h"
 #include "packer/archive_writer.h"
 #include "packer/block_encoder.h"
 #include "tests/common/test_files.h"

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/memory_store.h"
 #include "packer/archive_writer.h"
 #include "packer/pack_sources.h"
 #include "tests/common/test_files.h"

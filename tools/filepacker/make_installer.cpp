@@ -105,7 +105,7 @@ bool WriteInstaller(const MakeInstallerRequest& request, const InstallerPlan& pl
   std::vector<uint8_t> piece(std::min<uint32_t>(archive.size(), kPiece));
   for (uint32_t done = 0; written && done < archive.size();) {
     const uint32_t length = std::min(archive.size() - done, kPiece);
-    if (!archive.Read(static_cast<int32_t>(done), piece.data(), static_cast<int32_t>(length))) {
+    if (!archive.ReadAt(done, piece.data(), length)) {
       Refuse(result, RefusalCode::kOther, archive.readError(), false);
       return false;
     }

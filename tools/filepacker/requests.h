@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "archive/refusal_code.h"
-#include "base/byte_sink.h"
+#include "base/byte_store.h"
 #include "inspect/archive_file.h"
 #include "inspect/extraction_watch.h"
 #include "inspect/payload_integrity.h"

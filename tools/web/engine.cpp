@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "archive/archive_format.h"
-#include "base/byte_sink.h"
+#include "base/memory_store.h"
 #include "base/installer_rules.h"
 #include "packer/pack_sources.h"
 #include "tools/filepacker/command_reports.h"

@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <vector>
 
 class ByteSink {
  public:
@@ -22,21 +21,10 @@ class ByteSink {
 class ByteSource {
  public:
   // Copies count bytes from offset on into `into`; false when they are not
-  // all there or cannot be read.
+  // all there or cannot be read (a reader of an archive takes that for
+  // bytes cut short).
   virtual bool ReadAt(uint64_t offset, uint8_t* into, size_t count) noexcept = 0;
 
  protected:
   ~ByteSource() = default;
-};
-
-// Bytes kept in memory, as long as the last byte written. A write that
-// finds no memory fails like a full disk.
-class MemoryStore final : public ByteSink, public ByteSource {
- public:
-  bool WriteAt(uint64_t offset, std::span<const uint8_t> bytes) noexcept override;
-  bool ReadAt(uint64_t offset, uint8_t* into, size_t count) noexcept override;
-  std::vector<uint8_t>& bytes() { return bytes_; }
-
- private:
-  std::vector<uint8_t> bytes_;
 };

@@ -1,4 +1,4 @@
-#include "base/byte_sink.h"
+#include "base/memory_store.h"
 
 #include <algorithm>
 #include <cstring>
