@@ -106,7 +106,7 @@ bool WriteInstaller(const MakeInstallerRequest& request, const InstallerPlan& pl
   for (uint32_t done = 0; written && done < archive.size();) {
     const uint32_t length = std::min(archive.size() - done, kPiece);
     if (!archive.ReadAt(done, piece.data(), length)) {
-      Refuse(result, RefusalCode::kOther, archive.readError(), false);
+      Refuse(result, RefusalCode::kUnreadable, archive.readError(), false);
       return false;
     }
     written = Put(out, at, std::span<const uint8_t>(piece.data(), length), sum);
@@ -142,7 +142,7 @@ InstallerResult MakeInstaller(const MakeInstallerRequest& request) {
   uint8_t check[payload_check::kRecordLength];
   InstallerPlan plan;
   if (!MakePayloadCheckOf(archive, check, error)) {
-    Refuse(result, RefusalCode::kOther, error, false);
+    Refuse(result, RefusalCode::kUnreadable, error, false);
     return result;
   }
   if (!PlanInstaller(checked, archive.size(), check, plan, error)) {
