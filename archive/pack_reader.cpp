@@ -87,7 +87,7 @@ struct Extraction {
   ExtractionObserver* observer;    // may be null
   UnpackReport* report;            // may be null
   const uint8_t* archive;          // the container's first byte, in memory
-  ByteSource* source;              // or where to read it; null when it is in memory
+  ArchiveSource* source;           // or where to read it; null when it is in memory
 
   // The read position: container bytes consumed so far, and the bound that
   // no read may pass (32 for the header, then the size field's end).
@@ -124,9 +124,7 @@ struct Extraction {
   bool Read(void* buffer, int32_t count) {
     if (total - position < count) return false;
     if (source != nullptr) {
-      if (!source->ReadAt(static_cast<uint32_t>(position), static_cast<uint8_t*>(buffer), static_cast<size_t>(count))) {
-        return false;
-      }
+      if (!source->Read(position, static_cast<uint8_t*>(buffer), count)) return false;
     } else {
       std::memcpy(buffer, archive + position, static_cast<size_t>(count));
     }
@@ -507,11 +505,11 @@ int PackReader::ExtractFromMemory(const uint8_t* archive, const char* folder, Un
   return Extract(archive, nullptr, folder, report);
 }
 
-int PackReader::ExtractFromSource(ByteSource& source, const char* folder, UnpackReport* report) {
+int PackReader::ExtractFromSource(ArchiveSource& source, const char* folder, UnpackReport* report) {
   return Extract(nullptr, &source, folder, report);
 }
 
-int PackReader::Extract(const uint8_t* archive, ByteSource* source, const char* folder, UnpackReport* report) {
+int PackReader::Extract(const uint8_t* archive, ArchiveSource* source, const char* folder, UnpackReport* report) {
   Extraction extraction{.reader = *this,
                         .progressTarget = progressTarget_,
                         .files = *fileSink_,

@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "archive/platform/platform.h"
-#include "base/byte_store.h"
 #include "base/installer_rules.h"
 
 // The outcome of one extraction. Cleared by the extractor when given; file
@@ -118,6 +117,19 @@ class ProgressReceiver {
   ~ProgressReceiver() = default;
 };
 
+// The container's bytes for an extraction that does not hold them in
+// memory (a file read in pieces). The extractor asks for them front to
+// back, each read where the one before ended.
+class ArchiveSource {
+ public:
+  // Copies count bytes of the container from offset on into buffer; false
+  // when they cannot be read, which ends the extraction as bytes cut short.
+  virtual bool Read(int32_t offset, uint8_t* buffer, int32_t count) noexcept = 0;
+
+ protected:
+  ~ArchiveSource() = default;
+};
+
 class PackReader {
  public:
   virtual ~PackReader();
@@ -131,10 +143,8 @@ class PackReader {
   // (no trailing separator). Returns 1 on success, 0 on failure; the reason
   // goes into *report when report is not null.
   int ExtractFromMemory(const uint8_t* archive, const char* folder, UnpackReport* report);
-  // The same, the container's bytes read from `source` (a file read in
-  // pieces) front to back, each read where the one before ended; a read
-  // that fails ends the extraction as bytes cut short.
-  int ExtractFromSource(ByteSource& source, const char* folder, UnpackReport* report);
+  // The same, the container's bytes read from `source`.
+  int ExtractFromSource(ArchiveSource& source, const char* folder, UnpackReport* report);
 
   // Where extracted files go; the tools hand in a simulated install folder,
   // the tests a failing disk. Not owned.
@@ -149,7 +159,7 @@ class PackReader {
 
  private:
   // The two above: the container in memory, or read from source.
-  int Extract(const uint8_t* archive, ByteSource* source, const char* folder, UnpackReport* report);
+  int Extract(const uint8_t* archive, ArchiveSource* source, const char* folder, UnpackReport* report);
 
   ProgressReceiver* progressTarget_ = nullptr;
   FileSink* fileSink_ = &theSystemFiles;

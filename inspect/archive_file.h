@@ -45,7 +45,7 @@ LoadOutcome TakeArchive(const std::string& name, std::vector<uint8_t>& bytes, st
 
 // An archive's bytes where they are: in memory, or in a file, read in
 // pieces as they are asked for.
-class ArchiveBytes final : public ByteSource {
+class ArchiveBytes final : public ArchiveSource {
  public:
   explicit ArchiveBytes(std::span<const uint8_t> memory) : memory_(memory), size_(static_cast<uint32_t>(memory.size())) {}
   // length bytes of `file` from `offset` on; name is what errors call it.
@@ -57,7 +57,13 @@ class ArchiveBytes final : public ByteSource {
       : source_(&source), size_(length), name_(std::move(name)) {}
 
   uint32_t size() const { return size_; }
-  bool ReadAt(uint64_t offset, uint8_t* into, size_t count) noexcept override;
+  // Copies count bytes from offset on into `into`; false when they are not
+  // all there or cannot be read (readError() says why).
+  bool ReadAt(uint64_t offset, uint8_t* into, size_t count) noexcept;
+  // The extractor's reads, with the format's 32-bit offsets.
+  bool Read(int32_t offset, uint8_t* buffer, int32_t count) noexcept override {
+    return offset >= 0 && count >= 0 && ReadAt(static_cast<uint64_t>(offset), buffer, static_cast<size_t>(count));
+  }
   // What the last failed read of a file met ("" when none failed).
   const std::string& readError() const { return readError_; }
 
