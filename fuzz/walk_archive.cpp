@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "tests/archive/hostile_support.h"
-#include "tools/filepacker/requests.h"
+#include "engine/requests.h"
 
 namespace {
 

@@ -30,6 +30,8 @@ archive/reader.h archive/archive_format.h 0
 archive/reader.h progress_target.h 0
 archive/platform/posix/files.cpp archive/pack_reader.h 0
 tools/filepacker/main.cpp inspect/archive_walk.h 0
+tools/web/engine.cpp engine/requests.h 0
+engine/requests.cpp inspect/archive_walk.h 0
 installer/main.cpp ui/progress_dialog.h 0
 tests/archive/test.cpp packer/archive_writer.h 0
 archive/reader.h gtest/gtest.h 0
@@ -40,6 +42,8 @@ pe/pe_image.cpp archive/crc32.h 1
 packer/pack_files.h inspect/install_folder_files.h 1
 inspect/archive_walk.cpp packer/pack_files.h 1
 inspect/archive_walk.cpp tools/filepacker/host_system.h 1
+engine/make_installer.cpp tools/filepacker/commands.h 1
+packer/archive_writer.cpp engine/requests.h 1
 ui/progress_dialog.cpp installer/globals.h 1
 archive/platform/win32/files.cpp tests/common/test_files.h 1
 CASES

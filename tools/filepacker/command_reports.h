@@ -1,5 +1,5 @@
 // The objects that list, test and extract --json print of their answers
-// (tools/filepacker/requests.h): the commands print them, and the
+// (engine/requests.h): the commands print them, and the
 // WebAssembly engine (tools/web/) hands the same objects to JavaScript.
 #pragma once
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/filepacker/requests.h"
+#include "engine/requests.h"
 
 nlohmann::json ListJson(const ListResult& listing, const ArchiveContainer& container);
 // Its parts, for a printer that writes the entries one at a time: all but

@@ -10,7 +10,7 @@
 #include "archive/archive_format.h"
 #include "packer/archive_writer.h"
 #include "tools/filepacker/extraction.h"
-#include "tools/filepacker/requests.h"
+#include "engine/requests.h"
 
 
 struct PackRequest {

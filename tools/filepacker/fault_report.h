@@ -10,7 +10,7 @@
 
 #include "inspect/extraction_watch.h"
 #include "inspect/payload_integrity.h"
-#include "tools/filepacker/requests.h"
+#include "engine/requests.h"
 
 // A JSON value as text, on one line or indented. Text that is not UTF-8
 // becomes U+FFFD instead of stopping the program: every text meant for JSON

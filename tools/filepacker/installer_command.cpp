@@ -16,7 +16,7 @@
 #include "tools/filepacker/commands.h"
 #include "tools/filepacker/embedded_stub.h"
 #include "tools/filepacker/fault_report.h"
-#include "tools/filepacker/requests.h"
+#include "engine/requests.h"
 #include "tools/filepacker/text_format.h"
 
 namespace {

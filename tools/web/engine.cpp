@@ -1,5 +1,5 @@
 // The WebAssembly engine: a C interface over the requests that `filepacker`
-// answers (tools/filepacker/requests.h), for filepacker.mjs. JavaScript
+// answers (engine/requests.h), for filepacker.mjs. JavaScript
 // opens a call (fp_call_new), writes its input into it, asks, reads the
 // answer, and closes the call (fp_call_delete); everything a call holds
 // goes with it.
@@ -24,7 +24,7 @@
 #include "packer/pack_sources.h"
 #include "tools/filepacker/command_reports.h"
 #include "tools/filepacker/embedded_stub.h"
-#include "tools/filepacker/requests.h"
+#include "engine/requests.h"
 #include "tools/filepacker/text_format.h"
 #include "tools/web/memory_files.h"
 

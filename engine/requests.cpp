@@ -1,4 +1,4 @@
-#include "tools/filepacker/requests.h"
+#include "engine/requests.h"
 
 #include <utility>
 

@@ -14,7 +14,7 @@
 #include "packer/pack_sources.h"
 #include "pe/payload_resource.h"
 #include "pe/pe_checksum.h"
-#include "tools/filepacker/requests.h"
+#include "engine/requests.h"
 
 namespace {
 
