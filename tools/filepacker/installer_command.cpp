@@ -53,7 +53,7 @@ int RunInstaller(const InstallerRequest& request) {
   }
   MakeInstallerRequest make;
   make.stub = EmbeddedStub();
-  make.stubName = "the installer program built into filepacker";
+  make.stubName = kEmbeddedStubName;
   std::vector<uint8_t> stubFile;
   if (!request.stub.empty()) {
     LoadOutcome outcome = LoadWholeFile(request.stub, stubFile, error);

@@ -200,7 +200,7 @@ FP_EXPORT(fp_installer) int Installer(Call* call, int32_t blockSize, int adaptiv
   request.packing.adaptive = adaptive != 0;
   request.packing.progress = &progress;
   request.stub = EmbeddedStub();
-  request.stubName = "the installer program built into filepacker";
+  request.stubName = kEmbeddedStubName;
   request.allowNoSetup = allowNoSetup != 0;
   request.output = call->name;
   MemoryStore packed;
